@@ -1,0 +1,85 @@
+#include "decoding/QuotedPrintable.h"
+
+#include <array>
+#include <cstring>
+
+namespace decoding {
+
+namespace {
+
+constexpr std::uint8_t kNotHex = 0xFF;
+
+// Only upper-case digits count: lower-case escapes are left as they are.
+constexpr std::array<std::uint8_t, 256> MakeHexTable() {
+    std::array<std::uint8_t, 256> table{};
+    for (auto& entry : table) {
+        entry = kNotHex;
+    }
+    for (int c = '0'; c <= '9'; ++c) {
+        table[c] = static_cast<std::uint8_t>(c - '0');
+    }
+    for (int c = 'A'; c <= 'F'; ++c) {
+        table[c] = static_cast<std::uint8_t>(c - 'A' + 10);
+    }
+    return table;
+}
+
+constexpr std::array<std::uint8_t, 256> kHexTable = MakeHexTable();
+
+inline int PairValue(char high, char low) {
+    const std::uint8_t h = kHexTable[static_cast<unsigned char>(high)];
+    const std::uint8_t l = kHexTable[static_cast<unsigned char>(low)];
+    if (h == kNotHex || l == kNotHex) {
+        return 0;
+    }
+    return h * 16 + l;
+}
+
+} // namespace
+
+std::int16_t HexPairValue(std::string_view pair) {
+    if (pair.size() != 2) {
+        return 0;
+    }
+    return static_cast<std::int16_t>(PairValue(pair[0], pair[1]));
+}
+
+std::string DecodeQP(std::string_view text) {
+    // Decoding never lengthens the text.
+    std::string result(text.size(), '\0');
+    char* out = result.data();
+    const char* p = text.data();
+    const char* const end = p + text.size();
+
+    while (p < end) {
+        const auto* eq = static_cast<const char*>(std::memchr(p, '=', end - p));
+        if (eq == nullptr) {
+            std::memcpy(out, p, end - p);
+            out += end - p;
+            break;
+        }
+        std::memcpy(out, p, eq - p);
+        out += eq - p;
+        p = eq;
+        const std::size_t left = end - p;
+        if (left >= 3 && p[1] == '\r' && p[2] == '\n') {
+            // Soft line break: dropped, and whatever follows it (another "=" too) is
+            // scanned afresh.
+            p += 3;
+            continue;
+        }
+        const int value = left >= 3 ? PairValue(p[1], p[2]) : 0;
+        if (value != 0) {
+            *out++ = static_cast<char>(value);
+            p += 3;
+        } else {
+            // Not an escape: the "=" stays and the scan goes on with the next character.
+            *out++ = '=';
+            p += 1;
+        }
+    }
+    result.resize(static_cast<std::size_t>(out - result.data()));
+    return result;
+}
+
+} // namespace decoding

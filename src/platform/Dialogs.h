@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class QAction;
+class QMenu;
+class QPoint;
+class QPrinter;
+class QWidget;
+
+namespace platform {
+
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
+enum class MsgIcon { None, Critical, Question, Exclamation, Information };
+enum class MsgAnswer { Ok, Cancel, Yes, No, Retry };
+
+// A file dialog as the windows ask for it: the filter is written the classic
+// way, "Caption|pattern|Caption|pattern", and the index counts from 1.
+struct FileDialogRequest {
+    QString title;
+    QString filter;
+    int filterIndex = 1;
+    QString fileName;
+};
+
+// Every message box, file dialog, printer dialog and pop-up menu goes through
+// here, so that tests can answer them from a script.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // An empty title shows the application's name.
+    virtual MsgAnswer messageBox(QWidget* parent, const QString& text,
+                                 MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::None,
+                                 const QString& title = {}) = 0;
+    // The chosen file, or nothing when the user cancelled.
+    virtual std::optional<QString> openFileName(QWidget* parent,
+                                                const FileDialogRequest& request) = 0;
+    virtual std::optional<QString> saveFileName(QWidget* parent,
+                                                const FileDialogRequest& request) = 0;
+    // True when the user accepted the printer dialog.
+    virtual bool printerDialog(QWidget* parent, QPrinter& printer) = 0;
+    // The chosen action, or nullptr when the menu was dismissed.
+    virtual QAction* popupMenu(QMenu& menu, const QPoint& globalPos) = 0;
+};
+
+// The dialogs in use: the real ones unless a test installed its own.
+Dialogs& dialogs();
+// Tests install a scripted implementation; nullptr restores the real one.
+void installDialogs(Dialogs* replacement);
+
+// "All Files (*.*)|*.*|Text Files(*.txt)|*.txt" -> the entries a Qt file
+// dialog takes, in order.
+QStringList filterEntries(const QString& classicFilter);
+
+// The application's name, the title of every message box without one.
+QString applicationTitle();
+
+} // namespace platform

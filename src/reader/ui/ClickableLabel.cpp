@@ -1,0 +1,17 @@
+#include "reader/ui/ClickableLabel.h"
+
+#include <QMouseEvent>
+
+void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
+    QLabel::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+        Q_EMIT clicked();
+    }
+}
+
+void ClickableLabel::mouseDoubleClickEvent(QMouseEvent* event) {
+    QLabel::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton) {
+        Q_EMIT doubleClicked();
+    }
+}

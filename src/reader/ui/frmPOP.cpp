@@ -1,0 +1,370 @@
+#include "reader/ui/frmPOP.h"
+
+#include "compose/ui/ReplyCommands.h"
+#include "decoding/ui/MessageView.h"
+#include "platform/Dialogs.h"
+#include "platform/TextCodec.h"
+#include "reader/ui/ClickableLabel.h"
+#include "reader/ui/ReaderCommands.h"
+#include "session/ui/PopSession.h"
+#include "settings/ui/ReaderSettings.h"
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <stdexcept>
+
+namespace {
+
+constexpr double kMinWidth = 3000;
+constexpr double kMinHeight = 6000;
+
+QFont windowFont() {
+    return QFont(QStringLiteral("MS Sans Serif"), 8);
+}
+
+} // namespace
+
+frmPOP::frmPOP(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("frmPOP"));
+    setWindowTitle(QStringLiteral("Corvane Reader"));
+    setFont(windowFont());
+    Loading = true;
+    createControls();
+    createMenus();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(3000);
+
+    const Twips t = twips();
+    setMinimumSize(t.toPixels(kMinWidth), t.toPixels(kMinHeight));
+
+    readerSettings = std::make_unique<ReaderSettings>(*this);
+    popSession = std::make_unique<PopSession>(*this);
+    messageView = std::make_unique<MessageView>(*this);
+    replyCommands = std::make_unique<ReplyCommands>(*this);
+    readerCommands = std::make_unique<ReaderCommands>(*this);
+
+    readerSettings->StartUp();
+    Loading = false;
+    Timer1->start();
+    LayoutWindow();
+}
+
+frmPOP::~frmPOP() = default;
+
+void frmPOP::createControls() {
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("central"));
+    setCentralWidget(central);
+
+    auto button = [&](const char* name, const QString& caption, double left, double top,
+                      double width, double height) {
+        auto* b = new QPushButton(caption, central);
+        b->setObjectName(QLatin1String(name));
+        place(b, left, top, width, height);
+        return b;
+    };
+    auto label = [&](const char* name, const QString& caption, double left, double top,
+                     double width, double height) {
+        auto* l = new QLabel(caption, central);
+        l->setObjectName(QLatin1String(name));
+        place(l, left, top, width, height);
+        return l;
+    };
+
+    cmdConnect = button("cmdConnect", QStringLiteral("Get Mail"), 80, 120, 1070, 300);
+    cmdConnect->setToolTip(QStringLiteral("Connect to server and get message headers"));
+    cmdView = button("cmdView", QStringLiteral("View Msg"), 1200, 120, 975, 300);
+    cmdDelete = button("cmdDelete", QStringLiteral("Delete Msg"), 2250, 120, 1140, 300);
+    cmdDelete->setToolTip(QStringLiteral("Right-Click to delete message and view next"));
+    cmdReset = button("cmdReset", QStringLiteral("Reset"), 3465, 120, 855, 300);
+    cmdReply = button("cmdReply", QStringLiteral("Reply"), 4395, 120, 715, 300);
+    cmdCompose = button("cmdCompose", QStringLiteral("Compose"), 5185, 120, 880, 300);
+
+    Label1 = label("Label1", QStringLiteral("Status:"), 120, 480, 735, 255);
+    lblStatus = new ClickableLabel(central);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    place(lblStatus, 720, 480, 2640, 375);
+    lblMsg = label("lblMsg", QString(), 4080, 480, 2775, 255);
+
+    lstHeaders = new QListWidget(central);
+    lstHeaders->setObjectName(QStringLiteral("lstHeaders"));
+    lstHeaders->setFont(QFont(QStringLiteral("Courier New"), 8));
+    lstHeaders->setToolTip(QStringLiteral("Double-Click on message to download"));
+    lstHeaders->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstHeaders->setUniformItemSizes(true); // thousands of rows stay cheap
+    place(lstHeaders, 50, 860, 7215, 1740);
+    cmdMinus = button("cmdMinus", QStringLiteral("-"), 7315, 860, 255, 300);
+    cmdPlus = button("cmdPlus", QStringLiteral("+"), 7315, 1200, 255, 300);
+
+    Label2 = label("Label2", QStringLiteral("View as:"), 120, 2760, 615, 255);
+    viewGroup = new QButtonGroup(this);
+    auto option = [&](const char* name, const QString& caption, double left) {
+        auto* r = new QRadioButton(caption, central);
+        r->setObjectName(QLatin1String(name));
+        place(r, left, 2760, 800, 255);
+        viewGroup->addButton(r);
+        return r;
+    };
+    btnHTML = option("btnHTML", QStringLiteral("HTML"), 840);
+    btnText = option("btnText", QStringLiteral("Text"), 1680);
+    btnAll = option("btnAll", QStringLiteral("All"), 2520);
+    btnText->setChecked(true);
+
+    Label6 = label("Label6", QStringLiteral("MIME Part:"), 3240, 2760, 855, 255);
+    lstViewAs = new QComboBox(central);
+    lstViewAs->setObjectName(QStringLiteral("lstViewAs"));
+    place(lstViewAs, 4080, 2720, 2055, 315);
+    lblBrowser = label("lblBrowser", QString(), 6240, 2760, 1335, 255);
+
+    Label3 = label("Label3", QStringLiteral("From:"), 120, 3060, 700, 255);
+    lblFrom = label("lblFrom", QString(), 840, 3060, 6400, 255);
+    Label4 = label("Label4", QStringLiteral("Subject:"), 120, 3360, 700, 255);
+    lblSubject = label("lblSubject", QString(), 840, 3360, 6400, 255);
+    Label5 = label("Label5", QStringLiteral("Attachments:"), 120, 3660, 1050, 255);
+    lblAttachments = new ClickableLabel(central);
+    lblAttachments->setObjectName(QStringLiteral("lblAttachments"));
+    place(lblAttachments, 1200, 3660, 6000, 255);
+    for (QLabel* l : {lblFrom, lblSubject, static_cast<QLabel*>(lblAttachments)}) {
+        l->setTextFormat(Qt::PlainText);
+    }
+    lblStatus->setTextFormat(Qt::PlainText);
+    lblMsg->setTextFormat(Qt::PlainText);
+
+    txtMsg = new QPlainTextEdit(central);
+    txtMsg->setObjectName(QStringLiteral("txtMsg"));
+    txtMsg->setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    txtMsg->setContextMenuPolicy(Qt::CustomContextMenu); // the Edit pop-up menu
+    place(txtMsg, 50, 3660, 7365, 2000);
+}
+
+void frmPOP::createMenus() {
+    auto action = [this](QMenu* menu, const char* name, const QString& caption,
+                         bool checkable = false) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        a->setCheckable(checkable);
+        return a;
+    };
+
+    mnFile = menuBar()->addMenu(QStringLiteral("File"));
+    mnFile->setObjectName(QStringLiteral("mnFile"));
+    mnFileOpen = action(mnFile, "mnFileOpen", QStringLiteral("Open"));
+    mnFileSaveAs = action(mnFile, "mnFileSaveAs", QStringLiteral("Save As"));
+    mnPrint = action(mnFile, "mnPrint", QStringLiteral("Print"));
+    mnFile->addSeparator();
+    mnExit = action(mnFile, "mnExit", QStringLiteral("Exit"));
+    mnFileOpen->setShortcut(QKeySequence::Open);
+    mnFileSaveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    mnPrint->setShortcut(QKeySequence::Print);
+    mnExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    mnISP = menuBar()->addMenu(QStringLiteral("ISP Setup"));
+    mnISP->setObjectName(QStringLiteral("mnISP"));
+    mnSetup = action(mnISP, "mnSetup", QStringLiteral("Edit"));
+    mnISP->addSeparator();
+    for (std::size_t i = 0; i < mnSelectISP.size(); ++i) {
+        mnSelectISP[i] = action(mnISP, "mnSelectISP", QString(), true);
+        mnSelectISP[i]->setData(static_cast<int>(i));
+        mnSelectISP[i]->setVisible(i == 0);
+    }
+
+    mnOptions = menuBar()->addMenu(QStringLiteral("Options"));
+    mnOptions->setObjectName(QStringLiteral("mnOptions"));
+    mnConfirmDelete = action(mnOptions, "mnConfirmDelete", QStringLiteral("Confirm Delete"), true);
+    mnKeepAlive = action(mnOptions, "mnKeepAlive", QStringLiteral("Keep Alive"), true);
+    mnFilterSpam = action(mnOptions, "mnFilterSpam", QStringLiteral("Filter spam"), true);
+    mnOptions->addSeparator();
+    mnShowHTML = action(mnOptions, "mnShowHTML", QStringLiteral("Show HTML Msg in Browser"), true);
+    mnNoPictures = action(mnOptions, "mnNoPictures", QStringLiteral("No Picture in HTML"), true);
+    mnClearEmailInIMGTag = action(mnOptions, "mnClearEmailInIMGTag",
+                                  QStringLiteral("Clear Suspicious IMG tags"), true);
+    mnEnableDebug = action(mnOptions, "mnEnableDebug", QStringLiteral("Enable Debug Buffer"), true);
+    mnOptions->addSeparator();
+    mnFixedWidth = action(mnOptions, "mnFixedWidth", QStringLiteral("Fixed Width Font"), true);
+    mnFontLarger = action(mnOptions, "mnFontLarger", QStringLiteral("Increase Text Size [Ctrl +]"));
+    mnFontSmaller =
+        action(mnOptions, "mnFontSmaller", QStringLiteral("Decrease Text Size [Ctrl -]"));
+    // The designed states, before the stored options are applied.
+    mnKeepAlive->setChecked(true);
+    mnShowHTML->setChecked(true);
+    mnClearEmailInIMGTag->setChecked(true);
+
+    mnHelp = menuBar()->addMenu(QStringLiteral("Help"));
+    mnHelp->setObjectName(QStringLiteral("mnHelp"));
+    mnDebug = mnHelp->addMenu(QStringLiteral("Debug"));
+    mnDebug->setObjectName(QStringLiteral("mnDebug"));
+    mnShowBuffer = action(mnDebug, "mnShowBuffer", QStringLiteral("Show Buffer"));
+    mnShowQuotedPrintable =
+        action(mnDebug, "mnShowQuotedPrintable", QStringLiteral("Show Quoted-Printable"));
+    mnShowRemovedTags = action(mnDebug, "mnShowRemovedTags", QStringLiteral("Show Removed Tags"));
+    mnAbout = action(mnHelp, "mnAbout", QStringLiteral("About"));
+}
+
+Twips frmPOP::twips() const {
+    const double dpi = logicalDpiY() > 0 ? logicalDpiY() : 96.0;
+    return Twips{dpi};
+}
+
+void frmPOP::place(QWidget* control, double left, double top, double width, double height) {
+    placements[control] = QRectF(left, top, width, height);
+    const Twips t = twips();
+    control->setGeometry(t.toPixels(left), t.toPixels(top), std::max(0, t.toPixels(width)),
+                         std::max(0, t.toPixels(height)));
+}
+
+QRectF frmPOP::placement(QWidget* control) const {
+    const auto it = placements.constFind(control);
+    if (it != placements.constEnd()) {
+        return *it;
+    }
+    const Twips t = twips();
+    const QRect g = control->geometry();
+    return QRectF(t.fromPixels(g.x()), t.fromPixels(g.y()), t.fromPixels(g.width()),
+                  t.fromPixels(g.height()));
+}
+
+QRectF frmPOP::windowTwips() const {
+    const Twips t = twips();
+    const QRect frame = frameGeometry();
+    return QRectF(t.fromPixels(frame.x()), t.fromPixels(frame.y()), t.fromPixels(width()),
+                  t.fromPixels(height()));
+}
+
+void frmPOP::setWindowTwips(const QRectF& rect) {
+    const Twips t = twips();
+    move(t.toPixels(rect.left()), t.toPixels(rect.top()));
+    resize(t.toPixels(rect.width()), t.toPixels(rect.height()));
+}
+
+void frmPOP::LayoutWindow() {
+    if (Loading || isMinimized()) {
+        return;
+    }
+    try {
+        layoutSteps();
+    } catch (const std::exception&) {
+        platform::dialogs().messageBox(this, QStringLiteral("Error in Form_Resize()"));
+    }
+}
+
+void frmPOP::layoutSteps() {
+    const QRectF outer = windowTwips();
+    double w = std::max(outer.width(), kMinWidth);
+    const QRectF compose = placement(cmdCompose);
+    w = std::max(w, compose.right() + 150);
+    double h = std::max(outer.height(), kMinHeight);
+
+    QRectF list = placement(lstHeaders);
+    list.setWidth(w - 250 - 300);
+    place(lstHeaders, list.left(), list.top(), list.width(), list.height());
+
+    QRectF msg = placement(txtMsg);
+    msg.setWidth(w - 200);
+
+    const double sizeButtonsLeft = list.right() + 50;
+    QRectF minus = placement(cmdMinus);
+    place(cmdMinus, sizeButtonsLeft, minus.top(), minus.width(), minus.height());
+    QRectF plus = placement(cmdPlus);
+    place(cmdPlus, sizeButtonsLeft, plus.top(), plus.width(), plus.height());
+
+    const double viewTop = list.bottom() + 130;
+    for (QWidget* c :
+         std::initializer_list<QWidget*>{btnHTML, btnText, Label2, btnAll, Label6, lblBrowser}) {
+        const QRectF r = placement(c);
+        place(c, r.left(), viewTop, r.width(), r.height());
+    }
+    const QRectF parts = placement(lstViewAs);
+    place(lstViewAs, parts.left(), viewTop - 40, parts.width(), parts.height());
+
+    const QRectF browserLabel = placement(lblBrowser);
+    if (parts.right() + 500 < w) {
+        place(lblBrowser, browserLabel.left(), viewTop, w - browserLabel.left(),
+              browserLabel.height());
+        lblBrowser->show();
+    } else {
+        lblBrowser->hide();
+    }
+
+    auto labelRow = [&](QLabel* caption, QLabel* value, double top) {
+        const QRectF v = placement(value);
+        place(value, v.left(), top, msg.left() + msg.width() - v.left(), v.height());
+        const QRectF c = placement(caption);
+        place(caption, c.left(), top, c.width(), c.height());
+    };
+    const double fromTop = viewTop + 300;
+    labelRow(Label3, lblFrom, fromTop);
+    const double subjectTop = fromTop + 300;
+    labelRow(Label4, lblSubject, subjectTop);
+
+    // The subject is cut at its end until it fits; never an ellipsis.
+    const QString subject = shownSubject();
+    const QFontMetrics metrics(font());
+    const int available = lblSubject->width();
+    if (metrics.horizontalAdvance(subject) <= available) {
+        lblSubject->setText(subject);
+    } else {
+        qsizetype fits = 0;
+        qsizetype tooLong = subject.size();
+        while (tooLong - fits > 1) {
+            const qsizetype mid = fits + (tooLong - fits) / 2;
+            if (metrics.horizontalAdvance(subject.left(mid)) <= available) {
+                fits = mid;
+            } else {
+                tooLong = mid;
+            }
+        }
+        lblSubject->setText(subject.left(fits));
+    }
+
+    const double attachmentsTop = subjectTop + 300;
+    labelRow(Label5, lblAttachments, attachmentsTop);
+    msg.moveTop(lblAttachments->text().isEmpty() ? subjectTop + 300 : attachmentsTop + 300);
+
+    if (h - msg.top() < 3000) {
+        h = msg.top() + 3000;
+    }
+    msg.setHeight(h - msg.top() - 700);
+    place(txtMsg, msg.left(), msg.top(), msg.width(), msg.height());
+    if (WebBrowser1) {
+        place(WebBrowser1, msg.left(), msg.top(), msg.width(), msg.height());
+    }
+}
+
+QString frmPOP::shownSubject() const {
+    return platform::TextCodec::fromBytes(Fields.FromSubject);
+}
+
+void frmPOP::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    LayoutWindow();
+}
+
+void frmPOP::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        setWindowTitle(QStringLiteral("Corvane - ") + platform::TextCodec::fromBytes(Account.Isp));
+    }
+}
+
+void frmPOP::closeEvent(QCloseEvent* event) {
+    if (!unloaded) {
+        unloaded = true;
+        Timer1->stop();
+        popSession->CloseForUnload();
+        readerSettings->SaveSettings();
+        Q_EMIT unloading();
+    }
+    event->accept();
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <vector>
+
+// Answers the program's dialogs from a script and records what was asked.
+// Installs itself for its lifetime. A dialog that the script did not expect
+// is a test failure (and is answered with Cancel / OK).
+class ScriptedDialogs final : public platform::Dialogs {
+public:
+    struct Message {
+        QString text;
+        platform::MsgButtons buttons;
+        platform::MsgIcon icon;
+        QString title; // as shown: the application's name when none was given
+    };
+
+    ScriptedDialogs();
+    ~ScriptedDialogs() override;
+
+    // Queue answers, consumed in order by the kind of dialog they belong to.
+    ScriptedDialogs& answer(platform::MsgAnswer a);
+    ScriptedDialogs& openFile(std::optional<QString> path);
+    ScriptedDialogs& saveFile(std::optional<QString> path);
+    ScriptedDialogs& printer(bool accept);
+    // Chooses the menu action whose text is `caption`; empty dismisses the menu.
+    ScriptedDialogs& popup(QString caption);
+    // Message boxes with no queued answer get OK (Ok boxes only) without failing.
+    ScriptedDialogs& allowUnscriptedOk(bool allow = true);
+
+    const std::vector<Message>& messages() const { return asked; }
+    QStringList messageTexts() const;
+    const std::vector<platform::FileDialogRequest>& fileRequests() const { return files; }
+    const std::vector<QStringList>& popupMenus() const { return menus; }
+    int printerDialogs() const { return printers; }
+    void clear();
+
+    platform::MsgAnswer messageBox(QWidget* parent, const QString& text,
+                                   platform::MsgButtons buttons, platform::MsgIcon icon,
+                                   const QString& title) override;
+    std::optional<QString> openFileName(QWidget* parent,
+                                        const platform::FileDialogRequest& request) override;
+    std::optional<QString> saveFileName(QWidget* parent,
+                                        const platform::FileDialogRequest& request) override;
+    bool printerDialog(QWidget* parent, QPrinter& printer) override;
+    QAction* popupMenu(QMenu& menu, const QPoint& globalPos) override;
+
+private:
+    std::deque<platform::MsgAnswer> answers;
+    std::deque<std::optional<QString>> opens;
+    std::deque<std::optional<QString>> saves;
+    std::deque<bool> printerAnswers;
+    std::deque<QString> popupChoices;
+    bool unscriptedOk = false;
+
+    std::vector<Message> asked;
+    std::vector<platform::FileDialogRequest> files;
+    std::vector<QStringList> menus;
+    int printers = 0;
+};

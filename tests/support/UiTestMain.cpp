@@ -1,0 +1,35 @@
+// Entry point of the window and peer tests: a real QApplication on the
+// offscreen platform, with every per-user folder redirected to a temp folder
+// so that no test reads or writes the user's own settings.
+#include <QApplication>
+#include <QDir>
+#include <QFont>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    QTemporaryDir home;
+    if (!home.isValid()) {
+        return 2;
+    }
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"}) {
+        const QString dir = home.filePath(QString::fromLatin1(name));
+        QDir().mkpath(dir);
+        qputenv(name, dir.toLocal8Bit());
+    }
+    const QString runtime = home.filePath(QStringLiteral("runtime"));
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
+    QApplication::setApplicationName(QStringLiteral("Corvane"));
+    QApplication::setOrganizationName(QStringLiteral("Corvane"));
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
