@@ -1,6 +1,8 @@
 // Entry point of the window and peer tests: a real QApplication on the
 // offscreen platform, with every per-user folder redirected to a temp folder
 // so that no test reads or writes the user's own settings.
+#include "platform/Fonts.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFont>
@@ -31,5 +33,6 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     QApplication::setOrganizationName(QStringLiteral("Corvane"));
     QApplication app(argc, argv);
+    platform::installFontSubstitutions();
     return RUN_ALL_TESTS();
 }
