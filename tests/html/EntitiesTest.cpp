@@ -1,0 +1,160 @@
+#include "html/Entities.h"
+#include "html/HtmlToText.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using modHTML2txt::DecodeEntity;
+
+namespace {
+
+std::string Char(int code) {
+    return std::string(1, static_cast<char>(code));
+}
+
+// The Latin-1 entities as HTML 4.01 spells them (capital letters with capital names), codes
+// 160 to 255 in order: written this way every name must give its own code.
+const char* const kLatin1[96] = {
+    "nbsp",   "iexcl",  "cent",   "pound",  "curren", "yen",    "brvbar", "sect",   "uml",
+    "copy",   "ordf",   "laquo",  "not",    "shy",    "reg",    "macr",   "deg",    "plusmn",
+    "sup2",   "sup3",   "acute",  "micro",  "para",   "middot", "cedil",  "sup1",   "ordm",
+    "raquo",  "frac14", "frac12", "frac34", "iquest", "Agrave", "Aacute", "Acirc",  "Atilde",
+    "Auml",   "Aring",  "AElig",  "Ccedil", "Egrave", "Eacute", "Ecirc",  "Euml",   "Igrave",
+    "Iacute", "Icirc",  "Iuml",   "ETH",    "Ntilde", "Ograve", "Oacute", "Ocirc",  "Otilde",
+    "Ouml",   "times",  "Oslash", "Ugrave", "Uacute", "Ucirc",  "Uuml",   "Yacute", "THORN",
+    "szlig",  "agrave", "aacute", "acirc",  "atilde", "auml",   "aring",  "aelig",  "ccedil",
+    "egrave", "eacute", "ecirc",  "euml",   "igrave", "iacute", "icirc",  "iuml",   "eth",
+    "ntilde", "ograve", "oacute", "ocirc",  "otilde", "ouml",   "divide", "oslash", "ugrave",
+    "uacute", "ucirc",  "uuml",   "yacute", "thorn",  "yuml"};
+
+std::string Upper(std::string s) {
+    for (char& c : s) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 32);
+        }
+    }
+    return s;
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c + 32);
+        }
+    }
+    return s;
+}
+
+TEST(Entities, EveryLatin1NameAsHtmlSpellsIt) {
+    for (int i = 0; i < 96; ++i) {
+        EXPECT_EQ(DecodeEntity(kLatin1[i]), Char(160 + i)) << kLatin1[i];
+        EXPECT_EQ(DecodeEntity(std::string("#") + kLatin1[i]), Char(160 + i)) << kLatin1[i];
+    }
+}
+
+// Names without a capital form ignore case; a letter written with any capital is the capital.
+TEST(Entities, CaseOfTheName) {
+    for (int i = 0; i < 96; ++i) {
+        const int code = 160 + i;
+        const bool letter =
+            (code >= 192 && code != 215 && code != 223 && code != 247 && code != 255);
+        const int small = letter && code < 224 ? code + 32 : code;
+        const int capital = letter && code >= 224 ? code - 32 : code;
+        const std::string lower = Lower(kLatin1[i]);
+        EXPECT_EQ(DecodeEntity(lower), Char(small)) << lower;
+        EXPECT_EQ(DecodeEntity(Upper(lower)), Char(capital)) << lower;
+    }
+}
+
+TEST(Entities, Table) {
+    struct Row {
+        const char* name;
+        std::string text;
+    };
+    const std::vector<Row> rows = {
+        {"quot", "\""},
+        {"amp", "&"},
+        {"AMP", "&"},
+        {"Amp", "&"},
+        {"lt", "<"},
+        {"GT", ">"},
+        {"nbsp", Char(160)},
+        {"eacute", Char(233)},
+        {"Eacute", Char(201)},
+        {"EACUTE", Char(201)},
+        {"eAcute", Char(201)},
+        {"sup1", Char(185)},
+        {"frac34", Char(190)},
+        {"Yuml", Char(255)},
+        {"YUML", Char(255)},
+        {"Times", Char(215)},
+        {"#amp", "&"},
+        {"#Eacute", Char(201)},
+        {"rsquo", ""},
+        {"euro", ""},
+        {"mdash", ""},
+        {"hellip", ""},
+        {"trade", ""},
+        {"thetasym", ""},
+        {"", ""},
+        {"#", ""},
+        {"##amp", ""},
+        {" amp", ""},
+        {"amp ", ""},
+        {"ampx", ""},
+        {"am", ""},
+        {"\xe9", ""},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(DecodeEntity(r.name), r.text) << r.name;
+    }
+}
+
+TEST(Entities, TableHoldsNothingElse) {
+    const auto table = modHTML2txt::NamedEntities();
+    EXPECT_EQ(table.size(), 70u); // 4 markup names, 66 Latin-1 names (letters once)
+    for (const auto& e : table) {
+        EXPECT_EQ(modHTML2txt::FindNamedEntity(e.name), &e);
+        EXPECT_EQ(Lower(std::string(e.name)), e.name);
+    }
+    EXPECT_EQ(modHTML2txt::FindNamedEntity("Amp"), nullptr);
+}
+
+TEST(Entities, Numbers) {
+    struct Row {
+        std::string name;
+        std::string text;
+    };
+    const std::vector<Row> rows = {
+        {"#233", Char(233)},
+        {"233", Char(233)},
+        {"#0233", Char(233)},
+        {"#65", "A"},
+        {"#0", Char(0)},
+        {"#255", Char(255)},
+        {"#256", ""},
+        {"#8217", ""},
+        {"#" + std::string(5000, '0') + "65", "A"},
+        {"#" + std::string(5000, '9'), ""},
+        {"#99999999999999999999999999", ""},
+        {"#x41", ""},
+        {"#X41", ""},
+        {"#-5", ""},
+        {"#+65", ""},
+        {"# 65", ""},
+        {"#65 ", ""},
+        {"#6.5", ""},
+        {"#1e2", ""},
+        {"##65", ""},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(DecodeEntity(r.name), r.text) << r.name.substr(0, 40);
+    }
+    for (int code = 0; code < 256; ++code) {
+        EXPECT_EQ(DecodeEntity("#" + std::to_string(code)), Char(code)) << code;
+    }
+}
+
+} // namespace
