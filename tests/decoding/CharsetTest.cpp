@@ -1,0 +1,239 @@
+#include "decoding/Charset.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using decoding::CharsetRun;
+using decoding::DecodeEncodedWordRuns;
+using decoding::DecodeEncodedWords;
+using decoding::FindCharset;
+
+namespace {
+
+TEST(FindCharset, ContentTypeLines) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Content-Type: text/plain; charset=UTF-8", "utf-8"},
+        {"Content-Type: text/plain; charset=\"ISO-8859-1\"\r\n", "iso-8859-1"},
+        {"CONTENT-TYPE: TEXT/HTML; CHARSET=Windows-1251", "windows-1251"},
+        {"content-type:text/plain;format=flowed;charset=us-ascii", "us-ascii"},
+        {"Content-Type: text/plain;\r\n\tcharset=\"koi8-r\"\r\nFrom: a", "koi8-r"},
+        {"Content-Type: text/plain;\n charset=big5\n", "big5"},
+        {"Content-Type: text/plain; charset = utf-8 ; format=flowed", "utf-8"},
+        {"Content-Type: text/plain; charset=\" utf-8 \"", "utf-8"},
+        {"Content-Type : text/plain; charset=gbk", "gbk"},
+        {"Content-Type: text/plain; charset*=UTF-8'en'", "utf-8"},
+        {"Content-Type: text/plain; name=\"charset=evil; x\"; charset=good", "good"},
+        {"Content-Type: text/plain (a; charset=bad); charset=good (note)", "good"},
+        {"Content-Type: text/plain; xcharset=bad; charset=good", "good"},
+        {"Content-Type: text/plain", ""},
+        {"Content-Type: text/plain; charset=", ""},
+        {"Content-Type: text/plain; charset=\"unclosed", "unclosed"},
+        {"Subject: charset=utf-8", ""},
+        {"", ""},
+        {"Content-Typed: text/plain; charset=bad", ""},
+        // Whole heads: the first Content-Type field counts, and the head ends at its blank line.
+        {"+OK\r\nFrom: a\r\nX-Content-Type: x; charset=bad\r\nContent-Type: text/plain; "
+         "charset=euc-kr\r\nContent-Type: text/plain; charset=second\r\n\r\nbody",
+         "euc-kr"},
+        {"From: a\r\n\r\nContent-Type: text/plain; charset=body", ""},
+        {"\r\nContent-Type: text/plain; charset=part\r\n\r\ntext", "part"},
+        {"Content-Type: multipart/alternative;\r\n boundary=\"b\"\r\n", ""},
+    };
+    for (const auto& [head, charset] : cases) {
+        EXPECT_EQ(FindCharset(head), charset) << testing::PrintToString(head);
+    }
+}
+
+struct RunCase {
+    const char* name;
+    std::string header;
+    std::vector<CharsetRun> runs;
+};
+
+const RunCase kRunCases[] = {
+    {"plain text", "Hello there", {{"", "Hello there"}}},
+    {"empty", "", {}},
+    {"q word between text", "a =?utf-8?q?x_y?= b", {{"", "a "}, {"utf-8", "x y"}, {"", " b"}}},
+    {"character split across words",
+     "=?utf-8?q?caf=C3?= =?UTF-8?Q?=A9?=",
+     {{"utf-8", "caf\xC3\xA9"}}},
+    {"base64 split across folded words",
+     "=?utf-8?b?SGVs?=\r\n =?utf-8?B?bG8=?=",
+     {{"utf-8", "Hello"}}},
+    {"mixed charsets drop the white space between",
+     "=?iso-8859-1?q?=E9?= \t=?utf-8?q?=C3=A9?=",
+     {{"iso-8859-1", "\xE9"}, {"utf-8", "\xC3\xA9"}}},
+    {"text between words is kept",
+     "=?utf-8?q?a?=-=?utf-8?q?b?=",
+     {{"utf-8", "a"}, {"", "-"}, {"utf-8", "b"}}},
+    {"words inside text", "x=?utf-8?q?y?=z", {{"", "x"}, {"utf-8", "y"}, {"", "z"}}},
+    {"language suffix", "=?UTF-8*en?Q?x?=", {{"utf-8", "x"}}},
+    {"base64 without padding", "=?utf-8?b?SGk?=", {{"utf-8", "Hi"}}},
+    {"empty word",
+     "a =?utf-8?q?"
+     "?= b",
+     {{"", "a  b"}}},
+    {"folded plain text", "a\r\n b\n\tc", {{"", "a b\tc"}}},
+    {"q keeps a trailing =", "=?utf-8?q?abc=?=", {{"utf-8", "abc="}}},
+    {"q keeps =G1 and =4", "=?utf-8?q?=G1=4?=", {{"utf-8", "=G1=4"}}},
+    // Malformed words stay as literal text.
+    {"missing ?=", "=?utf-8?q?abc", {{"", "=?utf-8?q?abc"}}},
+    {"bad base64", "=?utf-8?b?SGV$?=", {{"", "=?utf-8?b?SGV$?="}}},
+    {"base64 lone last character", "=?utf-8?b?SGVsb?=", {{"", "=?utf-8?b?SGVsb?="}}},
+    {"unknown encoding", "=?utf-8?x?abc?=", {{"", "=?utf-8?x?abc?="}}},
+    {"empty charset",
+     "=?"
+     "?q?abc?=",
+     {{"", "=?"
+           "?q?abc?="}}},
+    {"blank inside encoded text", "=?utf-8?q?a b?=", {{"", "=?utf-8?q?a b?="}}},
+    {"lone marker", "=?", {{"", "=?"}}},
+    {"malformed then good", "=?x?q?=?utf-8?q?ok?=", {{"", "=?x?q?"}, {"utf-8", "ok"}}},
+};
+
+class EncodedWordsTest : public testing::TestWithParam<RunCase> {};
+
+TEST_P(EncodedWordsTest, Runs) {
+    EXPECT_EQ(DecodeEncodedWordRuns(GetParam().header), GetParam().runs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Headers, EncodedWordsTest, testing::ValuesIn(kRunCases),
+                         [](const auto& info) {
+                             std::string name = info.param.name;
+                             for (char& ch : name) {
+                                 ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+                             }
+                             return name;
+                         });
+
+TEST(DecodeEncodedWords, FallbackToUtf8) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"=?iso-8859-1?q?caf=E9?=", "café"},
+        {"=?utf-8?q?caf=C3=A9?=", "café"},
+        {"=?windows-1252?q?=80?=", "€"},
+        {"=?utf-8?q?a=FFb?=", "aÿb"}, // invalid UTF-8: the byte is still shown
+        {"caf\xE9", "café"},          // raw Windows-1252 outside words
+        {"café", "café"},             // raw UTF-8 outside words
+        {"Re: =?utf-8?b?8J+YgA==?= ok", "Re: 😀 ok"},
+    };
+    for (const auto& [header, text] : cases) {
+        EXPECT_EQ(DecodeEncodedWords(header), text) << header;
+    }
+}
+
+TEST(DecodeEncodedWords, ConverterGetsWholeCharacters) {
+    std::vector<std::pair<std::string, std::string>> calls;
+    const auto convert = [&](std::string_view charset, std::string_view bytes) {
+        calls.emplace_back(charset, bytes);
+        return charset == "shift_jis" && bytes == "\x82\xA0" ? std::string("あ")
+                                                             : std::string("\xFF?");
+    };
+    // "あ" in Shift_JIS is 82 A0, split over two words.
+    EXPECT_EQ(DecodeEncodedWords("=?Shift_JIS?B?gg==?= =?shift_jis?B?oA==?= x", convert), "あÿ?");
+    const std::vector<std::pair<std::string, std::string>> expected = {{"shift_jis", "\x82\xA0"},
+                                                                       {"", " x"}};
+    EXPECT_EQ(calls, expected);
+}
+
+TEST(DecodeEncodedWords, ManyWords) {
+    std::string adjacent;
+    std::string alternating;
+    for (int i = 0; i < 5000; ++i) {
+        adjacent += "=?utf-8?q?=C3?= =?utf-8?q?=A9?= ";
+        alternating += "=?utf-8?q?a?= =?iso-8859-1?q?=E9?= ";
+    }
+    std::string e;
+    std::string ae;
+    for (int i = 0; i < 5000; ++i) {
+        e += "é";
+        ae += "aé";
+    }
+    EXPECT_EQ(DecodeEncodedWords(adjacent), e + " ");
+    int calls = 0;
+    const auto count = [&](std::string_view charset, std::string_view bytes) {
+        ++calls;
+        return decoding::FallbackConvert(charset, bytes);
+    };
+    EXPECT_EQ(DecodeEncodedWords(alternating, count), ae + " ");
+    EXPECT_EQ(calls, 10001);
+}
+
+TEST(DecodeEncodedWords, HostileInputsKeepTheirText) {
+    const std::string inputs[] = {
+        std::string(100000, '=') + "?",
+        [] {
+            std::string s;
+            for (int i = 0; i < 20000; ++i) {
+                s += "=?";
+            }
+            return s;
+        }(),
+        [] {
+            std::string s;
+            for (int i = 0; i < 10000; ++i) {
+                s += "=?utf-8?q?";
+            }
+            return s;
+        }(),
+        "=?" + std::string(100000, 'a') + "?q?x?=",
+        "=?utf-8?q?" + std::string(100000, '=') + "?=",
+    };
+    for (const std::string& input : inputs) {
+        const auto runs = DecodeEncodedWordRuns(input);
+        std::string joined;
+        for (const CharsetRun& run : runs) {
+            joined += run.Bytes;
+        }
+        if (input.starts_with("=?utf-8?q?==")) {
+            EXPECT_EQ(joined, std::string(100000, '='));
+        } else {
+            EXPECT_EQ(joined, input);
+        }
+    }
+}
+
+TEST(Utf8, LengthOffsetAndLeft) {
+    const struct {
+        std::string text;
+        std::size_t length;
+    } lengths[] = {
+        {"", 0},
+        {"abc", 3},
+        {"é€😀", 3},
+        {"\xE9t\xE9", 3}, // Windows-1252 bytes count one each
+        {"\xC3", 1},      // truncated sequence
+        {"\xE2\x82", 2},
+        {"\xC0\xAF", 2},             // overlong form
+        {"\xED\xA0\x80", 3},         // surrogate
+        {"\xF4\x90\x80\x80", 4},     // above U+10FFFF
+        {"\xF0\x9F\x98\x80\x80", 2}, // stray continuation byte
+    };
+    for (const auto& c : lengths) {
+        EXPECT_EQ(decoding::Utf8Length(c.text), c.length) << testing::PrintToString(c.text);
+    }
+    const struct {
+        std::string text;
+        std::size_t n;
+        std::string left;
+    } lefts[] = {
+        {"héllo", 2, "hé"},       {"😀x", 1, "😀"}, {"ab", 5, "ab"},
+        {"\xE2\x82x", 1, "\xE2"}, {"abc", 0, ""}, {"Ñämé", 3, "Ñäm"},
+    };
+    for (const auto& c : lefts) {
+        EXPECT_EQ(decoding::Utf8Left(c.text, c.n), c.left) << c.text << " " << c.n;
+    }
+    EXPECT_EQ(decoding::CharOffset("héllo", 2, decoding::TextUnits::Bytes), 2u);
+    EXPECT_EQ(decoding::CharOffset("héllo", 2, decoding::TextUnits::Utf8), 3u);
+}
+
+TEST(Utf8, SanitizeAndWindows1252) {
+    EXPECT_EQ(decoding::SanitizeUtf8("ok é 😀"), "ok é 😀");
+    EXPECT_EQ(decoding::SanitizeUtf8("\x80"), "€");
+    EXPECT_EQ(decoding::SanitizeUtf8("\xED\xA0\x80"), "í\xC2\xA0€");
+    EXPECT_EQ(decoding::Windows1252ToUtf8("\x81\x8D\x9F\xFF"), "\xC2\x81\xC2\x8DŸÿ");
+    EXPECT_EQ(decoding::Windows1252ToUtf8("\x93q\x94"), "“q”");
+}
+
+} // namespace
