@@ -32,7 +32,7 @@ inline std::uint8_t Value(char c) {
 
 // Writes the bytes of one group of four values (each 0..64) and returns how many: a pad in
 // the fourth place drops the third byte, a pad in the third place drops one more. The pad
-// value 64 takes part in the bit arithmetic unmasked, as it always has.
+// value 64 takes part in the bit arithmetic as it is: in the second place it adds no bits.
 inline std::size_t DecodeGroup(const std::uint8_t* q, char* out) {
     out[0] = static_cast<char>(((q[0] << 2) & 255) | ((q[1] >> 4) & 3));
     out[1] = static_cast<char>(((q[1] & 15) << 4) | ((q[2] >> 2) & 15));
@@ -72,17 +72,25 @@ std::string Base64Encode(std::string_view text) {
 }
 
 std::string Base64Decode(std::string_view text) {
-    // Every group of four input characters gives at most three bytes.
-    std::string result(text.size() / 4 * 3, '\0');
-    char* const begin = result.data();
-    char* out = begin;
+    // Bytes are decoded into a small buffer that stays in cache and appended to the result,
+    // which is reserved once: every group of four characters gives at most three bytes.
+    std::string result;
+    result.reserve(text.size() / 4 * 3);
+    constexpr std::size_t kChunk = 3 * 1024;
+    char buffer[kChunk + 8];
+    char* const limit = buffer + kChunk;
+    char* out = buffer;
+
     const char* p = text.data();
     const char* const end = p + text.size();
-
     std::uint8_t group[4];
     while (p < end) {
+        if (out >= limit) {
+            result.append(buffer, static_cast<std::size_t>(out - buffer));
+            out = buffer;
+        }
         // Fast path: four alphabet characters in a row form a whole group.
-        while (end - p >= 4) {
+        while (end - p >= 4 && out < limit) {
             const std::uint8_t a = Value(p[0]), b = Value(p[1]), c = Value(p[2]), d = Value(p[3]);
             if ((a | b | c | d) >= kPad) {
                 break;
@@ -110,7 +118,7 @@ std::string Base64Decode(std::string_view text) {
             }
         }
     }
-    result.resize(static_cast<std::size_t>(out - begin));
+    result.append(buffer, static_cast<std::size_t>(out - buffer));
     return result;
 }
 

@@ -13,6 +13,10 @@ namespace {
 
 const char* const kNotFound = "Error File SMTPError.txt not found";
 
+// Resolved before any test changes the working directory.
+const std::filesystem::path kSourceRoot =
+    std::filesystem::absolute(__FILE__).parent_path().parent_path().parent_path();
+
 // Each test runs in a fresh temporary working directory, since the lookup reads the file
 // by its relative name.
 class SmtpErrorsTest : public ::testing::Test {
@@ -55,14 +59,14 @@ TEST_F(SmtpErrorsTest, Lookups) {
     } cases[] = {
         {550, "Mailbox unavailable"},
         {421, "Service not available"},
-        {55, "Mailbox unavailable"},   // found inside 550
-        {50, "ailbox unavailable"},    // the text starts 7 after the match, wherever it is
+        {55, "Mailbox unavailable"}, // found inside 550
+        {50, "ailbox unavailable"},  // the text starts 7 after the match, wherever it is
         {12345, "Five digits"},
         {-1, "Negative"},
-        {999, ""},                     // the line ends before the text would start
+        {999, ""}, // the line ends before the text would start
         {777, "Last line without a break"},
         {554, "Unknown Error"},
-        {0, "ilbox unavailable"},     // the first "0" is the one in 550
+        {0, "ilbox unavailable"}, // the first "0" is the one in 550
         {8, "Unknown Error"},
         {-32768, "Unknown Error"},
     };
@@ -109,8 +113,7 @@ TEST_F(SmtpErrorsTest, ReadsTheFileAtEveryCall) {
 }
 
 TEST_F(SmtpErrorsTest, ShippedFileHasTheStandardReplies) {
-    const auto source = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
-    std::ifstream shipped(source / "src" / "compose" / "SMTPErrors.txt", std::ios::binary);
+    std::ifstream shipped(kSourceRoot / "src" / "compose" / "SMTPErrors.txt", std::ios::binary);
     ASSERT_TRUE(shipped.is_open());
     WriteFile(std::string(std::istreambuf_iterator<char>(shipped), {}));
     const struct {

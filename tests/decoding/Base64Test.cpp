@@ -119,7 +119,9 @@ TEST(Base64Decode, KnownTexts) {
         {"YQ==YWJj", "aabc"},
         {"YW=j", std::string("a`", 2)},
         {"YWJ=YWJj", "ababc"},
-        {"=WJj", std::string("\x01" "bc", 3)},
+        {"=WJj", std::string("\x01"
+                             "bc",
+                             3)},
         {"A=AA", std::string(3, '\0')}, // a pad in the second place removes nothing
         {"\r\n\r\n", ""},
         {"!!!!YWJj!!!!", "abc"},
@@ -186,6 +188,19 @@ TEST(Base64Decode, MatchesReferenceOnRandomText) {
             c = alphabet[rng() % alphabet.size()];
         }
         ASSERT_EQ(Base64Decode(text), ReferenceDecode(text)) << text;
+    }
+}
+
+TEST(Base64Decode, MatchesReferenceOnLongRandomText) {
+    // Long enough to cross the decoder's internal buffer many times, with pads and junk.
+    const std::string alphabet = "QWERTYuiop0189+/QWERTYuiop0189+/=\r\n ";
+    std::mt19937 rng(77);
+    for (int round = 0; round < 20; ++round) {
+        std::string text(5000 + rng() % 30000, ' ');
+        for (auto& c : text) {
+            c = alphabet[rng() % alphabet.size()];
+        }
+        ASSERT_EQ(Base64Decode(text), ReferenceDecode(text)) << round;
     }
 }
 

@@ -46,8 +46,8 @@ TEST(HexPairValue, Pairs) {
         std::string pair;
         int value;
     } cases[] = {
-        {"3D", 61}, {"E9", 233}, {"FF", 255}, {"00", 0}, {"01", 1}, {"A0", 160},
-        {"3d", 0},  {"e9", 0},   {"4G", 0},   {"G4", 0}, {"FG", 0}, {" 3", 0},
+        {"3D", 61}, {"E9", 233}, {"FF", 255}, {"00", 0}, {"01", 1},       {"A0", 160},
+        {"3d", 0},  {"e9", 0},   {"4G", 0},   {"G4", 0}, {"FG", 0},       {" 3", 0},
         {"", 0},    {"3", 0},    {"3D0", 0},  {"=3", 0}, {"\xC3\x89", 0},
     };
     for (const auto& c : cases) {
@@ -79,7 +79,7 @@ TEST(DecodeQP, Texts) {
         {"==41", "=A"},           // the refused "=" is kept, the next one decodes
         {"=\r\n=41", "A"},        // after a soft break the next "=" is read afresh
         {"=\r\n=\r\nA", "A"},
-        {"==\r\n41", "=41"},      // the break's removal does not reopen the earlier "="
+        {"==\r\n41", "=41"}, // the break's removal does not reopen the earlier "="
         {"=\r\n\r\n", "\r\n"},
         {std::string("=01=0A=0D", 9), "\x01\n\r"},
         {std::string("a\0=3Db", 6), std::string("a\0=b", 4)},
