@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Splits one retrieved message into header, body and MIME parts. This is deliberately not a
+// general MIME parser: it finds fixed header texts in an upper-cased copy, the first match
+// decides, and three shapes are handled (one part, multipart/alternative, multipart/related
+// around an alternative), plus multipart/mixed around either.
+namespace decoding {
+
+// The boundaries of the last message that declared them; kept from one message to the next.
+struct Boundaries {
+    std::string RelatedBoundary, AlternativeBoundary, MixedBoundary;
+};
+
+struct MsgPart {
+    std::string PartType;
+    std::size_t Start = std::string::npos; // npos: the empty last record
+};
+
+struct DecodedMessage {
+    std::string MsgHeader, MsgBody, MsgHTML, MsgText;
+    std::vector<MsgPart> MsgParts;        // one per part line found, plus the empty last record
+    Boundaries PartBoundaries;            // the boundaries the parts were cut with
+    std::vector<std::string> PartEntries; // the entries of the MIME part list, "Image" included
+    std::string Attachments;              // what the attachments label gains, e.g. "a.pdf; b.zip; "
+    bool BodyDecodedQP = false;           // the body went through the quoted-printable decoder
+    std::string QPText;                   // the decoder's working text, for the quoted-text window
+};
+
+// Hostile mail cannot grow the part list without bound: the walk stops listing after this
+// many parts, and a listed type is cut after this many characters (real types are short).
+inline constexpr std::size_t MaxListedParts = 100000;
+inline constexpr std::size_t MaxPartTypeLength = 256;
+
+// raw is the downloaded text (server status line and POP3 end mark included) or an opened
+// message file. boundaries is read and updated with what this message declares.
+DecodedMessage DecodeMessage(std::string_view raw, bool showHtml, Boundaries& boundaries);
+
+// The decoded body of the part whose Content-Type line starts at start (0-based) in body.
+std::string ExtractPart(std::string_view body, std::size_t start, const Boundaries& boundaries);
+
+// The record's Content; "" for the empty record or an index past the end.
+std::string PartContent(const DecodedMessage& message, std::size_t index);
+
+// Decodes the body in place from its own quoted-printable marker on (the whole body when the
+// marker is in the header only) and leaves the decoder's working text in QPText.
+void DecodeBodyQP(std::string& MsgBody, std::string& QPText);
+
+// What the reader shows once a message is decoded.
+enum class DecodedView {
+    Html, // MsgHTML through the HTML display, with the "text/html" entry selected
+    Text, // MsgText as text, with the "text/plain" entry selected
+    Body  // MsgBody as text
+};
+DecodedView ViewToShow(const DecodedMessage& message);
+
+// Index of the first entry of the part list whose record has exactly this PartType (letter
+// case counts), or npos.
+std::size_t FindPartEntry(const DecodedMessage& message, std::string_view partType);
+
+} // namespace decoding

@@ -1,0 +1,260 @@
+// Whatever arrives, decoding must survive it: sample files, every truncation of some of them,
+// third-party sample mail when installed, and hand-made hostile shapes.
+#include "decoding/MessageDecoder.h"
+#include "html/HtmlPrepare.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#ifndef CORVANE_TEST_DATA
+#define CORVANE_TEST_DATA "tests/data"
+#endif
+
+using namespace decoding;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string WithCrLf(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) {
+            out += '\r';
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+// Decodes with both options and with fresh, sample and pathological carried boundaries, and
+// checks the shape of the result. partLimit bounds how many parts have their content built.
+void Survive(const std::string& raw, std::size_t partLimit = 5000) {
+    const Boundaries carried[] = {
+        {},
+        {"----=_rel_0001", "alt_19bb", "mix_7e3c5d"},
+        {"\r\n", "-", "="}, // match nearly everywhere
+    };
+    for (const auto& start : carried) {
+        for (const bool showHtml : {true, false}) {
+            Boundaries b = start;
+            const auto m = DecodeMessage(raw, showHtml, b);
+            ASSERT_FALSE(m.MsgParts.empty());
+            EXPECT_EQ(m.MsgParts.back().Start, std::string::npos);
+            EXPECT_EQ(m.MsgParts.back().PartType, "");
+            const std::size_t listed = m.MsgParts.size() - 1;
+            ASSERT_TRUE(m.PartEntries.size() == listed || m.PartEntries.size() == listed + 1);
+            ASSERT_LE(listed, MaxListedParts);
+            EXPECT_LE(m.MsgHeader.size() + m.MsgBody.size(), raw.size() + m.QPText.size());
+            for (std::size_t i = 0; i < listed; ++i) {
+                ASSERT_LT(m.MsgParts[i].Start, m.MsgBody.size());
+                ASSERT_LE(m.MsgParts[i].PartType.size(), MaxPartTypeLength);
+                if (i < partLimit || i + 10 > listed) {
+                    const std::string content = PartContent(m, i);
+                    EXPECT_LE(content.size(), m.MsgBody.size());
+                }
+            }
+            EXPECT_EQ(PartContent(m, listed), "");
+            html::HtmlOptions options{true, true, "example.org"};
+            html::PrepareHTML(m.MsgHTML, options);
+            options.NoPictures = false;
+            html::PrepareHTML(m.MsgText, options);
+        }
+    }
+}
+
+std::vector<fs::path> FilesUnder(const fs::path& folder) {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            files.push_back(entry.path());
+        }
+    }
+    return files;
+}
+
+TEST(Garbage, EveryDataFile) {
+    const auto files = FilesUnder(CORVANE_TEST_DATA);
+    ASSERT_GE(files.size(), 10u);
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.string());
+        Survive(ReadFile(file));
+    }
+}
+
+TEST(Garbage, EveryTruncation) {
+    for (const char* name :
+         {"mixed_attachment.eml", "related_image.eml", "alternative.eml", "single_qp.eml"}) {
+        const std::string raw = ReadFile(fs::path(CORVANE_TEST_DATA) / "messages" / name);
+        ASSERT_FALSE(raw.empty()) << name;
+        for (std::size_t n = 0; n <= raw.size(); ++n) {
+            SCOPED_TRACE(std::string(name) + " cut at " + std::to_string(n));
+            Survive(raw.substr(0, n));
+        }
+    }
+}
+
+TEST(Garbage, PythonEmailSamples) {
+    const fs::path folder = "/usr/lib/python3.11/test/test_email/data";
+    if (!fs::is_directory(folder)) {
+        GTEST_SKIP() << "libpython3.11-testsuite is not installed";
+    }
+    const auto files = FilesUnder(folder);
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.string());
+        const std::string raw = ReadFile(file);
+        Survive(raw);
+        Survive(WithCrLf(raw));
+    }
+}
+
+std::string Repeat(const std::string& piece, std::size_t times) {
+    std::string out;
+    out.reserve(piece.size() * times);
+    for (std::size_t i = 0; i < times; ++i) {
+        out += piece;
+    }
+    return out;
+}
+
+std::string ManyParts(std::size_t parts) {
+    std::string raw = "+OK\r\nContent-Type: multipart/mixed; boundary=\"part_sep_0042\"\r\n\r\n";
+    for (std::size_t i = 0; i < parts; ++i) {
+        raw += "--part_sep_0042\r\nContent-Type: text/plain\r\n"
+               "Content-Transfer-Encoding: quoted-printable\r\n\r\npart " +
+               std::to_string(i) + " a=3Db\r\n";
+    }
+    return raw + "--part_sep_0042--\r\n.\r\n";
+}
+
+std::string Junk(std::size_t size, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string out(size, '\0');
+    for (auto& c : out) {
+        c = static_cast<char>(rng());
+    }
+    return out;
+}
+
+// Each row is a shape that once broke, or could break, a decoder of this kind.
+struct Hostile {
+    const char* name;
+    std::function<std::string()> make;
+};
+
+const Hostile kHostile[] = {
+    {"missing-boundary-lines",
+     [] {
+         return std::string("Content-Type: multipart/alternative; boundary=\"gone\"\r\n\r\n"
+                            "Content-Type: text/plain\r\nContent-Transfer-Encoding: base64\r\n"
+                            "\r\nSGVsbG8=\r\n");
+     }},
+    {"unterminated-boundary",
+     [] { return std::string("Content-Type: multipart/related; boundary=\"open"); }},
+    {"boundary-only-in-body-no-line-end",
+     [] {
+         return std::string("Content-Type: multipart/mixed\r\n\r\nContent-Type: "
+                            "multipart/alternative; boundary=\"x");
+     }},
+    {"boundary-inside-content",
+     [] {
+         return std::string("Content-Type: multipart/alternative; boundary=\"b\"\r\n\r\n--b\r\n"
+                            "Content-Type: text/html\r\n\r\n<b>b</b>b--b\r\n--b--\r\n");
+     }},
+    {"content-type-at-very-end",
+     [] { return std::string("Content-Type: x/y\r\n\r\nContent-Type: "); }},
+    {"content-type-at-very-end-2", [] { return std::string("A: b\r\n\r\nCONTENT-TYPE: image"); }},
+    {"short-boundary-param",
+     [] {
+         return std::string("Content-Type: multipart/related; boundary=\r\n"
+                            "Content-Type: multipart/alternative; boundary=\"\r\n\r\n"
+                            "Content-Type: multipart/mixed; boundary=\r\nContent-Type: text/plain"
+                            "\r\n\r\nx");
+     }},
+    {"boundary-param-at-end",
+     [] { return std::string("Content-Type: multipart/mixed; boundary="); }},
+    {"part-without-blank-line",
+     [] {
+         return std::string("Content-Type: multipart/mixed; boundary=\"q\"\r\n\r\n--q\r\n"
+                            "Content-Type: text/plain\r\n--q\r\nContent-Type: text/html\r\n--q--");
+     }},
+    {"binary-junk", [] { return Junk(1 << 16, 1); }},
+    {"nuls",
+     [] {
+         std::string raw = "Content-Type: multipart/mixed; boundary=\"\0\0\"\r\n\r\n";
+         raw += std::string(1000, '\0') + "Content-Type: \0\r\n\r\n\0\r\n--\0\0";
+         return raw;
+     }},
+    {"junk-after-headers",
+     [] {
+         return "Content-Type: multipart/mixed; boundary=\"j\"\r\n\r\n" + Junk(20000, 2) +
+                "\r\n--j\r\nContent-Type: text/html\r\n\r\n" + Junk(20000, 3);
+     }},
+    {"100000-content-type-lines",
+     [] { return "Content-Type: multipart/mixed\r\n\r\n" + Repeat("CONTENT-TYPE: \r\n", 100000); }},
+    {"content-types-on-one-line",
+     [] { return "Content-Type: multipart/mixed\r\n\r\n" + Repeat("Content-Type: ", 150000); }},
+    {"many-image-names",
+     [] {
+         return "Content-Type: multipart/mixed\r\n\r\n" +
+                Repeat("Content-Type: image/gif; name=\"\"\r\n", 20000) +
+                Repeat("Content-Disposition: attachment; filename=\"", 20000);
+     }},
+    {"bare-line-feeds",
+     [] {
+         return "Content-Type: multipart/alternative; boundary=\"lf\"\n\n" +
+                Repeat("--lf\nContent-Type: text/plain\n\nx\n", 1000);
+     }},
+    {"40000-parts", [] { return ManyParts(40000); }},
+};
+
+class HostileMessages : public ::testing::TestWithParam<Hostile> {};
+
+// Parts that find no blank line or no boundary scan to the end: build only a few of them.
+TEST_P(HostileMessages, Survive) {
+    Survive(GetParam().make(), 20);
+}
+
+INSTANTIATE_TEST_SUITE_P(Garbage, HostileMessages, ::testing::ValuesIn(kHostile),
+                         [](const auto& info) {
+                             std::string name = info.param.name;
+                             for (auto& c : name) {
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) {
+                                     c = '_';
+                                 }
+                             }
+                             return name;
+                         });
+
+TEST(Garbage, FortyThousandPartsAreAllListed) {
+    Boundaries b;
+    const auto m = DecodeMessage(ManyParts(40000), true, b);
+    ASSERT_EQ(m.PartEntries.size(), 40000u);
+    EXPECT_EQ(m.MsgText, "part 0 a=b");
+    EXPECT_EQ(PartContent(m, 39999), "part 39999 a=b");
+}
+
+TEST(Garbage, PartListIsCapped) {
+    Boundaries b;
+    const auto m = DecodeMessage("Content-Type: multipart/mixed\r\n\r\n" +
+                                     Repeat("Content-Type: a\r\n", MaxListedParts + 5),
+                                 true, b);
+    EXPECT_EQ(m.PartEntries.size(), MaxListedParts);
+    EXPECT_EQ(m.MsgParts.size(), MaxListedParts + 1);
+}
+
+} // namespace

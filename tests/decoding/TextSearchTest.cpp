@@ -1,0 +1,76 @@
+#include "decoding/TextSearch.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace decoding;
+
+namespace {
+
+TEST(TextSearch, UpperAsciiChangesOnlyAsciiLetters) {
+    std::string all;
+    for (int i = 0; i < 256; ++i) {
+        all.push_back(static_cast<char>(i));
+    }
+    for (std::size_t shift = 0; shift < 16; ++shift) { // every alignment of the word loop
+        const std::string text = all.substr(shift) + all.substr(0, shift);
+        const std::string upper = UpperAscii(text);
+        ASSERT_EQ(upper.size(), text.size());
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const auto c = static_cast<unsigned char>(text[i]);
+            const auto expected = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+            ASSERT_EQ(upper[i], expected) << int(c);
+        }
+    }
+}
+
+TEST(TextSearch, Finds) {
+    struct Case {
+        std::string text, needle;
+        std::size_t from, limit, exact, noCase;
+    } cases[] = {
+        {"abc", "", 0, NotFound, NotFound, NotFound}, // an empty needle is never found
+        {"", "A", 0, NotFound, NotFound, NotFound},
+        {"xAbAB", "AB", 0, NotFound, 3, 1},
+        {"xAbAB", "AB", 2, NotFound, 3, 3},
+        {"xAbAB", "AB", 9, NotFound, NotFound, NotFound},
+        {"xAbAB", "AB", 0, 1, 3, NotFound}, // limit: only starts before 1
+        {"xAbAB", "AB", 0, 2, 3, 1},
+        {"content-type: x", "CONTENT-TYPE: ", 0, NotFound, NotFound, 0},
+        {"--Content-TYPE:-", "CONTENT-TYPE:", 1, NotFound, NotFound, 2},
+        {"A\xC1-", "A\xC1-", 0, NotFound, 0, 0},
+        {"a\xE1-", "A\xC1-", 0, NotFound, NotFound, NotFound}, // only ASCII letters fold
+    };
+    for (const auto& c : cases) {
+        if (c.limit == NotFound) {
+            EXPECT_EQ(FindText(c.text, c.needle, c.from), c.exact) << c.text << "/" << c.needle;
+        }
+        EXPECT_EQ(FindTextNoCase(c.text, c.needle, c.from, c.limit), c.noCase)
+            << c.text << "/" << c.needle;
+    }
+}
+
+// Long texts are searched window by window: matches across every window edge are found.
+TEST(TextSearch, FindsAcrossWindowEdges) {
+    const std::string needle = "Boundary";
+    for (std::size_t at : {0, 4090, 4093, 4095, 4096, 12282, 12285, 12288, 28670, 28673, 60000}) {
+        std::string text(70000, '-');
+        text.replace(at, needle.size(), needle);
+        for (std::size_t from : {std::size_t{0}, std::size_t{1}, at, at + 1}) {
+            EXPECT_EQ(FindText(text, needle, from), text.find(needle, from)) << at << "/" << from;
+        }
+        text.resize(at + needle.size() - 1); // cut in the middle of the match
+        EXPECT_EQ(FindText(text, needle), NotFound);
+    }
+}
+
+TEST(TextSearch, ForwardFinderGivesPlainSearchResults) {
+    const std::string text = "..x...x..x";
+    ForwardFinder finder(text, "x");
+    for (std::size_t from : {0, 0, 2, 3, 7, 8, 11, 1, 10}) {
+        EXPECT_EQ(finder.From(from), FindText(text, "x", from)) << from;
+    }
+}
+
+} // namespace
