@@ -1,3 +1,4 @@
+#include "platform/BrowserView.h"
 #include "platform/Fonts.h"
 #include "reader/ui/frmPOP.h"
 
@@ -6,6 +7,7 @@
 int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     QApplication::setOrganizationName(QStringLiteral("Corvane"));
+    platform::BrowserView::registerScheme(); // before the application object
     QApplication app(argc, argv);
     platform::installFontSubstitutions();
     frmPOP window;

@@ -1,6 +1,7 @@
 // Entry point of the window and peer tests: a real QApplication on the
 // offscreen platform, with every per-user folder redirected to a temp folder
 // so that no test reads or writes the user's own settings.
+#include "platform/BrowserView.h"
 #include "platform/Fonts.h"
 
 #include <QApplication>
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
     }
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     QApplication::setOrganizationName(QStringLiteral("Corvane"));
+    platform::BrowserView::registerScheme(); // before the application object
     QApplication app(argc, argv);
     platform::installFontSubstitutions();
     return RUN_ALL_TESTS();

@@ -1,0 +1,302 @@
+#include "platform/BrowserView.h"
+
+#include "platform/Dialogs.h"
+
+#include <QBuffer>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QMenu>
+#include <QPointer>
+#include <QWebEngineCookieStore>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+#include <QWebEngineUrlSchemeHandler>
+#include <atomic>
+
+namespace platform {
+
+namespace {
+
+const QByteArray kScheme = QByteArrayLiteral("corvane-message");
+
+bool isLocalToMessage(const QString& scheme) {
+    return scheme == QLatin1String(kScheme) || scheme == QLatin1String("data") ||
+           scheme == QLatin1String("blob") || scheme == QLatin1String("about");
+}
+
+// A charset name from a mail header goes into a content type: keep it to the characters a
+// charset name is made of.
+QByteArray cleanCharset(const QByteArray& charset) {
+    QByteArray out;
+    for (char c : charset) {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '_' || c == '.' || c == ':') {
+            out.append(c);
+        }
+    }
+    return out.left(64);
+}
+
+} // namespace
+
+struct BrowserView::Private {
+    // Serves the one document the view shows; older addresses find nothing.
+    class MessageScheme : public QWebEngineUrlSchemeHandler {
+    public:
+        QUrl url;
+        QByteArray body;
+        QByteArray contentType;
+
+        void requestStarted(QWebEngineUrlRequestJob* job) override {
+            if (job->requestUrl() != url || job->requestMethod() != "GET") {
+                job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+                return;
+            }
+            auto* buffer = new QBuffer(job);
+            buffer->setData(body);
+            buffer->open(QIODevice::ReadOnly);
+            job->reply(contentType, buffer);
+        }
+    };
+
+    // Decides every request the page makes: the message itself and inline data always,
+    // the web only when remote content is allowed, local files never.
+    class RemoteGate : public QWebEngineUrlRequestInterceptor {
+    public:
+        std::atomic<bool> blockRemote{false};
+        std::atomic<int> blocked{0};
+
+        void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+            const QString scheme = info.requestUrl().scheme();
+            if (isLocalToMessage(scheme)) {
+                return;
+            }
+            const bool web = scheme == QLatin1String("http") || scheme == QLatin1String("https");
+            if (blockRemote || !web) {
+                info.block(true);
+                ++blocked;
+            }
+        }
+    };
+
+    // The page never leaves the message: only the address the view itself asked for loads
+    // in the main frame, and clicked links go to the desktop's browser.
+    class MessagePage : public QWebEnginePage {
+    public:
+        MessagePage(QWebEngineProfile* profile, BrowserView& owner)
+            : QWebEnginePage(profile, &owner), owner(owner) {}
+
+        QUrl expected;
+
+    protected:
+        bool acceptNavigationRequest(const QUrl& url, NavigationType type,
+                                     bool isMainFrame) override {
+            if (type == NavigationTypeLinkClicked) {
+                owner.openLink(url);
+                return false;
+            }
+            if (isMainFrame) {
+                return url == expected && type != NavigationTypeBackForward;
+            }
+            // Frames inside the message: no forms, no history; the gate decides the rest.
+            return type == NavigationTypeTyped || type == NavigationTypeOther ||
+                   type == NavigationTypeRedirect;
+        }
+
+        QWebEnginePage* createWindow(WebWindowType) override;
+
+    private:
+        BrowserView& owner;
+    };
+
+    // A link that asks for a new window (target="_blank", middle click) lands here: its
+    // address goes to the desktop's browser and the page goes away.
+    class LinkCatcher : public QWebEnginePage {
+    public:
+        LinkCatcher(QWebEngineProfile* profile, BrowserView& owner)
+            : QWebEnginePage(profile, &owner), owner(&owner) {}
+
+    protected:
+        bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
+            if (owner) {
+                owner->openLink(url);
+            }
+            deleteLater();
+            return false;
+        }
+
+    private:
+        QPointer<BrowserView> owner;
+    };
+
+    MessageScheme scheme;
+    RemoteGate gate;
+    QWebEngineProfile* profile = nullptr;
+    MessagePage* page = nullptr;
+    LinkOpener opener;
+    quint64 documents = 0;
+};
+
+QWebEnginePage* BrowserView::Private::MessagePage::createWindow(WebWindowType) {
+    return new LinkCatcher(profile(), owner);
+}
+
+void BrowserView::registerScheme() {
+    if (QWebEngineUrlScheme::schemeByName(kScheme).name() == kScheme) {
+        return;
+    }
+    QWebEngineUrlScheme scheme(kScheme);
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+    // An opaque origin: the message can reach nothing of the program's or of another
+    // message.
+    scheme.setFlags(QWebEngineUrlScheme::NoAccessAllowed);
+    QWebEngineUrlScheme::registerScheme(scheme);
+}
+
+BrowserView::BrowserView(QWidget* parent) : QWebEngineView(parent), d(std::make_unique<Private>()) {
+    // No storage name: an off-the-record profile, nothing of it reaches the disk.
+    d->profile = new QWebEngineProfile();
+    d->profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+    d->profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+    d->profile->setSpellCheckEnabled(false);
+    d->profile->cookieStore()->setCookieFilter(
+        [](const QWebEngineCookieStore::FilterRequest&) { return false; });
+    d->profile->installUrlSchemeHandler(kScheme, &d->scheme);
+    d->profile->setUrlRequestInterceptor(&d->gate);
+
+    QWebEngineSettings* s = d->profile->settings();
+    using S = QWebEngineSettings;
+    for (S::WebAttribute off : {S::JavascriptEnabled,
+                                S::JavascriptCanOpenWindows,
+                                S::JavascriptCanAccessClipboard,
+                                S::JavascriptCanPaste,
+                                S::PluginsEnabled,
+                                S::LocalContentCanAccessFileUrls,
+                                S::LocalContentCanAccessRemoteUrls,
+                                S::LocalStorageEnabled,
+                                S::HyperlinkAuditingEnabled,
+                                S::AutoLoadIconsForPage,
+                                S::NavigateOnDropEnabled,
+                                S::PdfViewerEnabled,
+                                S::WebGLEnabled,
+                                S::ScreenCaptureEnabled,
+                                S::DnsPrefetchEnabled,
+                                S::ErrorPageEnabled,
+                                S::AllowRunningInsecureContent,
+                                S::AllowGeolocationOnInsecureOrigins,
+                                S::FullScreenSupportEnabled,
+                                S::FocusOnNavigationEnabled}) {
+        s->setAttribute(off, false);
+    }
+    s->setAttribute(S::PlaybackRequiresUserGesture, true);
+    s->setAttribute(S::WebRTCPublicInterfacesOnly, true);
+    s->setDefaultTextEncoding(QStringLiteral("windows-1252"));
+
+    d->page = new Private::MessagePage(d->profile, *this);
+    setPage(d->page);
+
+    connect(d->page, &QWebEnginePage::loadStarted, this, [this] {
+        busy = true;
+        Q_EMIT downloadBegun();
+    });
+    connect(d->page, &QWebEnginePage::loadFinished, this, [this](bool) {
+        busy = false;
+        Q_EMIT downloadComplete();
+        Q_EMIT documentComplete();
+    });
+    connect(d->page, &QWebEnginePage::linkHovered, this,
+            [this](const QString& url) { Q_EMIT statusTextChanged(url); });
+}
+
+BrowserView::~BrowserView() {
+    // A profile must outlive every page made from it.
+    delete d->page;
+    d->page = nullptr;
+    delete d->profile;
+    d->profile = nullptr;
+}
+
+void BrowserView::showDocument(const QByteArray& html, const QByteArray& charset) {
+    const QByteArray cs = cleanCharset(charset);
+    QUrl url(QString::fromLatin1(kScheme) + QStringLiteral(":message/") +
+             QString::number(++d->documents));
+    d->scheme.url = url;
+    d->scheme.body = html;
+    d->scheme.contentType = cs.isEmpty() ? QByteArrayLiteral("text/html")
+                                         : QByteArrayLiteral("text/html; charset=") + cs;
+    d->page->expected = url;
+    d->page->setUrl(url);
+}
+
+void BrowserView::setBlockRemoteContent(bool block) {
+    d->gate.blockRemote = block;
+}
+
+bool BrowserView::blocksRemoteContent() const {
+    return d->gate.blockRemote;
+}
+
+QString BrowserView::currentAddress() const {
+    const QUrl shown = url();
+    if (shown.isEmpty() || shown.scheme() == QLatin1String(kScheme) ||
+        shown.scheme() == QLatin1String("about")) {
+        return {};
+    }
+    return shown.toString();
+}
+
+void BrowserView::setLinkOpener(LinkOpener opener) {
+    d->opener = std::move(opener);
+}
+
+bool BrowserView::isOpenableLink(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
+                             scheme == QLatin1String("mailto"));
+}
+
+int BrowserView::blockedRequestCount() const {
+    return d->gate.blocked;
+}
+
+void BrowserView::openLink(const QUrl& url) {
+    if (!isOpenableLink(url)) {
+        return;
+    }
+    if (d->opener) {
+        d->opener(url);
+    } else {
+        QDesktopServices::openUrl(url);
+    }
+}
+
+void BrowserView::contextMenuEvent(QContextMenuEvent* event) {
+    // Only what reads the message: copying and selecting. Navigation, saving and the page
+    // source are not offered.
+    std::unique_ptr<QMenu> menu(createStandardContextMenu());
+    if (!menu) {
+        return;
+    }
+    QList<QAction*> keep;
+    for (QWebEnginePage::WebAction a :
+         {QWebEnginePage::Copy, QWebEnginePage::SelectAll, QWebEnginePage::Unselect,
+          QWebEnginePage::CopyLinkToClipboard, QWebEnginePage::CopyImageToClipboard,
+          QWebEnginePage::CopyImageUrlToClipboard}) {
+        keep.append(page()->action(a));
+    }
+    for (QAction* a : menu->actions()) {
+        if (!a->isSeparator() && !keep.contains(a)) {
+            menu->removeAction(a);
+        }
+    }
+    if (menu->actions().isEmpty()) {
+        return;
+    }
+    dialogs().popupMenu(*menu, event->globalPos());
+}
+
+} // namespace platform

@@ -1,0 +1,107 @@
+#include "platform/TcpTransport.h"
+
+#include <QTcpSocket>
+
+namespace platform {
+
+TcpTransport::TcpTransport() : socket(new QTcpSocket(this)) {
+    // Small commands, one at a time: do not let Nagle hold them back.
+    connect(socket, &QTcpSocket::connected, this, [this] {
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        Q_EMIT connected();
+    });
+    connect(socket, &QTcpSocket::readyRead, this, &Transport::readyRead);
+    connect(socket, &QTcpSocket::stateChanged, this, &TcpTransport::onStateChanged);
+    connect(socket, &QTcpSocket::errorOccurred, this, &TcpTransport::onErrorOccurred);
+}
+
+TcpTransport::~TcpTransport() {
+    socket->blockSignals(true);
+    socket->abort();
+}
+
+void TcpTransport::connectToHost(const QString& host, std::uint16_t port) {
+    socket->connectToHost(host, port);
+}
+
+Transport::State TcpTransport::state() const {
+    switch (socket->state()) {
+    case QAbstractSocket::UnconnectedState:
+        return State::Closed;
+    case QAbstractSocket::ConnectedState:
+        return State::Connected;
+    default:
+        return State::Other;
+    }
+}
+
+void TcpTransport::write(std::string_view bytes) {
+    socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+std::string TcpTransport::readAll() {
+    const qint64 available = socket->bytesAvailable();
+    std::string bytes;
+    if (available <= 0) {
+        return bytes;
+    }
+    bytes.resize(static_cast<std::size_t>(available));
+    const qint64 got = socket->read(bytes.data(), available);
+    bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return bytes;
+}
+
+void TcpTransport::close() {
+    if (socket->state() == QAbstractSocket::UnconnectedState) {
+        return;
+    }
+    // abort() drops the connection at once; nothing is left to flush after a
+    // POP3 reply, and the callers rely on being closed when this returns.
+    socket->abort();
+}
+
+void TcpTransport::onStateChanged(QAbstractSocket::SocketState socketState) {
+    const QAbstractSocket::SocketState previous = lastState;
+    lastState = socketState;
+    if (socketState == QAbstractSocket::UnconnectedState &&
+        previous != QAbstractSocket::UnconnectedState) {
+        Q_EMIT closed();
+    }
+}
+
+void TcpTransport::onErrorOccurred(QAbstractSocket::SocketError socketError) {
+    // The peer hanging up is an ordinary end of session, reported by `closed`.
+    if (socketError == QAbstractSocket::RemoteHostClosedError) {
+        return;
+    }
+    Q_EMIT error(errorNumber(socketError), socket->errorString());
+}
+
+int TcpTransport::errorNumber(QAbstractSocket::SocketError error) {
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return 10061;
+    case QAbstractSocket::RemoteHostClosedError:
+        return 10053;
+    case QAbstractSocket::HostNotFoundError:
+        return 11001;
+    case QAbstractSocket::SocketAccessError:
+        return 10013;
+    case QAbstractSocket::SocketResourceError:
+        return 10055;
+    case QAbstractSocket::SocketTimeoutError:
+        return 10060;
+    case QAbstractSocket::NetworkError:
+        return 10050;
+    case QAbstractSocket::AddressInUseError:
+        return 10048;
+    case QAbstractSocket::SocketAddressNotAvailableError:
+        return 10049;
+    case QAbstractSocket::UnsupportedSocketOperationError:
+        return 10045;
+    default:
+        return 10000 + static_cast<int>(error);
+    }
+}
+
+} // namespace platform
