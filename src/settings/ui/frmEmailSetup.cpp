@@ -1,0 +1,600 @@
+#include "settings/ui/frmEmailSetup.h"
+
+#include "platform/Dialogs.h"
+#include "platform/SettingsStore.h"
+#include "platform/TextCodec.h"
+#include "reader/ui/Twips.h"
+#include "reader/ui/frmPOP.h"
+#include "settings/Numbers.h"
+#include "settings/ServerAddress.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsValues.h"
+#include "settings/WindowGeometry.h"
+#include "settings/ui/ScreenPlacement.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <exception>
+
+namespace keys = settings::keys;
+using platform::TextCodec;
+
+namespace {
+
+const QString kNoIsp = QStringLiteral("No ISP");
+
+// Leading and trailing blanks removed; other white space is part of the text.
+QString trimBlanks(const QString& text) {
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first) == QLatin1Char(' ')) {
+        ++first;
+    }
+    while (last > first && text.at(last - 1) == QLatin1Char(' ')) {
+        --last;
+    }
+    return text.mid(first, last - first);
+}
+
+std::string bytes(const QString& text) {
+    return TextCodec::toBytes(text);
+}
+
+QString text(std::string_view bytes) {
+    return TextCodec::fromBytes(bytes);
+}
+
+platform::SettingsStore& store() {
+    return platform::settingsStore();
+}
+
+void message(QWidget* parent, const QString& text) {
+    platform::dialogs().messageBox(parent, text);
+}
+
+} // namespace
+
+frmEmailSetup::frmEmailSetup(frmPOP& window) : QDialog(&window), window(window) {
+    setObjectName(QStringLiteral("frmEmailSetup"));
+    setWindowTitle(QStringLiteral("EMail Client Setup"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    createControls();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setSingleShot(true);
+    Timer1->setInterval(3);
+    connect(Timer1, &QTimer::timeout, this, &frmEmailSetup::Timer1_Timer);
+
+    connect(cmbISP, &QComboBox::currentIndexChanged, this, &frmEmailSetup::restartTimer);
+    connect(cmbISP, &QComboBox::activated, this, &frmEmailSetup::restartTimer);
+    connect(cmbISP, &QComboBox::editTextChanged, this, &frmEmailSetup::restartTimer);
+    cmbISP->installEventFilter(this);
+    cmbISP->lineEdit()->installEventFilter(this);
+    txtPass->installEventFilter(this);
+
+    connect(txtPass, &QLineEdit::textEdited, this, [this] { chkSavePassword->setEnabled(true); });
+    connect(chkSavePassword, &QCheckBox::toggled, this, [this](bool on) {
+        if (on) {
+            chkRemovePassword->setChecked(false);
+        }
+    });
+    connect(chkRemovePassword, &QCheckBox::toggled, this, [this](bool on) {
+        if (on) {
+            chkSavePassword->setChecked(false);
+        }
+    });
+    connect(cmdOK, &QPushButton::clicked, this, &frmEmailSetup::cmdOK_Click);
+    connect(cmdAdd, &QPushButton::clicked, this, &frmEmailSetup::cmdAdd_Click);
+    connect(cmdDelete, &QPushButton::clicked, this, &frmEmailSetup::cmdDelete_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmEmailSetup::cmdCancel_Click);
+    connect(cmdReset, &QPushButton::clicked, this, &frmEmailSetup::cmdReset_Click);
+
+    Form_Load();
+}
+
+frmEmailSetup::~frmEmailSetup() = default;
+
+void frmEmailSetup::createControls() {
+    auto label = [this](const QString& caption, const char* name) {
+        auto* l = new QLabel(caption, this);
+        l->setObjectName(QLatin1String(name));
+        return l;
+    };
+    auto field = [this](const char* name) {
+        auto* e = new QLineEdit(this);
+        e->setObjectName(QLatin1String(name));
+        return e;
+    };
+    auto button = [this](const QString& caption, const char* name, const QString& tip) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(QLatin1String(name));
+        b->setToolTip(tip);
+        b->setAutoDefault(false);
+        return b;
+    };
+
+    cmbISP = new QComboBox(this);
+    cmbISP->setObjectName(QStringLiteral("cmbISP"));
+    cmbISP->setEditable(true);
+    // The typed name is taken up by the dialog's own routine: Enter must not
+    // add it to the list, and no completion may change what was typed.
+    cmbISP->setInsertPolicy(QComboBox::NoInsert);
+    cmbISP->setCompleter(nullptr);
+    cmbISP->setDuplicatesEnabled(true);
+
+    txtPOP = field("txtPOP");
+    txtSMTP = field("txtSMTP");
+    txtPOP->setPlaceholderText(QStringLiteral("host or host:port"));
+    txtSMTP->setPlaceholderText(QStringLiteral("host or host:port"));
+    txtUsername = field("txtUsername");
+    txtDomain = field("txtDomain");
+    txtPass = field("txtPass");
+    txtPass->setEchoMode(QLineEdit::Password);
+    txtPass->setStyleSheet(QStringLiteral("lineedit-password-character: 42;")); // "*"
+    chkSavePassword = new QCheckBox(QStringLiteral("Save Password"), this);
+    chkSavePassword->setObjectName(QStringLiteral("chkSavePassword"));
+    chkRemovePassword = new QCheckBox(QStringLiteral("Unsave Password"), this);
+    chkRemovePassword->setObjectName(QStringLiteral("chkRemovePassword"));
+    // Showing and hiding it must not make the dialog jump in size.
+    QSizePolicy keepSpace = chkRemovePassword->sizePolicy();
+    keepSpace.setRetainSizeWhenHidden(true);
+    chkRemovePassword->setSizePolicy(keepSpace);
+    chkRemovePassword->hide();
+    txtFromName = field("txtFromName");
+    txtFromDomain = field("txtFromDomain");
+    cmbAuth = new QComboBox(this);
+    cmbAuth->setObjectName(QStringLiteral("cmbAuth"));
+    cmbAuth->addItems({QStringLiteral("None"), QStringLiteral("POP3"), QStringLiteral("Auth Login"),
+                       QStringLiteral("Auth Plain")});
+
+    cmdOK = button(QStringLiteral("OK"), "cmdOK",
+                   QStringLiteral("Select and update data for this ISP"));
+    cmdOK->setDefault(true);
+    cmdAdd =
+        button(QStringLiteral("Add"), "cmdAdd", QStringLiteral("Add this ISP to the registry"));
+    cmdDelete = button(QStringLiteral("Delete"), "cmdDelete",
+                       QStringLiteral("Delete this ISP from the registry"));
+    cmdCancel =
+        button(QStringLiteral("Cancel"), "cmdCancel", QStringLiteral("Close form without changes"));
+    cmdReset = button(QStringLiteral("Reset"), "cmdReset", QStringLiteral("Clear form"));
+
+    auto* grid = new QGridLayout;
+    grid->setColumnStretch(1, 3);
+    grid->setColumnStretch(3, 2);
+    grid->setHorizontalSpacing(6);
+    int row = 0;
+    grid->addWidget(label(QStringLiteral("ISP"), "lblISP"), row, 0);
+    grid->addWidget(cmbISP, row++, 1, 1, 3);
+    grid->addWidget(label(QStringLiteral("POP Server"), "lblPOP"), row, 0);
+    grid->addWidget(txtPOP, row++, 1, 1, 3);
+    grid->addWidget(label(QStringLiteral("SMTP Server"), "lblSMTP"), row, 0);
+    grid->addWidget(txtSMTP, row++, 1, 1, 3);
+    grid->addWidget(label(QStringLiteral("Username :"), "lblUsername"), row, 0);
+    grid->addWidget(txtUsername, row, 1);
+    grid->addWidget(label(QStringLiteral("@"), "lblAt1"), row, 2);
+    grid->addWidget(txtDomain, row++, 3);
+    grid->addWidget(label(QStringLiteral("Password"), "lblPass"), row, 0);
+    grid->addWidget(txtPass, row, 1);
+    auto* checks = new QHBoxLayout;
+    checks->addWidget(chkSavePassword);
+    checks->addWidget(chkRemovePassword);
+    checks->addStretch();
+    grid->addLayout(checks, row++, 2, 1, 2);
+    grid->addWidget(label(QStringLiteral("From Name:"), "lblFromName"), row, 0);
+    grid->addWidget(txtFromName, row, 1);
+    grid->addWidget(label(QStringLiteral("@"), "lblAt2"), row, 2);
+    grid->addWidget(txtFromDomain, row++, 3);
+    grid->addWidget(label(QStringLiteral("Authentication"), "lblAuth"), row, 0);
+    grid->addWidget(cmbAuth, row++, 1);
+
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* b : {cmdOK, cmdAdd, cmdDelete, cmdCancel, cmdReset}) {
+        buttons->addWidget(b);
+    }
+    auto* outer = new QVBoxLayout(this);
+    outer->addLayout(grid);
+    outer->addSpacing(8);
+    outer->addLayout(buttons);
+    outer->setSizeConstraint(QLayout::SetFixedSize);
+    txtPOP->setMinimumWidth(260);
+}
+
+void frmEmailSetup::setTabChain(bool passwordFirst) {
+    QList<QWidget*> chain{cmbISP,      txtPOP,        txtSMTP,         txtUsername,
+                          txtDomain,   txtPass,       chkSavePassword, chkRemovePassword,
+                          txtFromName, txtFromDomain, cmbAuth,         cmdOK,
+                          cmdAdd,      cmdDelete,     cmdCancel,       cmdReset};
+    if (passwordFirst) {
+        // The password field leads, the account name comes after the other fields.
+        chain.removeOne(txtPass);
+        chain.prepend(txtPass);
+        chain.removeOne(cmbISP);
+        chain.insert(10, cmbISP);
+    }
+    for (qsizetype i = 1; i < chain.size(); ++i) {
+        setTabOrder(chain.at(i - 1), chain.at(i));
+    }
+    chain.first()->setFocus(Qt::OtherFocusReason);
+}
+
+void frmEmailSetup::restartTimer() {
+    Timer1->stop();
+    Timer1->start();
+}
+
+int frmEmailSetup::selectedIndex() const {
+    const int i = cmbISP->currentIndex();
+    return (i >= 0 && cmbISP->itemText(i) == cmbISP->currentText()) ? i : -1;
+}
+
+int frmEmailSetup::findShownEntry() const {
+    const QString shown = cmbISP->currentText();
+    const int skip = selectedIndex() - 1;
+    for (int i = 0; i < cmbISP->count(); ++i) {
+        if (i != skip && cmbISP->itemText(i) == shown) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+void frmEmailSetup::trimAccountName() {
+    const QString shown = cmbISP->currentText();
+    const QString trimmed = trimBlanks(shown);
+    if (trimmed != shown) {
+        cmbISP->setEditText(trimmed);
+    }
+}
+
+// --- Load ----------------------------------------------------------------------------
+
+void frmEmailSetup::Form_Load() {
+    const Twips t{logicalDpiY() > 0 ? double(logicalDpiY()) : 96.0};
+    const double top =
+        settings::CoordinateFromText(store().GetSetting(keys::kSettings, keys::kEsTop));
+    const double left =
+        settings::CoordinateFromText(store().GetSetting(keys::kSettings, keys::kEsLeft));
+    adjustSize();
+    const QRect wanted(t.toPixels(left), t.toPixels(top), width(), height());
+    move(keepOnScreen(wanted, QPoint(t.toPixels(200), t.toPixels(100))).topLeft());
+
+    IspCount = settings::SlotCount(store().GetSetting(keys::kSettings, keys::kNbIsp));
+    cmbISP->clear();
+    if (IspCount == 0) {
+        cmbISP->addItem(kNoIsp);
+        cmbISP->setCurrentIndex(-1); // the list offers "No ISP"; the name field stays empty
+        ClearFields();
+        setTabChain(false);
+        return;
+    }
+
+    CurrentIsp = text(store().GetSetting(keys::kSettings, keys::kIsp));
+    int remembered = 0;
+    bool found = false;
+    for (int i = 0; i < IspCount; ++i) {
+        const QString name = text(store().GetSetting(keys::kSettings, settings::SlotKey(i)));
+        if (name.isEmpty()) {
+            continue;
+        }
+        cmbISP->addItem(name);
+        if (name == CurrentIsp && CurrentIsp != kNoIsp) {
+            LoadAccount(name);
+            remembered = cmbISP->count() - 1;
+            cmbISP->setCurrentIndex(remembered);
+            found = true;
+        }
+    }
+    if (!found) {
+        ClearFields(); // the name field would be empty here: no entry was chosen
+    }
+    if (cmbISP->count() > 0) {
+        cmbISP->setCurrentIndex(remembered);
+        restartTimer();
+    }
+
+    const bool askPassword = window.Account.GetPassword;
+    if (askPassword) {
+        window.Account.GetPassword = false;
+    }
+    setTabChain(askPassword);
+}
+
+void frmEmailSetup::LoadAccount(const QString& name) {
+    const std::string section = bytes(name);
+    auto get = [&](std::string_view key) { return store().GetSetting(section, key); };
+    txtPOP->setText(text(get(keys::kPOPAddress)));
+    if (txtPOP->text().isEmpty()) {
+        ClearFields();
+        return;
+    }
+    txtSMTP->setText(text(get(keys::kSMTPAddress)));
+    txtUsername->setText(text(get(keys::kEmailUsername)));
+    txtDomain->setText(text(get(keys::kSMTPDomain)));
+    txtPass->setText(text(settings::DecodeStoredPassword(get(keys::kEmailPass))));
+    chkRemovePassword->setVisible(!txtPass->text().isEmpty());
+    const int auth = settings::ToInt16(settings::LeadingNumber(get(keys::kEmailAuth)));
+    if (auth >= -1 && auth < cmbAuth->count()) {
+        cmbAuth->setCurrentIndex(auth);
+    } else {
+        cmbAuth->setCurrentIndex(0); // an unknown method shows "None"
+    }
+    txtFromName->setText(text(get(keys::kEmailFromName)));
+    txtFromDomain->setText(text(get(keys::kEmailFromDomain)));
+    chkSavePassword->setEnabled(false);
+}
+
+void frmEmailSetup::ClearFields() {
+    for (QLineEdit* e : {txtPOP, txtSMTP, txtUsername, txtDomain, txtPass}) {
+        e->clear();
+    }
+    chkSavePassword->setChecked(false);
+    txtFromName->clear();
+    txtFromDomain->clear();
+    cmbAuth->setCurrentIndex(0);
+}
+
+// --- The account name ------------------------------------------------------------------
+
+int frmEmailSetup::FindIspIndex() {
+    trimAccountName();
+    const QString name = cmbISP->currentText();
+    if (name == kNoIsp || name.isEmpty() || settings::IsReservedAccountName(bytes(name))) {
+        return -1;
+    }
+    IspCount = settings::SlotCount(store().GetSetting(keys::kSettings, keys::kNbIsp));
+    const std::string wanted = bytes(name);
+    for (int i = 0; i < IspCount; ++i) {
+        if (store().GetSetting(keys::kSettings, settings::SlotKey(i)) == wanted) {
+            return i;
+        }
+    }
+    return IspCount;
+}
+
+void frmEmailSetup::takeUpName(bool enterNewName) {
+    const int i = FindIspIndex();
+    if (i == -1) {
+        return;
+    }
+    const QString name = cmbISP->currentText();
+    if (enterNewName && i >= IspCount && IspCount < 32767) {
+        ++IspCount;
+        store().SaveSettings(keys::kSettings, {{keys::kNbIsp, std::to_string(IspCount)},
+                                               {settings::SlotKey(IspCount - 1), bytes(name)}});
+    }
+    if (name != CurrentIsp) {
+        store().SaveSetting(keys::kSettings, keys::kIsp, bytes(name));
+        LoadAccount(name);
+        CurrentIsp = name;
+    }
+}
+
+void frmEmailSetup::cmbISP_LostFocus() {
+    takeUpName(true);
+}
+
+void frmEmailSetup::Timer1_Timer() {
+    Timer1->stop();
+    takeUpName(false);
+}
+
+bool frmEmailSetup::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == cmbISP || watched == cmbISP->lineEdit()) && event->type() == QEvent::FocusOut) {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        QWidget* next = QApplication::focusWidget();
+        const bool stillInCombo = next == cmbISP || next == cmbISP->lineEdit();
+        // Opening the drop-down list, or another window taking over, is no focus loss here.
+        if (!closing && !stillInCombo && reason != Qt::PopupFocusReason &&
+            reason != Qt::ActiveWindowFocusReason) {
+            cmbISP_LostFocus();
+        }
+    } else if (watched == txtPass && event->type() == QEvent::KeyPress) {
+        chkSavePassword->setEnabled(true);
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmEmailSetup::WriteIspList() {
+    IspCount = cmbISP->count();
+    std::vector<std::pair<std::string_view, std::string>> values;
+    std::vector<std::string> slotKeys;
+    slotKeys.reserve(static_cast<std::size_t>(IspCount));
+    values.emplace_back(keys::kNbIsp, std::to_string(IspCount));
+    for (int i = 0; i < IspCount; ++i) {
+        slotKeys.push_back(settings::SlotKey(i));
+    }
+    for (int i = 0; i < IspCount; ++i) {
+        values.emplace_back(slotKeys[static_cast<std::size_t>(i)], bytes(cmbISP->itemText(i)));
+    }
+    // One write for the whole list; slots past the new count stay as they were.
+    store().SaveSettings(keys::kSettings, values);
+    // The list is written by walking it, which leaves its last entry selected.
+    if (IspCount > 0) {
+        cmbISP->setCurrentIndex(IspCount - 1);
+        restartTimer();
+    }
+}
+
+void frmEmailSetup::CopyFieldsToAccount() {
+    AccountRecord& a = window.Account;
+    a.Isp = bytes(trimBlanks(cmbISP->currentText()));
+    a.POPAddress = bytes(trimBlanks(txtPOP->text()));
+    a.SMTPAddress = bytes(trimBlanks(txtSMTP->text()));
+    a.EmailUsername = bytes(trimBlanks(txtUsername->text()));
+    a.SMTPDomain = bytes(trimBlanks(txtDomain->text()));
+    a.EmailPass = bytes(trimBlanks(txtPass->text()));
+    a.EmailFromName = bytes(trimBlanks(txtFromName->text()));
+    a.EmailFromDomain = bytes(trimBlanks(txtFromDomain->text()));
+    a.EmailAuth = static_cast<std::int16_t>(cmbAuth->currentIndex());
+}
+
+void frmEmailSetup::SaveSettings() {
+    try {
+        const AccountRecord& a = window.Account;
+        store().SaveSetting(keys::kSettings, keys::kIsp, a.Isp);
+        const QString name = cmbISP->currentText();
+        if (name.isEmpty() || settings::IsReservedAccountName(bytes(name))) {
+            message(this, QStringLiteral("No valid ISP account defined, settings not saved.\r\n"
+                                         "Enter an ISP account name and tr again"));
+            return;
+        }
+        std::vector<std::pair<std::string_view, std::string>> values{
+            {keys::kPOPAddress, a.POPAddress},
+            {keys::kSMTPAddress, a.SMTPAddress},
+            {keys::kEmailUsername, a.EmailUsername},
+            {keys::kSMTPDomain, a.SMTPDomain},
+            {keys::kEmailFromName, a.EmailFromName},
+            {keys::kEmailFromDomain, a.EmailFromDomain},
+            {keys::kEmailAuth, std::to_string(a.EmailAuth)},
+        };
+        if (chkSavePassword->isChecked()) {
+            values.emplace_back(keys::kEmailPass, settings::EncodeStoredPassword(a.EmailPass));
+            chkRemovePassword->show();
+        } else {
+            // Not saved now: a password saved earlier stays in the store.
+            txtPass->clear();
+            chkRemovePassword->hide();
+        }
+        chkSavePassword->setEnabled(false);
+        chkSavePassword->setChecked(false);
+        if (chkRemovePassword->isChecked()) {
+            if (values.back().first == keys::kEmailPass) {
+                values.back().second.clear();
+            } else {
+                values.emplace_back(keys::kEmailPass, std::string());
+            }
+        }
+        store().SaveSettings(bytes(name), values);
+    } catch (const std::exception&) {
+        message(this, QStringLiteral("Unknown error in frmEmailSetup.SaveSettings()"));
+    }
+}
+
+// --- Commands ----------------------------------------------------------------------------
+
+void frmEmailSetup::cmdOK_Click() {
+    trimAccountName();
+    if (findShownEntry() < 0) {
+        const auto answer = platform::dialogs().messageBox(
+            this, QStringLiteral("This is a new ISP. Do you want to add it?"),
+            platform::MsgButtons::YesNo);
+        if (answer == platform::MsgAnswer::Yes) {
+            cmdAdd_Click();
+        }
+        return;
+    }
+    trimAccountName();
+    CopyFieldsToAccount();
+    SaveSettings();
+    window.Account.GetPassword = false;
+    closingRoutine(QDialog::Accepted);
+}
+
+void frmEmailSetup::cmdAdd_Click() {
+    trimAccountName();
+    const QString name = cmbISP->currentText();
+    if (findShownEntry() < 0) {
+        cmbISP->addItem(name);
+        // The first real account replaces the "No ISP" placeholder of an empty store.
+        const int placeholder = cmbISP->findText(kNoIsp, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (placeholder >= 0 && name != kNoIsp && cmbISP->count() == 2) {
+            cmbISP->removeItem(placeholder);
+            cmbISP->setEditText(name);
+        }
+    }
+    CopyFieldsToAccount();
+
+    const AccountRecord& a = window.Account;
+    const struct {
+        bool failed;
+        const char* text;
+    } checks[] = {
+        {a.Isp.empty(), "Please enter an ISP name for reference to this account"},
+        {a.POPAddress.empty(), "Please enter a URL for the POP server"},
+        {a.SMTPAddress.empty(), "Please enter a URL for the smtp server"},
+        {a.EmailUsername.empty(), "Please enter a User Name"},
+        {a.SMTPDomain.empty(), "Please enter a Domain for the user"},
+        {chkSavePassword->isChecked() && a.EmailPass.empty(), "Please enter a password"},
+        {settings::IsReservedAccountName(a.Isp),
+         "\"Settings\" is used by the program itself. Please choose another ISP name"},
+        {!settings::parseServerAddress(a.POPAddress, settings::kDefaultPopPort).valid,
+         "The POP server must be a host name or address, optionally followed by : and a port "
+         "number"},
+        {!settings::parseServerAddress(a.SMTPAddress, settings::kDefaultSmtpPort).valid,
+         "The smtp server must be a host name or address, optionally followed by : and a port "
+         "number"},
+    };
+    for (const auto& check : checks) {
+        if (check.failed) {
+            message(this, QString::fromLatin1(check.text));
+            return;
+        }
+    }
+
+    WriteIspList();
+    // Writing the list selected its last entry; the account being added is the
+    // one to save, whatever its place in the list.
+    const int own = cmbISP->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (own >= 0) {
+        cmbISP->setCurrentIndex(own);
+    }
+    cmdOK_Click();
+}
+
+void frmEmailSetup::cmdDelete_Click() {
+    const QString name = cmbISP->currentText();
+    const int selected = selectedIndex();
+    const bool removed =
+        !settings::IsReservedAccountName(bytes(name)) && store().DeleteSection(bytes(name));
+    if (!removed || selected < 0) {
+        message(this, QStringLiteral("Cannot remove ") + name + QStringLiteral(" from registry"));
+        ClearFields();
+        return;
+    }
+    cmbISP->removeItem(selected);
+    WriteIspList();
+    // A slot at or past the count is stale: an emptied list has no first account.
+    const std::string first =
+        IspCount > 0 ? store().GetSetting(keys::kSettings, settings::SlotKey(0)) : std::string();
+    if (!first.empty()) {
+        store().SaveSetting(keys::kSettings, keys::kIsp, first);
+    }
+    LoadAccount(text(first));
+}
+
+void frmEmailSetup::cmdCancel_Click() {
+    LoadAccount(cmbISP->currentText());
+    closingRoutine(QDialog::Rejected);
+}
+
+void frmEmailSetup::cmdReset_Click() {
+    Form_Load();
+}
+
+// --- Closing -----------------------------------------------------------------------------
+
+void frmEmailSetup::closingRoutine(int result) {
+    done(result); // saves the position, hides the dialog and so ends its modal showing
+}
+
+void frmEmailSetup::done(int result) {
+    if (!closing) {
+        closing = true;
+        Timer1->stop();
+        const Twips t{logicalDpiY() > 0 ? double(logicalDpiY()) : 96.0};
+        const QPoint at = frameGeometry().topLeft();
+        store().SaveSettings(keys::kSettings,
+                             {{keys::kEsTop, settings::FormatSingle(t.fromPixels(at.y()))},
+                              {keys::kEsLeft, settings::FormatSingle(t.fromPixels(at.x()))}});
+    }
+    QDialog::done(result);
+}

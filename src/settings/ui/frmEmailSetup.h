@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+class frmPOP;
+
+// The account setup dialog: edits the stored account list and one account's
+// values, and makes an account the active one. It writes the reader window's
+// account record and the settings store itself. Shown modally; every showing
+// is a new dialog that loads from the store.
+class frmEmailSetup : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmEmailSetup(frmPOP& window);
+    ~frmEmailSetup() override;
+
+    // --- Controls ----------------------------------------------------------------
+    QComboBox* cmbISP = nullptr;
+    QLineEdit* txtPOP = nullptr;
+    QLineEdit* txtSMTP = nullptr;
+    QLineEdit* txtUsername = nullptr;
+    QLineEdit* txtDomain = nullptr;
+    QLineEdit* txtPass = nullptr;
+    QCheckBox* chkSavePassword = nullptr;
+    QCheckBox* chkRemovePassword = nullptr;
+    QLineEdit* txtFromName = nullptr;
+    QLineEdit* txtFromDomain = nullptr;
+    QComboBox* cmbAuth = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdAdd = nullptr;
+    QPushButton* cmdDelete = nullptr;
+    QPushButton* cmdCancel = nullptr;
+    QPushButton* cmdReset = nullptr;
+    QTimer* Timer1 = nullptr; // 3 ms after the account name changes: take it up
+
+    // --- State ------------------------------------------------------------------
+    QString CurrentIsp; // the account the dialog treats as active
+    int IspCount = 0;   // mirror of "nbISP"
+
+    // --- Operations -----------------------------------------------------------------
+    void Form_Load();
+    void LoadAccount(const QString& name);
+    int FindIspIndex();
+    void WriteIspList();
+    void CopyFieldsToAccount();
+    void ClearFields();
+    void SaveSettings();
+
+    // --- Commands and events ---------------------------------------------------------
+    void cmdOK_Click();
+    void cmdAdd_Click();
+    void cmdDelete_Click();
+    void cmdCancel_Click();
+    void cmdReset_Click();
+    // The account name lost the focus: a new name enters the stored list, and a
+    // name other than the current one becomes the active account.
+    void cmbISP_LostFocus();
+    // The name changed and typing paused: switch to it, as on focus loss, but
+    // without entering it into the stored list (that waits for the focus to
+    // leave, so the list does not collect every prefix of a name being typed).
+    void Timer1_Timer();
+
+protected:
+    void done(int result) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls();
+    void setTabChain(bool passwordFirst);
+    void restartTimer();
+    void takeUpName(bool enterNewName);
+    // Writes the account name back without blanks around it (an edit, when it changes).
+    void trimAccountName();
+    // The entry whose text the combo box shows, or -1 when the text is typed.
+    int selectedIndex() const;
+    // Index of the entry equal to the shown text, skipping the entry just before
+    // the selected one, or -1.
+    int findShownEntry() const;
+    void closingRoutine(int result);
+
+    frmPOP& window;
+    bool closing = false;
+};
