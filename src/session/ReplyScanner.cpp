@@ -56,7 +56,8 @@ std::string DotUnstuff(std::string_view reply) {
         const std::size_t next = eol == npos ? reply.size() : eol + 2;
         std::string_view line = reply.substr(pos, next - pos);
         if (line == ".\r\n") {
-            break; // the end mark
+            out.append(line); // the end mark, for the decoder to find at the very end
+            break;
         }
         if (line.size() > 1 && line.front() == '.') {
             line.remove_prefix(1);

@@ -45,8 +45,9 @@ private:
 
 // A complete multi-line reply with the byte-stuffing undone: a line sent as "..x" is the
 // line ".x" (any line after the status line that starts with "." loses that dot). The
-// terminating line "." and anything after it are removed; the status line and every message
-// line keep their CR LF. A reply without an end mark is unstuffed to its end.
+// terminating line "." is kept, as the end mark the message decoder removes, and anything
+// after it is dropped; the status line and every message line keep their CR LF. A reply
+// without an end mark is unstuffed to its end.
 std::string DotUnstuff(std::string_view reply);
 
 } // namespace session

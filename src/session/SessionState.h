@@ -11,7 +11,9 @@ struct SessionState {
     std::string LastCommand; // first four characters of the last command, or "CONNECT"
     std::int16_t KeepAliveCountdown = 60;
     bool GreetingReceived = false;
-    std::string ReceiveBuffer;    // the reply being collected
+    // The reply being collected. After a download: the "+OK" status line, the message
+    // dot-unstuffed, and the end mark "." CR LF, which the decoder removes.
+    std::string ReceiveBuffer;
     bool ClearMsgPending = false; // the next timer tick empties lblMsg
 };
 
@@ -20,19 +22,20 @@ struct MessageIndexEntry {
     std::int32_t Size = 0;
 };
 
-// The mailbox listing and the rows built from it.
+// The mailbox listing and the rows built from it. Each row of lstHeaders also keeps the
+// message number it was listed for (item data), which RETR and DELE use.
 struct ListingState {
     std::vector<MessageIndexEntry> MessageIndex; // element 0 unused, as the rows count from 1
-    std::int16_t MessageCount = 0;
-    std::int16_t ListingNumber = 0;
+    int MessageCount = 0;
+    int ListingNumber = 0; // the message whose TOP is in flight
+    // Kept for the start-up reset; the listing is driven by the TOP replies themselves.
     bool HeaderDone = false;
     bool TopFailed = false;
     bool ListComplete = false;
-    std::int16_t PacketCount = 0;
+    int PacketCount = 0; // TOP reply pieces since "Get Mail" (debug text only)
     std::int16_t VisibleRows = 0;
-    std::int16_t WorkRow = 0;
-    std::int16_t SavedTopIndex = 0;
-    std::vector<std::int16_t> RowNumbers; // the message number each header row was listed for
+    int WorkRow = 0; // the row that SetRowMark rewrites and SelectNextRow moves from
+    int SavedTopIndex = 0;
 };
 
 // Header fields of the message last downloaded; printing and replying read them.

@@ -70,15 +70,15 @@ TEST(ReplyScanner, CapAndReset) {
 
 TEST(DotUnstuff, Lines) {
     const std::pair<std::string, std::string> cases[] = {
-        {"+OK\r\n.\r\n", "+OK\r\n"},
-        {"+OK\r\nA\r\n..x\r\n.\r\n", "+OK\r\nA\r\n.x\r\n"},
-        {"+OK\r\n..\r\n.\r\n", "+OK\r\n.\r\n"}, // a body line "." survives
-        {"+OK\r\n...\r\n.\r\n", "+OK\r\n..\r\n"},
-        {"+OK\r\n.x\r\n.\r\n", "+OK\r\nx\r\n"},        // unstuffed dot lines lose the dot
-        {"+OK\r\na..b\r\n.\r\n", "+OK\r\na..b\r\n"},   // only the line start counts
-        {"+OK\r\nx\r\n.\r\n+OK more", "+OK\r\nx\r\n"}, // nothing after the end mark
-        {"+OK\r\n\r\n.\r\n", "+OK\r\n\r\n"},           // empty body line kept
-        {"+OK\r\n..a\r\n..", "+OK\r\n.a\r\n."},        // no end mark: unstuffed to the end
+        {"+OK\r\n.\r\n", "+OK\r\n.\r\n"},
+        {"+OK\r\nA\r\n..x\r\n.\r\n", "+OK\r\nA\r\n.x\r\n.\r\n"},
+        {"+OK\r\n..\r\n.\r\n", "+OK\r\n.\r\n.\r\n"}, // a body line "." survives
+        {"+OK\r\n...\r\n.\r\n", "+OK\r\n..\r\n.\r\n"},
+        {"+OK\r\n.x\r\n.\r\n", "+OK\r\nx\r\n.\r\n"},        // unstuffed dot lines lose the dot
+        {"+OK\r\na..b\r\n.\r\n", "+OK\r\na..b\r\n.\r\n"},   // only the line start counts
+        {"+OK\r\nx\r\n.\r\n+OK more", "+OK\r\nx\r\n.\r\n"}, // nothing after the end mark
+        {"+OK\r\n\r\n.\r\n", "+OK\r\n\r\n.\r\n"},           // empty body line kept
+        {"+OK\r\n..a\r\n..", "+OK\r\n.a\r\n."},             // no end mark: unstuffed to the end
         {"..status", "..status"},
         {"", ""},
     };

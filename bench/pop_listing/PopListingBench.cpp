@@ -1,0 +1,114 @@
+// Times the reader window listing a mailbox: from "Get Mail" to "<n> Messages listed", with
+// a 10 ms timer watching how long the event loop is ever kept from running.
+//
+//   bench_pop_listing --port PORT --messages N [--runs R]
+//
+// Prints one line per run and a summary; the exit code is 0 when every run listed N.
+#include "platform/SettingsStore.h"
+#include "reader/ui/ClickableLabel.h"
+#include "reader/ui/frmPOP.h"
+#include "session/ui/PopSession.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+struct Run {
+    double seconds = 0;
+    double longestStallMs = 0;
+    bool listed = false;
+};
+
+Run listOnce(int port, int messages) {
+    frmPOP window;
+    window.Account.POPAddress = "127.0.0.1:" + std::to_string(port);
+    window.Account.EmailUsername = "alice";
+    window.Account.EmailPass = "secret";
+    window.show();
+
+    const QString done = QStringLiteral("%1 Messages listed").arg(messages);
+    QEventLoop loop;
+    QObject::connect(&window.session(), &PopSession::listingEnded, &loop, &QEventLoop::quit);
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+
+    // The event loop's pulse: the longest gap between two 10 ms ticks, less the 10 ms.
+    QElapsedTimer pulse;
+    qint64 longestGapNs = 0;
+    QTimer watch;
+    watch.setInterval(10);
+    watch.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        longestGapNs = std::max(longestGapNs, pulse.nsecsElapsed());
+        pulse.restart();
+    });
+
+    QElapsedTimer clock;
+    watch.start();
+    pulse.start();
+    clock.start();
+    deadline.start(120000);
+    window.cmdConnect->click();
+    loop.exec();
+    Run run;
+    run.seconds = clock.nsecsElapsed() / 1e9;
+    longestGapNs = std::max(longestGapNs, pulse.nsecsElapsed());
+    run.longestStallMs = std::max(0.0, longestGapNs / 1e6 - 10.0);
+    run.listed = window.lblStatus->text() == done;
+    window.session().CloseForUnload();
+    return run;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    int port = 0, messages = 0, runs = 5;
+    const QStringList args = app.arguments();
+    for (int i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == QLatin1String("--port")) {
+            port = args[++i].toInt();
+        } else if (args[i] == QLatin1String("--messages")) {
+            messages = args[++i].toInt();
+        } else if (args[i] == QLatin1String("--runs")) {
+            runs = args[++i].toInt();
+        }
+    }
+    if (port <= 0 || messages <= 0) {
+        std::fprintf(stderr, "usage: bench_pop_listing --port PORT --messages N [--runs R]\n");
+        return 2;
+    }
+    // A settings file of our own: the user's accounts and options stay untouched.
+    QTemporaryDir settingsDir;
+    platform::SettingsStore store(settingsDir.filePath(QStringLiteral("Corvane.ini")));
+    platform::installSettingsStore(&store);
+
+    std::vector<double> times;
+    double worstStall = 0;
+    bool allListed = true;
+    for (int r = 0; r < runs; ++r) {
+        const Run run = listOnce(port, messages);
+        std::printf("corvane run %d: %.3f s, longest event-loop stall %.1f ms%s\n", r + 1,
+                    run.seconds, run.longestStallMs, run.listed ? "" : " (NOT LISTED)");
+        times.push_back(run.seconds);
+        worstStall = std::max(worstStall, run.longestStallMs);
+        allListed = allListed && run.listed;
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("corvane median %.3f s, best %.3f s, worst stall %.1f ms\n",
+                times[times.size() / 2], times.front(), worstStall);
+    platform::installSettingsStore(nullptr);
+    return allListed ? 0 : 1;
+}

@@ -1,0 +1,276 @@
+// The reader window against a real Dovecot POP3 server on loopback.
+#include "reader/ui/ClickableLabel.h"
+#include "reader/ui/frmPOP.h"
+#include "session/ui/PopSession.h"
+#include "support/DovecotServer.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TempSettings.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <csignal>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+QString data(const char* name) {
+    return QStringLiteral(CORVANE_TEST_DATA "/pop3/") + QLatin1String(name);
+}
+
+// The file as a POP3 server sends it: every line ending CR LF.
+std::string crlf(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    std::string out;
+    for (const char c : f.readAll()) {
+        if (c == '\n') {
+            out += '\r';
+        }
+        out += c;
+    }
+    return out;
+}
+
+// Runs the event loop until done() holds or ms have passed. Unlike QTest::qWaitFor it never
+// sleeps between events, so a conversation of many small replies runs at full speed.
+bool waitUntil(const std::function<bool()>& done, int ms = 15000) {
+    if (done()) {
+        return true;
+    }
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (done()) {
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    poll.start();
+    loop.exec();
+    return done();
+}
+
+const QString kRow1 = QStringLiteral("02 Jan 2024 | Bob Sender  <bob@exa.. | |0k First message");
+const QString kRow2 =
+    QStringLiteral("3 Feb 2024  | carol@example.test     | |0k [spam] Cheap watches");
+const QString kRow3 = QStringLiteral("10 Apr 2024 | dave@example.test      | |2k Dots");
+
+class PopPeerTest : public ::testing::Test {
+public:
+    void SetUp() override {
+        ASSERT_TRUE(server.start()) << server.error().toStdString();
+        dialogs.allowUnscriptedOk();
+        window = std::make_unique<frmPOP>();
+        window->Account.POPAddress = server.address().toStdString();
+        window->Account.EmailUsername = "alice";
+        window->Account.EmailPass = "secret";
+    }
+
+    void TearDown() override {
+        window.reset();
+        server.stop(false);
+    }
+
+    QString status() const { return window->lblStatus->text(); }
+    QString caption() const { return window->cmdConnect->text(); }
+
+    QStringList rows() const {
+        QStringList out;
+        for (int i = 0; i < window->lstHeaders->count(); ++i) {
+            out << window->lstHeaders->item(i)->text();
+        }
+        return out;
+    }
+
+    bool waitStatus(const QString& text, int ms = 15000) {
+        return waitUntil([&] { return status() == text; }, ms);
+    }
+
+    void addThree() {
+        ASSERT_TRUE(server.add({data("1-plain.eml"), data("2-spam.eml"), data("3-dots.eml")}));
+    }
+
+    // Get Mail and wait for the listing.
+    void listed(const QString& expected) {
+        window->cmdConnect->click();
+        ASSERT_TRUE(waitStatus(expected)) << status().toStdString();
+    }
+
+    // Disconnect and wait until the server has answered QUIT.
+    void disconnect() {
+        window->cmdConnect->click();
+        ASSERT_TRUE(waitUntil([&] { return caption() == QStringLiteral("Get Mail"); }, 15000));
+    }
+
+    DovecotServer server;
+    TempSettings settings;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<frmPOP> window;
+};
+
+} // namespace
+
+TEST_F(PopPeerTest, LoginRefused) {
+    window->Account.EmailPass = "wrong";
+    window->cmdConnect->click();
+    ASSERT_TRUE(waitUntil([&] { return !dialogs.messages().empty(); }, 15000));
+    EXPECT_EQ(dialogs.messageTexts().value(0),
+              QStringLiteral("Invalid Username or Password. Try Again"));
+    ASSERT_TRUE(waitUntil([&] { return caption() == QStringLiteral("Get Mail"); }, 15000));
+    EXPECT_EQ(status(), QStringLiteral("Disconnected"));
+    EXPECT_EQ(window->lstHeaders->count(), 0);
+}
+
+TEST_F(PopPeerTest, EmptyMailbox) {
+    listed(QStringLiteral("No Message"));
+    EXPECT_EQ(window->lstHeaders->count(), 0);
+    EXPECT_EQ(caption(), QStringLiteral("Disconnect"));
+    EXPECT_TRUE(dialogs.messages().empty());
+    disconnect();
+    EXPECT_EQ(status(), QStringLiteral("Disconnected"));
+}
+
+TEST_F(PopPeerTest, ThreeMessagesAreListedAndADottedOneIsShownUnstuffed) {
+    addThree();
+    listed(QStringLiteral("3 Messages listed"));
+    EXPECT_EQ(rows(), (QStringList{kRow1, kRow2, kRow3}));
+    EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
+
+    window->lstHeaders->setCurrentRow(2);
+    window->session().lstHeaders_DblClick();
+    ASSERT_TRUE(waitStatus(QStringLiteral("Message # 3 of 3 Complete")));
+    const std::string message = crlf(data("3-dots.eml"));
+    const std::string& buffer = window->Session.ReceiveBuffer;
+    const std::size_t firstLine = buffer.find("\r\n");
+    ASSERT_NE(firstLine, std::string::npos);
+    EXPECT_EQ(buffer.substr(0, firstLine), "+OK " + std::to_string(message.size()) + " octets");
+    EXPECT_EQ(buffer.substr(firstLine + 2), message + ".\r\n");
+    EXPECT_EQ(window->lstHeaders->item(2)->text().at(38), QLatin1Char('R'));
+    EXPECT_EQ(window->lblSubject->text(), QStringLiteral("Dots"));
+    const QString shown = window->txtMsg->toPlainText();
+    EXPECT_TRUE(shown.contains(QStringLiteral("\n.hidden line\n..two dots\n.\nlast of")))
+        << shown.left(200).toStdString();
+    EXPECT_TRUE(dialogs.messages().empty());
+    disconnect();
+    EXPECT_EQ(server.messageFiles().size(), 3);
+}
+
+TEST_F(PopPeerTest, DeleteThenDisconnectRemovesExactlyTheMarkedMessage) {
+    addThree();
+    const QStringList before = server.messageFiles();
+    listed(QStringLiteral("3 Messages listed"));
+    window->lstHeaders->setCurrentRow(1);
+    window->cmdDelete->click();
+    ASSERT_TRUE(waitStatus(QStringLiteral("Message # 2 of 3 marked deleted")));
+    EXPECT_EQ(window->lstHeaders->item(1)->text().at(38), QLatin1Char('D'));
+    EXPECT_EQ(server.messageFiles(), before); // nothing goes before QUIT
+    disconnect();
+    ASSERT_EQ(before.size(), 3);
+    EXPECT_EQ(server.messageFiles(), (QStringList{before[0], before[2]}));
+}
+
+TEST_F(PopPeerTest, ResetThenDisconnectRemovesNothing) {
+    addThree();
+    const QStringList before = server.messageFiles();
+    listed(QStringLiteral("3 Messages listed"));
+    window->lstHeaders->setCurrentRow(0);
+    window->cmdDelete->click();
+    ASSERT_TRUE(waitStatus(QStringLiteral("Message # 1 of 3 marked deleted")));
+    window->cmdReset->click();
+    ASSERT_TRUE(waitStatus(QStringLiteral("3 Messages listed")));
+    EXPECT_EQ(rows(), (QStringList{kRow1, kRow2, kRow3}));
+    disconnect();
+    EXPECT_EQ(server.messageFiles(), before);
+}
+
+TEST_F(PopPeerTest, ClosingTheWindowWithoutDisconnectRemovesNothing) {
+    addThree();
+    const QStringList before = server.messageFiles();
+    listed(QStringLiteral("3 Messages listed"));
+    window->lstHeaders->setCurrentRow(0);
+    window->cmdDelete->click();
+    ASSERT_TRUE(waitStatus(QStringLiteral("Message # 1 of 3 marked deleted")));
+    window->close();
+    window.reset();
+    // Once the server has let the session go, a new session still sees all three.
+    ASSERT_TRUE(waitUntil([&] { return server.sessionProcesses().isEmpty(); }, 15000));
+    EXPECT_EQ(server.messageFiles(), before);
+    window = std::make_unique<frmPOP>();
+    window->Account.POPAddress = server.address().toStdString();
+    window->Account.EmailUsername = "alice";
+    window->Account.EmailPass = "secret";
+    listed(QStringLiteral("3 Messages listed"));
+}
+
+TEST_F(PopPeerTest, ServerGoneDuringTheListing) {
+    QTemporaryDir dir;
+    QStringList files;
+    for (int i = 0; i < 400; ++i) {
+        const QString path = dir.filePath(QStringLiteral("m%1.eml").arg(i));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(
+            QStringLiteral("From: x%1@example.test\nSubject: number %1\n\nbody\n").arg(i).toUtf8());
+        files << path;
+    }
+    ASSERT_TRUE(server.add(files));
+    window->cmdConnect->click();
+    ASSERT_TRUE(
+        waitUntil([&] { return status().startsWith(QStringLiteral("Listing message #")); }, 15000));
+    ASSERT_GT(server.signalSessions(SIGKILL), 0);
+    QElapsedTimer gone;
+    gone.start();
+    ASSERT_TRUE(waitUntil([&] { return caption() == QStringLiteral("Get Mail"); }, 3500));
+    EXPECT_LT(gone.elapsed(), 3500);
+    EXPECT_LT(window->lstHeaders->count(), 400);
+    EXPECT_FALSE(window->session().replyInFlight());
+    ASSERT_TRUE(waitUntil([&] { return window->cursor().shape() == Qt::ArrowCursor; }, 3500));
+    // The server's master is still there: "Get Mail" works again.
+    listed(QStringLiteral("400 Messages listed"));
+}
+
+TEST_F(PopPeerTest, ServerGoneDuringADownload) {
+    QTemporaryDir dir;
+    const QString big = dir.filePath(QStringLiteral("big.eml"));
+    {
+        QFile f(big);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("From: big@example.test\nSubject: big\n\n");
+        const QByteArray line = QByteArray(76, 'x') + '\n';
+        for (int i = 0; i < 600000; ++i) { // about 46 MB, more than the socket buffers hold
+            f.write(line);
+        }
+    }
+    ASSERT_TRUE(server.add({data("1-plain.eml"), big}));
+    listed(QStringLiteral("2 Messages listed"));
+    // Freeze the server as soon as the download has begun, then let it die.
+    bool frozen = false;
+    QObject::connect(&window->session().transport(), &platform::Transport::readyRead, window.get(),
+                     [&] {
+                         if (!frozen && status() == QStringLiteral("Downloading message")) {
+                             frozen = server.signalSessions(SIGSTOP) > 0;
+                         }
+                     });
+    window->lstHeaders->setCurrentRow(1);
+    window->session().lstHeaders_DblClick();
+    ASSERT_TRUE(waitUntil([&] { return frozen; }, 15000));
+    server.signalSessions(SIGKILL);
+    ASSERT_TRUE(waitUntil([&] { return caption() == QStringLiteral("Get Mail"); }, 3500));
+    EXPECT_NE(status(), QStringLiteral("Message # 2 of 2 Complete"));
+    EXPECT_FALSE(window->Fields.RetrieveInProgress);
+    listed(QStringLiteral("2 Messages listed"));
+}

@@ -1,0 +1,216 @@
+// Downloading, viewing and deleting rows of a listed mailbox.
+#include "SessionTestSupport.h"
+
+#include "session/ui/frmDebug.h"
+
+#include <QPlainTextEdit>
+#include <QTest>
+
+using namespace sessiontest;
+using platform::MsgAnswer;
+
+namespace {
+
+const std::string kSmallMessage = "+OK\r\nSubject: s\r\n\r\nbody\r\n.\r\n";
+
+class RetrievalTest : public SessionTest {
+public:
+    void SetUp() override { listThree(); }
+
+    QChar mark(int row) const { return window.lstHeaders->item(row)->text().at(38); }
+    int selected() const { return window.lstHeaders->currentRow(); }
+};
+
+} // namespace
+
+TEST_F(RetrievalTest, ViewAndDoubleClickChooseTheRowAndWhereTheSelectionGoes) {
+    struct Case {
+        const char* name;
+        bool filterSpam;
+        bool viaView;
+        int selected;
+        std::string sent;
+        int selectedAfter;
+    } cases[] = {
+        {"double-click stays", false, false, 1, "RETR 2", 1},
+        {"view moves on", false, true, 0, "RETR 1", 1},
+        {"view without filter reads spam", false, true, 1, "RETR 2", 2},
+        {"filter skips the spam row", true, true, 1, "RETR 3", 2},
+        {"filter only for View", true, false, 1, "RETR 2", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window.mnFilterSpam->setChecked(c.filterSpam);
+        window.lstHeaders->setCurrentRow(c.selected);
+        if (c.viaView) {
+            window.cmdView->click();
+        } else {
+            session().lstHeaders_DblClick();
+        }
+        EXPECT_EQ(server->takeLines(), std::vector<std::string>{c.sent});
+        EXPECT_EQ(status(), QStringLiteral("Downloading message"));
+        server->serverSends(kSmallMessage);
+        EXPECT_EQ(selected(), c.selectedAfter);
+        const int row = std::stoi(c.sent.substr(5)) - 1;
+        EXPECT_EQ(mark(row), QLatin1Char('R'));
+        EXPECT_EQ(window.cursor().shape(), Qt::ArrowCursor);
+    }
+}
+
+TEST_F(RetrievalTest, DoubleClickOnTheListDownloads) {
+    QListWidget* list = window.lstHeaders;
+    const QRect r = list->visualItemRect(list->item(2));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, r.center());
+    EXPECT_EQ(server->takeLines(), std::vector<std::string>{"RETR 3"});
+}
+
+TEST_F(RetrievalTest, HeaderFieldsOfTheDownloadedMessage) {
+    window.lstHeaders->setCurrentRow(0);
+    session().lstHeaders_DblClick();
+    server->takeLines();
+    server->serverSends("+OK\r\nDate: Tue, 02 Jan 2024 10:00:00 +0000\r\n"
+                        "From: =?ISO-8859-1?Q?Bj=F6rn?= <bjorn@example.test>\r\n"
+                        "reply-to: r@example.test\r\ncc: c@example.test\r\n"
+                        "Subject: Hello\r\n\r\nFrom: quoted@example.test\r\n.\r\n");
+    EXPECT_EQ(window.Fields.FromDate, "Tue, 02 Jan 2024");
+    EXPECT_EQ(window.Fields.FromAddress, "=?ISO-8859-1?Q?Bj=F6rn?= <bjorn@example.test>");
+    EXPECT_EQ(window.lblFrom->text(), QStringLiteral("Bj\u00f6rn <bjorn@example.test>"));
+    EXPECT_EQ(window.Fields.ReplyToField, "r@example.test");
+    EXPECT_EQ(window.Fields.CcField, "c@example.test");
+    EXPECT_EQ(window.lblSubject->text(), QStringLiteral("Hello"));
+}
+
+TEST_F(RetrievalTest, RowsThatAreNeverDownloaded) {
+    // A row whose text says it is sexually explicit, in any case, is refused.
+    window.lstHeaders->item(2)->setText(window.lstHeaders->item(2)->text() +
+                                        QStringLiteral(" Sexually Explicit"));
+    window.lstHeaders->setCurrentRow(2);
+    dialogs.answer(MsgAnswer::Ok);
+    session().lstHeaders_DblClick();
+    EXPECT_EQ(dialogs.messageTexts(),
+              QStringList{QStringLiteral(
+                  "These messages stay on the server until deleted or Hell freezes over")});
+    EXPECT_TRUE(server->takeLines().empty());
+}
+
+TEST_F(RetrievalTest, DeleteMarksTheRowAndMovesOn) {
+    struct Case {
+        const char* name;
+        bool confirm;
+        MsgAnswer answer;
+        int selected;
+        std::vector<std::string> sent;
+        int selectedAfter;
+    } cases[] = {
+        {"no confirmation", false, MsgAnswer::Ok, 0, {"DELE 1"}, 1},
+        {"confirmed", true, MsgAnswer::Yes, 1, {"DELE 2"}, 2},
+        {"the last row keeps the selection", false, MsgAnswer::Ok, 2, {"DELE 3"}, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogs.clear();
+        window.mnConfirmDelete->setChecked(c.confirm);
+        if (c.confirm) {
+            dialogs.answer(c.answer);
+        }
+        window.lstHeaders->setCurrentRow(c.selected);
+        window.cmdDelete->click();
+        EXPECT_EQ(server->takeLines(), c.sent);
+        if (c.confirm) {
+            ASSERT_EQ(dialogs.messages().size(), 1u);
+            EXPECT_EQ(dialogs.messages()[0].text,
+                      QStringLiteral("Are you sure you want\r\nto delete this message ?"));
+            EXPECT_EQ(dialogs.messages()[0].buttons, platform::MsgButtons::YesNo);
+        }
+        server->serverSends("+OK Marked to be deleted.\r\n");
+        EXPECT_EQ(mark(c.selected), QLatin1Char('D'));
+        EXPECT_EQ(selected(), c.selectedAfter);
+        EXPECT_EQ(status(), QStringLiteral("Message # %1 of 3 marked deleted").arg(c.selected + 1));
+    }
+}
+
+TEST_F(RetrievalTest, DeletesThatAreRefused) {
+    // No selection: say so and select the first row.
+    window.lstHeaders->setCurrentRow(-1);
+    dialogs.answer(MsgAnswer::Ok);
+    window.cmdDelete->click();
+    EXPECT_EQ(dialogs.messageTexts(), QStringList{QStringLiteral("No message selected!")});
+    EXPECT_EQ(selected(), 0);
+    // "No" to the confirmation: nothing is sent, nothing changes.
+    dialogs.clear();
+    window.mnConfirmDelete->setChecked(true);
+    dialogs.answer(MsgAnswer::No);
+    window.cmdDelete->click();
+    EXPECT_TRUE(server->takeLines().empty());
+    EXPECT_EQ(mark(0), QLatin1Char(' '));
+    // Already deleted.
+    window.mnConfirmDelete->setChecked(false);
+    window.cmdDelete->click();
+    server->takeLines();
+    server->serverSends("+OK\r\n");
+    dialogs.clear();
+    dialogs.answer(MsgAnswer::Ok);
+    window.lstHeaders->setCurrentRow(0);
+    window.cmdDelete->click();
+    EXPECT_EQ(dialogs.messageTexts(),
+              QStringList{QStringLiteral("Message already marked for deletion")});
+    EXPECT_TRUE(server->takeLines().empty());
+}
+
+TEST_F(RetrievalTest, RightClickDeletesAndViewsTheNext) {
+    window.lstHeaders->setCurrentRow(0);
+    QTest::mousePress(window.cmdDelete, Qt::RightButton);
+    EXPECT_EQ(server->takeLines(), std::vector<std::string>{"DELE 1"});
+    server->serverSends("+OK\r\n");
+    EXPECT_EQ(server->takeLines(), std::vector<std::string>{"RETR 2"});
+    server->serverSends(kSmallMessage);
+    EXPECT_EQ(mark(0), QLatin1Char('D'));
+    EXPECT_EQ(mark(1), QLatin1Char('R'));
+    // On the last row: deleted, nothing downloaded.
+    window.lstHeaders->setCurrentRow(2);
+    QTest::mousePress(window.cmdDelete, Qt::RightButton);
+    EXPECT_EQ(server->takeLines(), std::vector<std::string>{"DELE 3"});
+    server->serverSends("+OK\r\n");
+    EXPECT_TRUE(server->takeLines().empty());
+    // The middle button does nothing.
+    QTest::mousePress(window.cmdDelete, Qt::MiddleButton);
+    EXPECT_TRUE(server->takeLines().empty());
+}
+
+TEST_F(RetrievalTest, RightClickWhenTheServerRefusesWaitsForTheUsersChoice) {
+    window.lstHeaders->setCurrentRow(0);
+    QTest::mousePress(window.cmdDelete, Qt::RightButton);
+    EXPECT_EQ(server->takeLines(), std::vector<std::string>{"DELE 1"});
+    dialogs.answer(MsgAnswer::Ok);
+    server->serverSends("-ERR no\r\n");
+    EXPECT_EQ(dialogs.messageTexts(),
+              QStringList{QStringLiteral("Unable to delete message. Try again")});
+    EXPECT_TRUE(server->takeLines().empty());
+    window.lstHeaders->setCurrentRow(2);
+    EXPECT_EQ(server->takeLines(), std::vector<std::string>{"RETR 3"});
+}
+
+TEST_F(RetrievalTest, DebugBufferHoldsListAndRetrDataAndTopDataOnlyWhenEnabled) {
+    frmDebug* debug = session().debugWindow();
+    ASSERT_NE(debug, nullptr);
+    EXPECT_EQ(debug->bytes().substr(0, 19), "+OK 3 messages:\r\n1 ");
+    EXPECT_EQ(debug->bytes().find("TOP"), std::string::npos);
+    EXPECT_EQ(debug->bytes().find("Hello"), std::string::npos);
+    // A download starts the buffer afresh with its own reply.
+    window.lstHeaders->setCurrentRow(0);
+    session().lstHeaders_DblClick();
+    server->serverSendsInPieces(kSmallMessage, 3);
+    EXPECT_EQ(debug->bytes(), kSmallMessage);
+    // With "Enable Debug Buffer", the listing adds every TOP piece and the row built.
+    window.mnEnableDebug->setChecked(true);
+    server->serverCloses();
+    server->takeLines();
+    getMail();
+    ASSERT_EQ(PlayConversation(*server, Join({kLogin, kList3, kTop1, kTop2, kTop3})), "");
+    const std::string& text = debug->bytes();
+    EXPECT_NE(text.find("\r\n\r\nPacket # 1\r\n+OK\r\nDate: Tue"), std::string::npos);
+    EXPECT_NE(
+        text.find("\r\n\r\nFindSubject:\r\n" + kRow1.toStdString() + "\r\n" + std::string(31, '*')),
+        std::string::npos);
+}

@@ -1,0 +1,95 @@
+#include "support/FakeTransport.h"
+
+#include <algorithm>
+
+void FakeTransport::connectToHost(const QString& h, std::uint16_t p) {
+    host = h;
+    port = p;
+    ++connects;
+    current = State::Other;
+}
+
+void FakeTransport::write(std::string_view bytes) {
+    written.append(bytes);
+}
+
+std::string FakeTransport::readAll() {
+    std::string out;
+    out.swap(incoming);
+    return out;
+}
+
+void FakeTransport::close() {
+    ++closes;
+    if (current == State::Closed) {
+        return;
+    }
+    if (holdingClose) {
+        current = State::Other;
+        return;
+    }
+    becomeClosed();
+}
+
+void FakeTransport::release() {
+    holdingClose = false;
+    if (current != State::Closed) {
+        becomeClosed();
+    }
+}
+
+void FakeTransport::accept() {
+    current = State::Connected;
+    Q_EMIT connected();
+}
+
+void FakeTransport::serverSends(std::string_view bytes) {
+    if (current != State::Connected) {
+        return; // nothing arrives on a connection that is not there
+    }
+    incoming.append(bytes);
+    Q_EMIT readyRead();
+}
+
+void FakeTransport::serverSendsInPieces(std::string_view bytes, std::size_t piece) {
+    piece = std::max<std::size_t>(piece, 1);
+    for (std::size_t at = 0; at < bytes.size(); at += piece) {
+        serverSends(bytes.substr(at, piece));
+    }
+}
+
+void FakeTransport::serverCloses() {
+    if (current != State::Closed) {
+        becomeClosed();
+    }
+}
+
+void FakeTransport::fail(int number, const QString& description) {
+    Q_EMIT error(number, description);
+    if (current != State::Closed) {
+        becomeClosed();
+    }
+}
+
+void FakeTransport::becomeClosed() {
+    current = State::Closed;
+    Q_EMIT closed();
+}
+
+std::vector<std::string> FakeTransport::lines() const {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (std::size_t end = written.find("\r\n"); end != std::string::npos;
+         end = written.find("\r\n", start)) {
+        out.emplace_back(written.substr(start, end - start));
+        start = end + 2;
+    }
+    return out;
+}
+
+std::vector<std::string> FakeTransport::takeLines() {
+    std::vector<std::string> all = lines();
+    std::vector<std::string> fresh(all.begin() + static_cast<std::ptrdiff_t>(taken), all.end());
+    taken = all.size();
+    return fresh;
+}
