@@ -39,8 +39,9 @@ TEST(DecodeMessage, SplitsHeaderAndBody) {
         {"no blank line\r\n.\r\n", "", "no blank line"},                     // all body
         {"A: 1\r\n\r\n..x\r\n.\r\n", "A: 1\r\n", "\r\n..x"},                 // no unstuffing
         {"A: 1\r\n\r\nx\r\n.\r\ny\r\n.\r\n", "A: 1\r\n", "\r\nx\r\n.\r\ny"}, // a "." line
-        {"A: 1\r\n\r\nx\r\n.\r\n\r\n", "A: 1\r\n", "\r\nx"}, // end mark then a line break
-        {"A: 1\r\n\r\nx\r\n.", "A: 1\r\n", "\r\nx\r\n."},    // no end mark
+        {"A: 1\r\n\r\nx\r\n.\r\n\r\n", "A: 1\r\n", "\r\nx"},       // end mark then a line break
+        {"A: 1\r\n\r\nx\r\n.\r\n.\r\n", "A: 1\r\n", "\r\nx\r\n."}, // last line "." kept
+        {"A: 1\r\n\r\nx\r\n.", "A: 1\r\n", "\r\nx\r\n."},          // no end mark
         {"", "", ""},
     };
     for (const auto& c : cases) {
