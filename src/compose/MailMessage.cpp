@@ -1,0 +1,241 @@
+#include "compose/MailMessage.h"
+
+#include "decoding/Base64.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+
+namespace compose {
+
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && isBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+bool isUtf8Continuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
+
+bool isPlainAscii(std::string_view text) {
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u >= 0x7F) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Position of the "<" that opens an entry's address, outside quotes; npos when none.
+std::size_t angleOutsideQuotes(std::string_view entry) {
+    bool quoted = false;
+    for (std::size_t i = 0; i < entry.size(); ++i) {
+        const char c = entry[i];
+        if (c == '\\' && quoted) {
+            ++i;
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (c == '<' && !quoted) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+// The entries of an address list: split at "," or ";" outside quotes, angle brackets and
+// comments.
+std::vector<std::string_view> listEntries(std::string_view list) {
+    std::vector<std::string_view> entries;
+    bool quoted = false;
+    int angle = 0;
+    int comment = 0;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const char c = list[i];
+        if (c == '\\' && (quoted || comment > 0)) {
+            ++i;
+        } else if (c == '"' && comment == 0) {
+            quoted = !quoted;
+        } else if (quoted) {
+            continue;
+        } else if (c == '(') {
+            ++comment;
+        } else if (c == ')' && comment > 0) {
+            --comment;
+        } else if (comment > 0) {
+            continue;
+        } else if (c == '<') {
+            ++angle;
+        } else if (c == '>' && angle > 0) {
+            --angle;
+        } else if ((c == ',' || c == ';') && angle == 0) {
+            entries.push_back(list.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    entries.push_back(list.substr(std::min(start, list.size())));
+    return entries;
+}
+
+// The address of one list entry: inside "<...>" when present (outside quotes), else the
+// entry itself.
+std::string entryAddress(std::string_view entry) {
+    const std::size_t open = angleOutsideQuotes(entry);
+    if (open == std::string_view::npos) {
+        // A bare address may carry a comment: "c@z (Carl)".
+        std::string bare;
+        int depth = 0;
+        for (const char c : entry) {
+            if (c == '(') {
+                ++depth;
+            } else if (c == ')' && depth > 0) {
+                --depth;
+            } else if (depth == 0) {
+                bare += c;
+            }
+        }
+        return std::string(trimmed(bare));
+    }
+    const std::size_t close = entry.find('>', open + 1);
+    const std::size_t end = close == std::string_view::npos ? entry.size() : close;
+    return std::string(trimmed(entry.substr(open + 1, end - open - 1)));
+}
+
+} // namespace
+
+std::vector<std::string> EnvelopeAddresses(std::string_view to) {
+    std::vector<std::string> addresses;
+    for (const std::string_view entry : listEntries(to)) {
+        std::string address = entryAddress(entry);
+        if (!address.empty()) {
+            addresses.push_back(std::move(address));
+        }
+    }
+    return addresses;
+}
+
+std::string EncodeAddressList(std::string_view to) {
+    std::string out;
+    for (const std::string_view raw : listEntries(to)) {
+        const std::string_view entry = trimmed(raw);
+        if (entry.empty()) {
+            continue;
+        }
+        if (!out.empty()) {
+            out += ", ";
+        }
+        const std::size_t open = angleOutsideQuotes(entry);
+        if (isPlainAscii(entry) || open == std::string_view::npos) {
+            out += entry; // an address itself cannot be encoded
+            continue;
+        }
+        std::string_view name = trimmed(entry.substr(0, open));
+        if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
+            name = name.substr(1, name.size() - 2);
+        }
+        if (!name.empty()) {
+            out += EncodeHeaderValue(name, 0);
+            out += ' ';
+        }
+        out += entry.substr(open);
+    }
+    return out;
+}
+
+bool HasLineBreakOrNul(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+std::string EncodeHeaderValue(std::string_view utf8, std::size_t nameLength) {
+    if (isPlainAscii(utf8)) {
+        return std::string(utf8);
+    }
+
+    // Each line holds one encoded word; a word never splits a UTF-8 sequence, as RFC 2047
+    // section 5 requires of every word decoding on its own.
+    constexpr std::string_view prefix = "=?UTF-8?B?";
+    constexpr std::string_view suffix = "?=";
+    constexpr std::size_t lineLimit = 76;
+    std::string out;
+    out.reserve(utf8.size() * 2);
+    std::size_t used = nameLength;
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        const std::size_t room = lineLimit > used + prefix.size() + suffix.size()
+                                     ? lineLimit - used - prefix.size() - suffix.size()
+                                     : 4;
+        std::size_t bytes = std::max<std::size_t>(room / 4, 1) * 3;
+        if (pos + bytes < utf8.size()) {
+            std::size_t cut = pos + bytes;
+            while (cut > pos + 1 && isUtf8Continuation(static_cast<unsigned char>(utf8[cut]))) {
+                --cut;
+            }
+            bytes = cut - pos;
+        } else {
+            bytes = utf8.size() - pos;
+        }
+        if (!out.empty()) {
+            out += "\r\n ";
+        }
+        out += prefix;
+        out += modBase64::Base64Encode(utf8.substr(pos, bytes));
+        out += suffix;
+        pos += bytes;
+        used = 1;
+    }
+    return out;
+}
+
+std::string WithCrLf(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 32 + 2);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r') {
+            out += "\r\n";
+            if (i + 1 < text.size() && text[i + 1] == '\n') {
+                ++i;
+            }
+        } else if (c == '\n') {
+            out += "\r\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string MailDate(const std::tm& local, long utcOffsetSeconds) {
+    static constexpr std::array<const char*, 7> days{"Sun", "Mon", "Tue", "Wed",
+                                                     "Thu", "Fri", "Sat"};
+    static constexpr std::array<const char*, 12> months{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const long minutes = std::labs(utcOffsetSeconds) / 60;
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%s, %02d %s %04d %02d:%02d:%02d %c%02ld%02ld",
+                  days[static_cast<std::size_t>(local.tm_wday % 7)], local.tm_mday,
+                  months[static_cast<std::size_t>(local.tm_mon % 12)], local.tm_year + 1900,
+                  local.tm_hour, local.tm_min, local.tm_sec, utcOffsetSeconds < 0 ? '-' : '+',
+                  minutes / 60, minutes % 60);
+    return buffer;
+}
+
+std::string AttachmentName(std::string_view path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+} // namespace compose

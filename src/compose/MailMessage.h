@@ -1,0 +1,44 @@
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Pieces of an outgoing message that do not depend on the SMTP client: address lists,
+// header encoding, line ends and the date line. Text here is UTF-8, the form in which the
+// compose window hands its fields to the SMTP session.
+namespace compose {
+
+// The envelope recipients of a To text: the entries separated by "," or ";" outside
+// quotes, angle brackets and comments; of each entry the address inside "<...>" when it
+// has one, else the entry without surrounding blanks. Empty entries (a list ending in
+// ", ") are skipped.
+std::vector<std::string> EnvelopeAddresses(std::string_view to);
+
+// The To text as a header value: its non-empty entries joined by ", " (a reply to all,
+// "a, b, ", gives "a, b"), each display name that is not plain ASCII written as RFC 2047
+// encoded words; addresses stay as they are.
+std::string EncodeAddressList(std::string_view to);
+
+// True when text holds CR, LF or NUL, which would let a field inject SMTP commands or
+// header lines.
+bool HasLineBreakOrNul(std::string_view text);
+
+// A header value as RFC 2047 "B" encoded words in UTF-8 when it holds anything outside
+// printable ASCII, folded so that no line exceeds 76 characters; ASCII text unchanged.
+// nameLength is the length of the field name and ": " before the value on its line.
+std::string EncodeHeaderValue(std::string_view utf8, std::size_t nameLength);
+
+// Text with every line end (CR LF, lone LF or lone CR) written as CR LF.
+std::string WithCrLf(std::string_view text);
+
+// The Date field value (RFC 5322 section 3.3) of a local time, in English whatever the
+// user's locale: "Tue, 05 Mar 2024 14:03:01 +0100". utcOffsetSeconds is east of UTC.
+std::string MailDate(const std::tm& local, long utcOffsetSeconds);
+
+// The file name part of a path: the text after the last "/" or "\", the whole text when
+// it has neither.
+std::string AttachmentName(std::string_view path);
+
+} // namespace compose
