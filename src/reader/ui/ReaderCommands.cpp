@@ -1,25 +1,37 @@
 #include "reader/ui/ReaderCommands.h"
 
+#include "decoding/ui/MessageView.h"
+#include "platform/BrowserView.h"
 #include "platform/Dialogs.h"
 #include "platform/TextCodec.h"
 #include "reader/FileText.h"
 #include "reader/ui/frmPOP.h"
+#include "session/ui/PopSession.h"
+#include "session/ui/frmDebug.h"
 #include "settings/Numbers.h"
 
 #include <QAction>
 #include <QFile>
 #include <QFontMetrics>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSaveFile>
 #include <QShortcut>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QWebEngineScript>
 
 namespace {
 
 constexpr int kSmallestFont = 4;
 constexpr int kLargestFont = 72;
+// The same cap as for one server reply: beyond it a file is not a message.
+constexpr qint64 kLargestFile = qint64(256) * 1024 * 1024;
 
 // Text saved by the user: Windows-1252 as the program holds mail, unless the
 // text holds characters that set cannot, then UTF-8 so that nothing is lost.
@@ -36,7 +48,9 @@ QByteArray fileBytes(const QString& text) {
 ReaderCommands::ReaderCommands(frmPOP& window) : window(window) {
     printerFactory = [] { return std::make_unique<QPrinter>(QPrinter::HighResolution); };
 
+    connect(window.mnFileOpen, &QAction::triggered, this, &ReaderCommands::Open);
     connect(window.mnFileSaveAs, &QAction::triggered, this, &ReaderCommands::SaveAs);
+    connect(window.mnPrint, &QAction::triggered, this, &ReaderCommands::Print);
     connect(window.cmdPlus, &QPushButton::clicked, this, &ReaderCommands::LongerList);
     connect(window.cmdMinus, &QPushButton::clicked, this, &ReaderCommands::ShorterList);
     connect(window.mnFontLarger, &QAction::triggered, this, &ReaderCommands::LargerText);
@@ -55,7 +69,34 @@ ReaderCommands::ReaderCommands(frmPOP& window) : window(window) {
     connect(smaller, &QShortcut::activated, this, &ReaderCommands::SmallerText);
 }
 
-void ReaderCommands::Open() {}
+void ReaderCommands::Open() {
+    platform::FileDialogRequest request;
+    request.filter =
+        QStringLiteral("All Files (*.*)|*.*|Text Files(*.txt)|*.txt|Batch Files (*.bat)|*.bat");
+    request.filterIndex = 2;
+    const auto path = platform::dialogs().openFileName(&window, request);
+    if (!path) {
+        return;
+    }
+    QFile file(*path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return;
+    }
+    if (file.size() > kLargestFile) {
+        platform::dialogs().messageBox(&window, QStringLiteral("The file is too large to open."),
+                                       platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+        return;
+    }
+    // Read in one go: a large file opens at once instead of line by line.
+    const QByteArray bytes = file.read(kLargestFile);
+    window.Session.ReceiveBuffer =
+        reader::CollectLines(std::string_view(bytes.constData(), bytes.size()));
+    if (frmDebug* debug = window.session().debugWindow()) {
+        debug->setBytes({});
+    }
+    window.session().AddDebugBytes(window.Session.ReceiveBuffer);
+    window.view().DecodeMessage();
+}
 
 void ReaderCommands::SaveAs() {
     platform::FileDialogRequest request;
@@ -76,9 +117,98 @@ void ReaderCommands::SaveAs() {
     }
 }
 
-void ReaderCommands::Print() {}
+void ReaderCommands::Print() {
+    using platform::TextCodec;
+    QString page = QStringLiteral("Date: ") + TextCodec::fromBytes(window.Fields.FromDate) +
+                   QStringLiteral("\nFrom: ") + TextCodec::headerText(window.Fields.FromAddress) +
+                   QStringLiteral("\nSubject: ") + window.shownSubject() + QStringLiteral("\n\n");
+    auto& dialogs = platform::dialogs();
+    if (window.btnHTML->isChecked()) {
+        const auto answer = dialogs.messageBox(
+            &window, QStringLiteral("Print as HTML?\n(No to print as text, Cancel to abort)"),
+            platform::MsgButtons::YesNoCancel);
+        if (answer == platform::MsgAnswer::Cancel) {
+            return;
+        }
+        if (answer == platform::MsgAnswer::Yes) {
+            printHtml();
+            return;
+        }
+        page += window.view().BrowserText();
+    } else {
+        const QTextCursor cursor = window.txtMsg->textCursor();
+        if (cursor.hasSelection()) {
+            const auto answer = dialogs.messageBox(
+                &window,
+                QStringLiteral(
+                    "Print only selected text?\n(No to print all, Cancel to print nothing)"),
+                platform::MsgButtons::YesNoCancel);
+            if (answer == platform::MsgAnswer::Cancel) {
+                return;
+            }
+            // The selection comes back with paragraph separators for its line ends.
+            page +=
+                answer == platform::MsgAnswer::Yes
+                    ? cursor.selectedText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'))
+                    : window.txtMsg->toPlainText();
+        } else {
+            page += window.txtMsg->toPlainText();
+        }
+    }
+    printText(page);
+}
 
-void ReaderCommands::printText(const QString&) {}
+void ReaderCommands::printHtml() {
+    platform::BrowserView* view = window.view().browser();
+    if (!view || printingHtml) {
+        return;
+    }
+    const QString title = platform::TextCodec::fromBytes(window.Fields.FromDate) +
+                          QStringLiteral(", ") + window.shownSubject();
+    std::unique_ptr<QPrinter> printer = printerFactory();
+    printer->setDocName(title);
+    if (!platform::dialogs().printerDialog(&window, *printer)) {
+        return;
+    }
+    // The page's own title heads the printout.
+    const QString script =
+        QStringLiteral("document.title = %1;")
+            .arg(QString::fromUtf8(QJsonDocument(QJsonArray{title}).toJson(QJsonDocument::Compact))
+                     .mid(1)
+                     .chopped(1));
+    view->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld);
+    // The browser prints in the background; the printer lives until it is done.
+    printingHtml = true;
+    QPrinter* pending = printer.release();
+    connect(
+        view, &QWebEngineView::printFinished, this,
+        [this, pending](bool ok) {
+            printingHtml = false;
+            delete pending;
+            if (!ok) {
+                platform::dialogs().messageBox(
+                    &window, QStringLiteral("The message could not be printed."),
+                    platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+            }
+        },
+        Qt::SingleShotConnection);
+    view->print(pending);
+}
+
+void ReaderCommands::printText(const QString& text) {
+    std::unique_ptr<QPrinter> printer = printerFactory();
+    if (!platform::dialogs().printerDialog(&window, *printer)) {
+        return;
+    }
+    QTextDocument document;
+    document.setDefaultFont(window.txtMsg->font());
+    document.setPlainText(text);
+    document.print(printer.get());
+    if (printer->printerState() == QPrinter::Error) {
+        platform::dialogs().messageBox(&window, QStringLiteral("The message could not be printed."),
+                                       platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+    }
+}
 
 double ReaderCommands::RowHeight() const {
     const QFontMetrics metrics(window.lstHeaders->font());

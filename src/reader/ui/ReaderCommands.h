@@ -32,8 +32,10 @@ public:
 
 private:
     void printText(const QString& text);
+    void printHtml();
     void setListHeight(double height);
     void changeTextSize(int delta);
 
     frmPOP& window;
+    bool printingHtml = false;
 };

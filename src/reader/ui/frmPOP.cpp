@@ -343,7 +343,7 @@ void frmPOP::layoutSteps() {
 }
 
 QString frmPOP::shownSubject() const {
-    return platform::TextCodec::fromBytes(Fields.FromSubject);
+    return platform::TextCodec::headerText(Fields.FromSubject);
 }
 
 void frmPOP::resizeEvent(QResizeEvent* event) {
