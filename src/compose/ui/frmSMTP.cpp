@@ -5,7 +5,7 @@
 #include "platform/Dialogs.h"
 #include "platform/SmtpSession.h"
 #include "platform/TextCodec.h"
-#include "reader/ui/Twips.h"
+#include "platform/Twips.h"
 #include "settings/AccountRecord.h"
 #include "settings/ServerAddress.h"
 
@@ -39,11 +39,6 @@ QString text(const std::string& bytes) {
     return platform::TextCodec::fromBytes(bytes);
 }
 
-Twips twipsOf(const QWidget* w) {
-    const double dpi = w->logicalDpiY() > 0 ? w->logicalDpiY() : 96.0;
-    return Twips{dpi};
-}
-
 } // namespace
 
 frmSMTP::frmSMTP(const AccountRecord& account, QWidget* parent)
@@ -67,7 +62,7 @@ frmSMTP::frmSMTP(const AccountRecord& account, QWidget* parent)
     MessageSent = false;
     setWindowTitle(caption());
 
-    const Twips t = twipsOf(this);
+    const Twips t = Twips::of(*this);
     setMinimumSize(t.toPixels(kMinWidth), t.toPixels(kMinHeight));
     resize(t.toPixels(8400), t.toPixels(5400));
     LayoutWindow();
@@ -451,14 +446,11 @@ void frmSMTP::closeEvent(QCloseEvent* event) {
 // ---------------------------------------------------------------------------------------
 
 void frmSMTP::place(QWidget* control, double left, double top, double width, double height) {
-    placements[control] = QRectF(left, top, width, height);
-    const Twips t = twipsOf(this);
-    control->setGeometry(t.toPixels(left), t.toPixels(top), std::max(0, t.toPixels(width)),
-                         std::max(0, t.toPixels(height)));
+    placements.place(control, left, top, width, height);
 }
 
 QRectF frmSMTP::placement(QWidget* control) const {
-    return placements.value(control);
+    return placements.placement(control);
 }
 
 void frmSMTP::resizeEvent(QResizeEvent* event) {
@@ -467,7 +459,7 @@ void frmSMTP::resizeEvent(QResizeEvent* event) {
 }
 
 void frmSMTP::LayoutWindow() {
-    const Twips t = twipsOf(this);
+    const Twips t = Twips::of(*this);
     const double w = std::max(t.fromPixels(width()), kMinWidth);
     const double h = std::max(t.fromPixels(height()), kMinHeight);
 

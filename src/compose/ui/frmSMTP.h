@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Twips.h"
+
 #include <QHash>
 #include <QRectF>
 #include <QString>
@@ -95,5 +97,5 @@ private:
     std::int16_t WaitTicks = 0;
     std::function<void()> afterWait;
     bool sendRunning = false; // between the Send command and the hand-over
-    QHash<QWidget*, QRectF> placements;
+    platform::TwipsPlacement placements{*this};
 };

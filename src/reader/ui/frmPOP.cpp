@@ -213,39 +213,23 @@ void frmPOP::createMenus() {
 }
 
 Twips frmPOP::twips() const {
-    const double dpi = logicalDpiY() > 0 ? logicalDpiY() : 96.0;
-    return Twips{dpi};
+    return placements.twips();
 }
 
 void frmPOP::place(QWidget* control, double left, double top, double width, double height) {
-    placements[control] = QRectF(left, top, width, height);
-    const Twips t = twips();
-    control->setGeometry(t.toPixels(left), t.toPixels(top), std::max(0, t.toPixels(width)),
-                         std::max(0, t.toPixels(height)));
+    placements.place(control, left, top, width, height);
 }
 
 QRectF frmPOP::placement(QWidget* control) const {
-    const auto it = placements.constFind(control);
-    if (it != placements.constEnd()) {
-        return *it;
-    }
-    const Twips t = twips();
-    const QRect g = control->geometry();
-    return QRectF(t.fromPixels(g.x()), t.fromPixels(g.y()), t.fromPixels(g.width()),
-                  t.fromPixels(g.height()));
+    return placements.placement(control);
 }
 
 QRectF frmPOP::windowTwips() const {
-    const Twips t = twips();
-    const QRect frame = frameGeometry();
-    return QRectF(t.fromPixels(frame.x()), t.fromPixels(frame.y()), t.fromPixels(width()),
-                  t.fromPixels(height()));
+    return placements.windowTwips();
 }
 
 void frmPOP::setWindowTwips(const QRectF& rect) {
-    const Twips t = twips();
-    move(t.toPixels(rect.left()), t.toPixels(rect.top()));
-    resize(t.toPixels(rect.width()), t.toPixels(rect.height()));
+    placements.setWindowTwips(rect);
 }
 
 void frmPOP::LayoutWindow() {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "html/BrowserState.h"
-#include "reader/ui/Twips.h"
+#include "platform/Twips.h"
 #include "session/SessionState.h"
 #include "settings/AccountRecord.h"
 
@@ -140,7 +140,7 @@ private:
     void createMenus();
     void layoutSteps();
 
-    QHash<QWidget*, QRectF> placements;
+    platform::TwipsPlacement placements{*this};
     std::unique_ptr<ReaderSettings> readerSettings;
     std::unique_ptr<PopSession> popSession;
     std::unique_ptr<MessageView> messageView;

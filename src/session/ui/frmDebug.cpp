@@ -95,36 +95,24 @@ frmDebug::frmDebug(frmPOP& owner, const SettingReader& readSetting)
     LayoutWindow();
 }
 
-double frmDebug::twipsPerPixel() const {
-    const double dpi = logicalDpiY() > 0 ? logicalDpiY() : 96.0;
-    return 1440.0 / dpi;
-}
-
 void frmDebug::place(QWidget* control, double left, double top, double width, double height) {
-    const double t = twipsPerPixel();
-    control->setGeometry(qRound(left / t), qRound(top / t), std::max(0, qRound(width / t)),
-                         std::max(0, qRound(height / t)));
+    placements.place(control, left, top, width, height);
 }
 
 QRectF frmDebug::windowTwips() const {
-    const double t = twipsPerPixel();
-    const QRect frame = frameGeometry();
-    return QRectF(frame.x() * t, frame.y() * t, width() * t, height() * t);
+    return placements.windowTwips();
 }
 
 void frmDebug::setWindowTwips(const QRectF& rect) {
-    const double t = twipsPerPixel();
-    move(qRound(rect.left() / t), qRound(rect.top() / t));
-    resize(qRound(rect.width() / t), qRound(rect.height() / t));
+    placements.setWindowTwips(rect);
 }
 
 void frmDebug::LayoutWindow() {
-    const double t = twipsPerPixel();
-    const double w = width() * t;
+    const Twips t = placements.twips();
+    const double w = t.fromPixels(width());
     // The outer height, as the stored sizes count it.
-    const double h = frameGeometry().height() * t;
-    const QRect current = txtDebug->geometry();
-    const double viewHeight = h > 2000 ? h - 850 : current.height() * t;
+    const double h = t.fromPixels(frameGeometry().height());
+    const double viewHeight = h > 2000 ? h - 850 : placements.placement(txtDebug).height();
     place(txtDebug, 0, 420, std::max(0.0, w - 115), std::max(0.0, viewHeight));
 }
 

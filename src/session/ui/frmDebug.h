@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Twips.h"
+
 #include <QRectF>
 #include <QWidget>
 #include <cstddef>
@@ -66,7 +68,7 @@ protected:
 
 private:
     void place(QWidget* control, double left, double top, double width, double height);
-    double twipsPerPixel() const;
+    platform::TwipsPlacement placements{*this};
     // Buffer offset -> view offset: every CR LF is a single line break in the view.
     std::size_t viewPosition(std::size_t bytePos) const;
     // Puts the bytes the view has not shown yet into it.

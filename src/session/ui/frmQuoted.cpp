@@ -1,5 +1,7 @@
 #include "session/ui/frmQuoted.h"
 
+#include "platform/Twips.h"
+
 #include "platform/Dialogs.h"
 #include "platform/SettingsStore.h"
 #include "platform/TextCodec.h"
@@ -37,13 +39,11 @@ frmQuoted::frmQuoted(QWidget* owner) : QWidget(owner, Qt::Window) {
 frmQuoted::~frmQuoted() = default;
 
 int frmQuoted::toPixels(double twips) const {
-    const double dpi = logicalDpiY() > 0 ? logicalDpiY() : 96.0;
-    return int(std::lround(twips * dpi / 1440.0));
+    return Twips::of(*this).toPixels(twips);
 }
 
 double frmQuoted::toTwips(int pixels) const {
-    const double dpi = logicalDpiY() > 0 ? logicalDpiY() : 96.0;
-    return pixels * 1440.0 / dpi;
+    return Twips::of(*this).fromPixels(pixels);
 }
 
 void frmQuoted::placeFromSettings() {

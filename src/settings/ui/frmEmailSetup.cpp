@@ -3,7 +3,7 @@
 #include "platform/Dialogs.h"
 #include "platform/SettingsStore.h"
 #include "platform/TextCodec.h"
-#include "reader/ui/Twips.h"
+#include "platform/Twips.h"
 #include "reader/ui/frmPOP.h"
 #include "settings/Numbers.h"
 #include "settings/ServerAddress.h"

@@ -2,7 +2,7 @@
 // reach a server are in tests/peer/SmtpPeerTest.cpp.
 #include "compose/ui/frmSMTP.h"
 #include "platform/SmtpSession.h"
-#include "reader/ui/Twips.h"
+#include "platform/Twips.h"
 #include "settings/AccountRecord.h"
 #include "support/ScriptedDialogs.h"
 
