@@ -1,12 +1,17 @@
+#include "decoding/ui/MessageView.h"
+#include "platform/BrowserView.h"
 #include "reader/ui/ReaderCommands.h"
 #include "reader/ui/frmPOP.h"
 #include "support/ScriptedDialogs.h"
 
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QProcess>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <gtest/gtest.h>
@@ -117,6 +122,36 @@ TEST_F(PrintTest, HtmlViewCancelledPrintsNothing) {
     window.commands().Print();
     EXPECT_EQ(dialogs.printerDialogs(), 0);
     EXPECT_FALSE(QFile::exists(pdf));
+}
+
+TEST_F(PrintTest, HtmlViewAnsweredYesPrintsThroughTheBrowser) {
+    platform::BrowserView& view = window.view().ensureBrowser();
+    QSignalSpy loaded(&view, &platform::BrowserView::documentComplete);
+    QSignalSpy printed(&view, &QWebEngineView::printFinished);
+    window.Session.ReceiveBuffer = "+OK\r\nContent-Type: text/html\r\n\r\n"
+                                   "<html><body><p>Browser page</p></body></html>\r\n.\r\n";
+    window.view().DecodeMessage();
+    ASSERT_TRUE(window.btnHTML->isChecked());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded.count() > 0; }, 30000));
+
+    dialogs.answer(MsgAnswer::Yes).printer(true);
+    window.commands().Print();
+    EXPECT_EQ(dialogs.printerDialogs(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return printed.count() > 0; }, 60000));
+    EXPECT_TRUE(printed.at(0).at(0).toBool());
+    EXPECT_GT(QFileInfo(pdf).size(), 0);
+}
+
+TEST(ReaderWindowTitle, ActivationShowsTheAccount) {
+    ScriptedDialogs dialogs;
+    dialogs.allowUnscriptedOk();
+    frmPOP window;
+    EXPECT_EQ(window.windowTitle(), "Corvane Reader");
+    window.Account.Isp = "Home";
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    EXPECT_EQ(window.windowTitle(), "Corvane - Home");
 }
 
 } // namespace
