@@ -1,6 +1,7 @@
 #include "compose/MailMessage.h"
 
 #include "decoding/Base64.h"
+#include "decoding/TextSearch.h"
 
 #include <algorithm>
 #include <array>
@@ -10,20 +11,6 @@
 namespace compose {
 
 namespace {
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && isBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && isBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 bool isUtf8Continuation(unsigned char c) {
     return (c & 0xC0) == 0x80;
@@ -107,11 +94,11 @@ std::string entryAddress(std::string_view entry) {
                 bare += c;
             }
         }
-        return std::string(trimmed(bare));
+        return std::string(decoding::TrimWhite(bare));
     }
     const std::size_t close = entry.find('>', open + 1);
     const std::size_t end = close == std::string_view::npos ? entry.size() : close;
-    return std::string(trimmed(entry.substr(open + 1, end - open - 1)));
+    return std::string(decoding::TrimWhite(entry.substr(open + 1, end - open - 1)));
 }
 
 } // namespace
@@ -130,7 +117,7 @@ std::vector<std::string> EnvelopeAddresses(std::string_view to) {
 std::string EncodeAddressList(std::string_view to) {
     std::string out;
     for (const std::string_view raw : listEntries(to)) {
-        const std::string_view entry = trimmed(raw);
+        const std::string_view entry = decoding::TrimWhite(raw);
         if (entry.empty()) {
             continue;
         }
@@ -142,7 +129,7 @@ std::string EncodeAddressList(std::string_view to) {
             out += entry; // an address itself cannot be encoded
             continue;
         }
-        std::string_view name = trimmed(entry.substr(0, open));
+        std::string_view name = decoding::TrimWhite(entry.substr(0, open));
         if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
             name = name.substr(1, name.size() - 2);
         }

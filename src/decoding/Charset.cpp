@@ -1,5 +1,7 @@
 #include "decoding/Charset.h"
 
+#include "decoding/TextSearch.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -97,20 +99,6 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-bool IsLinearWhite(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsLinearWhite(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsLinearWhite(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 // --- Content-Type parameters
 
 // Reads the Content-Type value (already unfolded) and returns the charset parameter.
@@ -192,12 +180,12 @@ std::string CharsetParameter(std::string_view value) {
             parameter = value.substr(start, i - start);
         }
         if (name == "charset") {
-            return AsciiLower(Trim(parameter));
+            return AsciiLower(TrimWhite(parameter));
         }
         if (name == "charset*") {
             // RFC 2231: charset'language'text; the charset is what comes before the first "'".
             const std::size_t quote = parameter.find('\'');
-            return AsciiLower(Trim(std::string_view(parameter).substr(0, quote)));
+            return AsciiLower(TrimWhite(std::string_view(parameter).substr(0, quote)));
         }
         skipToSemicolon();
     }

@@ -124,4 +124,14 @@ std::size_t ForwardFinder::From(std::size_t from) {
     return lastHit;
 }
 
+std::string_view TrimWhite(std::string_view text) {
+    while (!text.empty() && IsLinearWhite(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && IsLinearWhite(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
 } // namespace decoding

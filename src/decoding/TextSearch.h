@@ -18,6 +18,14 @@ std::size_t FindText(std::string_view text, std::string_view needle, std::size_t
 std::size_t FindTextNoCase(std::string_view text, std::string_view upperNeedle,
                            std::size_t from = 0, std::size_t limit = NotFound);
 
+// Blank, tab, CR or LF: the white space of header values.
+inline bool IsLinearWhite(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// The text without the linear white space at either end.
+std::string_view TrimWhite(std::string_view text);
+
 // The text with ASCII letters in upper case; every other byte (and every position) kept.
 std::string UpperAscii(std::string_view text);
 
