@@ -187,7 +187,7 @@ void ReaderSettings::resetSessionCounters() {
 }
 
 QString ReaderSettings::OsDescription() {
-    // This platform reports none of the family codes the description knows.
+    // This platform reports none of the Windows family codes, so there is nothing to say.
     constexpr int kNoKnownFamily = -1;
     const settings::OsDescriptionResult r = settings::OsDescription(kNoKnownFamily, 0.0f);
     if (r.askUser) {
