@@ -1,5 +1,5 @@
 // The reader window against a real Dovecot POP3 server on loopback.
-#include "reader/ui/ClickableLabel.h"
+#include "platform/ClickableLabel.h"
 #include "reader/ui/frmPOP.h"
 #include "session/ui/PopSession.h"
 #include "support/DovecotServer.h"

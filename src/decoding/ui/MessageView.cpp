@@ -5,9 +5,9 @@
 #include "html/HtmlPrepare.h"
 #include "html/HtmlToText.h"
 #include "platform/BrowserView.h"
+#include "platform/ClickableLabel.h"
 #include "platform/Dialogs.h"
 #include "platform/TextCodec.h"
-#include "reader/ui/ClickableLabel.h"
 #include "reader/ui/frmPOP.h"
 #include "session/ui/frmQuoted.h"
 

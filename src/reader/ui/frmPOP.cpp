@@ -2,9 +2,9 @@
 
 #include "compose/ui/ReplyCommands.h"
 #include "decoding/ui/MessageView.h"
+#include "platform/ClickableLabel.h"
 #include "platform/Dialogs.h"
 #include "platform/TextCodec.h"
-#include "reader/ui/ClickableLabel.h"
 #include "reader/ui/ReaderCommands.h"
 #include "session/ui/PopSession.h"
 #include "settings/ui/ReaderSettings.h"

@@ -1,9 +1,9 @@
 #include "settings/ui/ReaderSettings.h"
 
+#include "platform/ClickableLabel.h"
 #include "platform/Dialogs.h"
 #include "platform/SettingsStore.h"
 #include "platform/TextCodec.h"
-#include "reader/ui/ClickableLabel.h"
 #include "reader/ui/frmPOP.h"
 #include "session/ui/PopSession.h"
 #include "session/ui/frmDebug.h"

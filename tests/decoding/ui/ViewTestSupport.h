@@ -4,7 +4,7 @@
 // window under test.
 
 #include "decoding/ui/MessageView.h"
-#include "reader/ui/ClickableLabel.h"
+#include "platform/ClickableLabel.h"
 #include "reader/ui/frmPOP.h"
 #include "support/ScriptedDialogs.h"
 

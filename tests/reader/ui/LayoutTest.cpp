@@ -1,4 +1,4 @@
-#include "reader/ui/ClickableLabel.h"
+#include "platform/ClickableLabel.h"
 #include "reader/ui/frmPOP.h"
 #include "support/ScriptedDialogs.h"
 

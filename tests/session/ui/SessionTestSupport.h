@@ -2,7 +2,7 @@
 
 // The reader window with a fake server behind it, and the mailbox most session tests use.
 
-#include "reader/ui/ClickableLabel.h"
+#include "platform/ClickableLabel.h"
 #include "reader/ui/frmPOP.h"
 #include "session/ui/PopSession.h"
 #include "support/FakeTransport.h"

@@ -1,5 +1,5 @@
 #include "settings/ui/ReaderSettings.h"
-#include "reader/ui/ClickableLabel.h"
+#include "platform/ClickableLabel.h"
 #include "reader/ui/frmPOP.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempSettings.h"

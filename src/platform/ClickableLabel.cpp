@@ -1,4 +1,4 @@
-#include "reader/ui/ClickableLabel.h"
+#include "platform/ClickableLabel.h"
 
 #include <QMouseEvent>
 
