@@ -1,0 +1,43 @@
+#pragma once
+
+// Reading the files under tests/data: sample inputs and the expected values beside them.
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#ifndef CORVANE_TEST_DATA
+#define CORVANE_TEST_DATA "tests/data"
+#endif
+
+namespace testdata {
+
+inline std::filesystem::path Path(const std::string& relative) {
+    return std::filesystem::path(CORVANE_TEST_DATA) / relative;
+}
+
+inline std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Undoes the C escapes that expected values are written with: \r \n \t \\ and \xHH.
+inline std::string Unescape(std::string_view s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '\\' || i + 1 == s.size()) {
+            out += s[i];
+        } else if (const char c = s[++i]; c == 'x') {
+            out += static_cast<char>(std::stoi(std::string(s.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else {
+            out += c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : c;
+        }
+    }
+    return out;
+}
+
+} // namespace testdata
