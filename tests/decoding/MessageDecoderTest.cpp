@@ -45,12 +45,8 @@ TEST(DecodeMessage, SplitsHeaderAndBody) {
     }
 }
 
-// Each sample X.eml has its expected decoding in X.expected ("X.textonly.expected" with the
-// HTML option off): one "key: value" per line, values with C escapes.
-std::string ViewName(DecodedView view) {
-    return view == DecodedView::Html ? "Html" : view == DecodedView::Text ? "Text" : "Body";
-}
-
+// Each sample X.eml has its expected decoding in X.expected (X.textonly.expected with the HTML
+// option off): "entry" rows list the part list, "partN" rows give PartContent(N).
 TEST(DecodeMessage, Samples) {
     int samples = 0;
     for (const auto& file : fs::directory_iterator(testdata::Path("messages"))) {
@@ -63,26 +59,25 @@ TEST(DecodeMessage, Samples) {
         Boundaries b;
         const auto m = DecodeMessage(ReadSample(name.substr(0, name.find('.')) + ".eml"),
                                      name.find(".textonly") == std::string::npos, b);
+        const char* const views[] = {"Html", "Text", "Body"};
+        const std::map<std::string, std::string> actual = {
+            {"view", views[static_cast<int>(ViewToShow(m))]},
+            {"attachments", m.Attachments},
+            {"text", m.MsgText},
+            {"html", m.MsgHTML},
+            {"related", b.RelatedBoundary},
+            {"alternative", b.AlternativeBoundary},
+            {"mixed", b.MixedBoundary}};
         std::vector<std::string> entries;
-        std::ifstream in(file.path());
-        for (std::string line; std::getline(in, line);) {
-            const std::string key = line.substr(0, line.find(": "));
-            const std::string value = testdata::Unescape(line.substr(key.size() + 2));
-            if (key == "entry") {
-                entries.push_back(value);
-            } else if (key.starts_with("part")) {
-                EXPECT_EQ(PartContent(m, std::stoul(key.substr(4))), value) << key;
+        for (const auto& row : testdata::Table("messages/" + name)) {
+            ASSERT_EQ(row.size(), 2u);
+            if (row[0] == "entry") {
+                entries.push_back(row[1]);
+            } else if (row[0].starts_with("part")) {
+                EXPECT_EQ(PartContent(m, std::stoul(row[0].substr(4))), row[1]) << row[0];
             } else {
-                const std::map<std::string, std::string> actual = {
-                    {"view", ViewName(ViewToShow(m))},
-                    {"attachments", m.Attachments},
-                    {"text", m.MsgText},
-                    {"html", m.MsgHTML},
-                    {"related", b.RelatedBoundary},
-                    {"alternative", b.AlternativeBoundary},
-                    {"mixed", b.MixedBoundary}};
-                ASSERT_TRUE(actual.contains(key)) << line;
-                EXPECT_EQ(actual.at(key), value) << key;
+                ASSERT_TRUE(actual.contains(row[0])) << row[0];
+                EXPECT_EQ(actual.at(row[0]), row[1]) << row[0];
             }
         }
         EXPECT_EQ(m.PartEntries, entries);

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #ifndef CORVANE_TEST_DATA
 #define CORVANE_TEST_DATA "tests/data"
@@ -38,6 +39,24 @@ inline std::string Unescape(std::string_view s) {
         }
     }
     return out;
+}
+
+// The rows of a table file: one row per line, fields separated by tabs and written with C
+// escapes; empty lines and lines starting with "#" are left out.
+inline std::vector<std::vector<std::string>> Table(const std::string& relative) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream text(ReadFile(Path(relative)));
+    for (std::string line; std::getline(text, line);) {
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        rows.emplace_back();
+        for (std::size_t from = 0, tab = 0; tab != std::string::npos; from = tab + 1) {
+            tab = line.find('\t', from);
+            rows.back().push_back(Unescape(std::string_view(line).substr(from, tab - from)));
+        }
+    }
+    return rows;
 }
 
 } // namespace testdata

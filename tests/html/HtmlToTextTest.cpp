@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,24 +14,16 @@ namespace {
 
 const std::string CrLf = "\r\n";
 
-// Known answers, one row per line of the table file.
+// Known answers: "body" rows are fragments placed after a BODY tag and a line end.
 TEST(HtmlToText, Table) {
-    std::istringstream table(testdata::ReadFile(testdata::Path("html/html2txt.table")));
-    int rows = 0;
-    for (std::string line; std::getline(table, line);) {
-        if (line.empty() || line[0] == '#') {
-            continue;
-        }
-        const std::size_t tab1 = line.find('\t'), tab2 = line.find('\t', tab1 + 1);
-        ASSERT_NE(tab2, std::string::npos) << line;
-        std::string html = testdata::Unescape(line.substr(tab1 + 1, tab2 - tab1 - 1));
-        if (line.starts_with("body\t")) {
-            html = "<html><body>\r\n" + html + "</body></html>";
-        }
-        EXPECT_EQ(HTML2txt(html), testdata::Unescape(line.substr(tab2 + 1))) << line;
-        ++rows;
+    const auto rows = testdata::Table("html/html2txt.table");
+    ASSERT_GE(rows.size(), 85u);
+    for (const auto& row : rows) {
+        ASSERT_EQ(row.size(), 3u);
+        const std::string html =
+            row[0] == "body" ? "<html><body>\r\n" + row[1] + "</body></html>" : row[1];
+        EXPECT_EQ(HTML2txt(html), row[2]) << testing::PrintToString(html);
     }
-    EXPECT_GE(rows, 85);
 }
 
 TEST(HtmlToText, RemoveSpaces) {
