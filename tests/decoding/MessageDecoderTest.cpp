@@ -18,30 +18,16 @@ std::string ReadSample(const std::string& name) {
     return testdata::ReadFile(testdata::Path("messages/" + name));
 }
 
-// Header and body split, end mark, dot-stuffed lines.
+// A message without a Content-Type field is shown as its body text.
 TEST(DecodeMessage, SplitsHeaderAndBody) {
-    struct Case {
-        std::string raw, header, body;
-    } cases[] = {
-        {"+OK\r\nA: 1\r\n\r\nbody\r\n.\r\n", "+OK\r\nA: 1\r\n", "\r\nbody"},
-        {"A: 1\r\n\r\n.\r\n", "A: 1\r\n", ""},                               // empty body
-        {"A: 1\r\n\r\n\r\n.\r\n", "A: 1\r\n", "\r\n"},                       // one empty line
-        {"no blank line\r\n.\r\n", "", "no blank line"},                     // all body
-        {"A: 1\r\n\r\n..x\r\n.\r\n", "A: 1\r\n", "\r\n..x"},                 // no unstuffing
-        {"A: 1\r\n\r\nx\r\n.\r\ny\r\n.\r\n", "A: 1\r\n", "\r\nx\r\n.\r\ny"}, // a "." line
-        {"A: 1\r\n\r\nx\r\n.\r\n\r\n", "A: 1\r\n", "\r\nx"},       // end mark then a line break
-        {"A: 1\r\n\r\nx\r\n.\r\n.\r\n", "A: 1\r\n", "\r\nx\r\n."}, // last line "." kept
-        {"A: 1\r\n\r\nx\r\n.", "A: 1\r\n", "\r\nx\r\n."},          // no end mark
-        {"", "", ""},
-    };
-    for (const auto& c : cases) {
+    for (const auto& row : testdata::Table("decoder/split.table")) {
+        ASSERT_EQ(row.size(), 3u);
         Boundaries b;
-        const auto m = DecodeMessage(c.raw, true, b);
-        EXPECT_EQ(m.MsgHeader, c.header) << c.raw;
-        EXPECT_EQ(m.MsgBody, c.body) << c.raw;
-        EXPECT_EQ(m.MsgText, c.body) << c.raw; // no Content-Type: shown as text
+        const auto m = DecodeMessage(row[0], true, b);
+        EXPECT_EQ(m.MsgHeader, row[1]) << testing::PrintToString(row[0]);
+        EXPECT_EQ(m.MsgBody, row[2]) << testing::PrintToString(row[0]);
+        EXPECT_EQ(m.MsgText, row[2]) << testing::PrintToString(row[0]);
         ASSERT_EQ(m.MsgParts.size(), 1u);
-        EXPECT_EQ(m.MsgParts[0].Start, std::string::npos);
     }
 }
 
@@ -168,33 +154,12 @@ TEST(DecodeMessage, BoundariesAreCarried) {
     }
 }
 
-// Names: every picture name (empty ones too, "NAME" also inside "FILENAME"); attachment
-// names only when not empty; unclosed quotes add nothing.
 TEST(DecodeMessage, AttachmentNames) {
-    struct Case {
-        std::string body, attachments;
-    } cases[] = {
-        {"Content-Type: image/gif; name=\"a.gif\"\r\n", "a.gif; "},
-        {"Content-Type: image/gif; name=\"\"\r\n", "; "},
-        {"Content-Type: image/gif; name=\"open\r\n", ""},
-        {"Content-Type: image/gif\r\nContent-Disposition: inline; filename=\"f.gif\"\r\n",
-         "f.gif; "},
-        {"Content-Type: image/gif\r\nContent-Type: image/png; name=\"p.png\"\r\n", "p.png; "},
-        {"Content-Disposition: attachment; filename=\"a.pdf\"\r\n"
-         "Content-Disposition: attachment; filename=\"\"\r\n"
-         "Content-Disposition: attachment; filename=\"b.zip\"\r\n",
-         "a.pdf; b.zip; "},
-        {"Content-Disposition: attachment; filename=\"open\r\n", ""},
-        {"Content-Disposition: ATTACHMENT; FILENAME=\"UP.TXT\"\r\n", "UP.TXT; "},
-        // A picture that is also an attachment is named twice.
-        {"Content-Type: image/jpeg; name=\"p.jpg\"\r\n"
-         "Content-Disposition: attachment; filename=\"p.jpg\"\r\n",
-         "p.jpg; p.jpg; "},
-    };
-    for (const auto& c : cases) {
+    for (const auto& row : testdata::Table("decoder/names.table")) {
+        ASSERT_EQ(row.size(), 2u);
         Boundaries b;
-        const auto m = DecodeMessage("Content-Type: multipart/mixed\r\n\r\n" + c.body, true, b);
-        EXPECT_EQ(m.Attachments, c.attachments) << c.body;
+        const auto m = DecodeMessage("Content-Type: multipart/mixed\r\n\r\n" + row[0], true, b);
+        EXPECT_EQ(m.Attachments, row[1]) << row[0];
     }
 }
 

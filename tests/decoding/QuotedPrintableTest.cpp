@@ -1,20 +1,13 @@
 #include "decoding/QuotedPrintable.h"
 
+#include "decoding/TestData.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 using decoding::DecodeQP;
 using decoding::HexPairValue;
-
-namespace {
-
-struct Case {
-    std::string input;
-    std::string expected;
-};
-
-} // namespace
 
 TEST(HexPairValue, Pairs) {
     const struct {
@@ -30,38 +23,14 @@ TEST(HexPairValue, Pairs) {
     }
 }
 
-TEST(DecodeQP, Texts) {
-    const Case cases[] = {
-        {"", ""},
-        {"plain text", "plain text"},
-        {"a=3Db", "a=b"},
-        {"caf=E9", "caf\xE9"},
-        {"line=\r\nnext", "linenext"},
-        {"=3d", "=3d"},
-        {"=00", "=00"},
-        {"= x", "= x"},
-        {"=3D=3D", "=="},
-        {"=3D=41", "=A"},
-        {"=4G", "=4G"},
-        {"=G4", "=G4"},
-        {"=FG", "=FG"},
-        {"end=", "end="},
-        {"end=4", "end=4"},
-        {"end=\r", "end=\r"},
-        {"=  \r\nx", "=  \r\nx"}, // blanks before the break: not a soft break
-        {"=\nx", "=\nx"},         // LF alone: not a soft break
-        {"=3D3D", "=3D"},         // a decoded "=" never starts an escape
-        {"==41", "=A"},           // the refused "=" is kept, the next one decodes
-        {"=\r\n=41", "A"},        // after a soft break the next "=" is read afresh
-        {"=\r\n=\r\nA", "A"},
-        {"==\r\n41", "=41"}, // the break's removal does not reopen the earlier "="
-        {"=\r\n\r\n", "\r\n"},
-        {std::string("=01=0A=0D", 9), "\x01\n\r"},
-        {std::string("a\0=3Db", 6), std::string("a\0=b", 4)},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(DecodeQP(c.input), c.expected) << c.input;
+TEST(DecodeQP, Table) {
+    const auto rows = testdata::Table("codecs/qp-decode.table");
+    ASSERT_GE(rows.size(), 25u);
+    for (const auto& row : rows) {
+        ASSERT_EQ(row.size(), 2u);
+        EXPECT_EQ(DecodeQP(row[0]), row[1]) << testing::PrintToString(row[0]);
     }
+    EXPECT_EQ(DecodeQP(""), "");
 }
 
 TEST(DecodeQP, EveryEscapeValue) {

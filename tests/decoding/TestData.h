@@ -42,7 +42,7 @@ inline std::string Unescape(std::string_view s) {
 }
 
 // The rows of a table file: one row per line, fields separated by tabs and written with C
-// escapes; empty lines and lines starting with "#" are left out.
+// escapes ("\\#" for a leading "#"); empty lines and lines starting with "#" are left out.
 inline std::vector<std::vector<std::string>> Table(const std::string& relative) {
     std::vector<std::vector<std::string>> rows;
     std::istringstream text(ReadFile(Path(relative)));
