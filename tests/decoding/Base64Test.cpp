@@ -12,10 +12,6 @@ using modBase64::Base64Encode;
 
 namespace {
 
-struct Case {
-    std::string input, expected;
-};
-
 std::string RandomBytes(std::size_t n, unsigned seed) {
     std::mt19937 rng(seed);
     std::string bytes(n, '\0');
@@ -26,7 +22,7 @@ std::string RandomBytes(std::size_t n, unsigned seed) {
 }
 
 TEST(Base64Encode, KnownTexts) {
-    const Case cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"", ""},
         {"a", "YQ=="},
         {"ab", "YWI="},
@@ -35,10 +31,9 @@ TEST(Base64Encode, KnownTexts) {
         {"secret password", "c2VjcmV0IHBhc3N3b3Jk"},
         {"\xff\xfe\xfd", "//79"},
         {"\xfb\xff", "+/8="},
-        {std::string("\0\0\0", 3), "AAAA"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(Base64Encode(c.input), c.expected) << c.input;
+        {std::string("\0\0\0", 3), "AAAA"}};
+    for (const auto& [text, encoded] : cases) {
+        EXPECT_EQ(Base64Encode(text), encoded) << text;
     }
     const std::string long_ = Base64Encode(std::string(3000, 'x'));
     EXPECT_EQ(long_.size(), 4000u); // one line, never broken

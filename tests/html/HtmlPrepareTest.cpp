@@ -68,6 +68,7 @@ TEST(HtmlPrepare, CutsThatJoinATag) {
     EXPECT_EQ(RemovePictures("<<img a>IMG b>c"), "c");
     EXPECT_EQ(RemovePictures("<I<img a>MG b>c"), "c");
     EXPECT_EQ(RemovePictures("<IM<img a>G b>c"), "c");
+    EXPECT_EQ(RemovePictures("a<img x>b<IMG c"), "ab<IMG c"); // no ">": the rest stays
     // The suspicious scan goes on after the cut, not before it.
     std::string removed;
     EXPECT_EQ(RemoveSuspiciousTags("<<img ?>IMG ?>c", "d", removed), "<IMG ?>c");
