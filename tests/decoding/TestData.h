@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,8 +19,12 @@ inline std::filesystem::path Path(const std::string& relative) {
     return std::filesystem::path(CORVANE_TEST_DATA) / relative;
 }
 
+// A missing file throws, so a test can never pass on a table it did not read.
 inline std::string ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("cannot read test data " + path.string());
+    }
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
