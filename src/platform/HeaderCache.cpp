@@ -1,0 +1,219 @@
+#include "platform/HeaderCache.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QVariant>
+#include <atomic>
+
+namespace platform {
+
+namespace {
+
+constexpr int kSchemaVersion = 1;
+
+QByteArray bytes(const std::string& text) {
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string text(const QVariant& value) {
+    const QByteArray b = value.toByteArray();
+    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
+}
+
+} // namespace
+
+HeaderCache::HeaderCache(QString file) : path(std::move(file)) {
+    static std::atomic<int> serial{0};
+    connection = QStringLiteral("corvane-header-cache-") + QString::number(++serial);
+    if (path.isEmpty()) {
+        path = defaultPath();
+    }
+    if (!openFile() || !prepareSchema()) {
+        rebuild();
+    }
+}
+
+HeaderCache::~HeaderCache() {
+    {
+        QSqlDatabase db = QSqlDatabase::database(connection, false);
+        if (db.isValid()) {
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(connection);
+}
+
+QString HeaderCache::defaultPath() {
+    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) +
+           QStringLiteral("/headers.sqlite");
+}
+
+std::string HeaderCache::accountKey(const std::string& server, const std::string& user) {
+    // A line break cannot be part of a server address or a user name sent in USER.
+    return server + '\n' + user;
+}
+
+bool HeaderCache::openFile() {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSqlDatabase db = QSqlDatabase::contains(connection)
+                          ? QSqlDatabase::database(connection, false)
+                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+    if (!db.isValid()) {
+        return false; // no SQLite driver: no cache
+    }
+    db.setDatabaseName(path);
+    if (!db.open()) {
+        return false;
+    }
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    return true;
+}
+
+bool HeaderCache::prepareSchema() {
+    QSqlDatabase db = QSqlDatabase::database(connection, false);
+    QSqlQuery q(db);
+    // A file that is not a database, or a truncated one, fails here.
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
+        return false;
+    }
+    const int version = q.value(0).toInt();
+    if (version != 0 && version != kSchemaVersion) {
+        return false;
+    }
+    ready = q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) &&
+            q.exec(QStringLiteral("PRAGMA synchronous=NORMAL")) &&
+            q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS header_rows ("
+                                  " account BLOB NOT NULL, uid BLOB NOT NULL, source BLOB NOT NULL,"
+                                  " PRIMARY KEY (account, uid)) WITHOUT ROWID")) &&
+            q.exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion)) &&
+            q.exec(QStringLiteral("PRAGMA quick_check")) && q.next() &&
+            q.value(0).toString() == QStringLiteral("ok");
+    return ready;
+}
+
+void HeaderCache::rebuild() {
+    ready = false;
+    {
+        QSqlDatabase db = QSqlDatabase::database(connection, false);
+        if (db.isValid()) {
+            db.close();
+        }
+    }
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        QFile::remove(path + QLatin1String(suffix));
+    }
+    if (!openFile() || !prepareSchema()) {
+        fail();
+    }
+}
+
+void HeaderCache::fail() {
+    ready = false;
+    QSqlDatabase db = QSqlDatabase::database(connection, false);
+    if (db.isValid()) {
+        db.close();
+    }
+}
+
+HeaderCache::Entries HeaderCache::load(const std::string& account) {
+    Entries entries;
+    if (!ready) {
+        return entries;
+    }
+    QSqlQuery q(QSqlDatabase::database(connection, false));
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT uid, source FROM header_rows WHERE account = ?"));
+    q.addBindValue(bytes(account));
+    if (!q.exec()) {
+        // Damaged since it was opened: start again empty rather than trust any of it.
+        rebuild();
+        return {};
+    }
+    while (q.next()) {
+        entries.emplace(text(q.value(0)), text(q.value(1)));
+    }
+    if (q.lastError().isValid()) {
+        rebuild();
+        return {};
+    }
+    return entries;
+}
+
+void HeaderCache::store(const std::string& account,
+                        const std::vector<std::pair<std::string, std::string>>& entries) {
+    if (!ready || entries.empty()) {
+        return;
+    }
+    QSqlDatabase db = QSqlDatabase::database(connection, false);
+    db.transaction();
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral(
+        "INSERT OR REPLACE INTO header_rows (account, uid, source) VALUES (?, ?, ?)"));
+    const QByteArray key = bytes(account);
+    for (const auto& [uid, source] : entries) {
+        q.bindValue(0, key);
+        q.bindValue(1, bytes(uid));
+        q.bindValue(2, bytes(source));
+        if (!q.exec()) {
+            db.rollback();
+            rebuild();
+            return;
+        }
+    }
+    if (!db.commit()) {
+        rebuild();
+    }
+}
+
+void HeaderCache::keepOnly(const std::string& account,
+                           const std::unordered_set<std::string>& uids) {
+    if (!ready) {
+        return;
+    }
+    std::vector<std::string> gone;
+    for (const auto& entry : load(account)) {
+        if (!uids.count(entry.first)) {
+            gone.push_back(entry.first);
+        }
+    }
+    if (gone.empty() || !ready) {
+        return;
+    }
+    QSqlDatabase db = QSqlDatabase::database(connection, false);
+    db.transaction();
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("DELETE FROM header_rows WHERE account = ? AND uid = ?"));
+    const QByteArray key = bytes(account);
+    for (const std::string& uid : gone) {
+        q.bindValue(0, key);
+        q.bindValue(1, bytes(uid));
+        if (!q.exec()) {
+            db.rollback();
+            rebuild();
+            return;
+        }
+    }
+    if (!db.commit()) {
+        rebuild();
+    }
+}
+
+bool HeaderCache::clear() {
+    if (!ready) {
+        rebuild();
+        return ready;
+    }
+    QSqlQuery q(QSqlDatabase::database(connection, false));
+    if (!q.exec(QStringLiteral("DELETE FROM header_rows"))) {
+        rebuild();
+    }
+    return ready;
+}
+
+} // namespace platform

@@ -1,0 +1,59 @@
+#include "session/HeaderRowSource.h"
+#include "session/HeaderRow.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <random>
+#include <string>
+
+namespace {
+
+// A row built from the cached source must be the row the whole TOP reply gives, for every
+// reply: random ones made of header-like pieces, and the awkward ones below.
+TEST(HeaderRowSource, GivesTheSameRowAsTheWholeReply) {
+    const std::array<std::string, 16> pieces{"\r\n",
+                                             "Date: Mon, 15 Jan 2024 10:00:00 +0000",
+                                             "From: Ann <ann@example.org>",
+                                             "Subject: Hello",
+                                             "Return-Path: <r@example.org>",
+                                             "From",
+                                             "Date",
+                                             "Subject",
+                                             "Return-Path: ",
+                                             "x",
+                                             " ",
+                                             ".",
+                                             "=?UTF-8?B?w6k=?=",
+                                             "\r",
+                                             "\n",
+                                             "From:Bob<b@c>"};
+    std::mt19937 random(20261206);
+    std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1), length(0, 24);
+    const session::HeaderValueDecoder decode = [](std::string_view raw) {
+        return std::string(raw);
+    };
+    for (int round = 0; round < 20000; ++round) {
+        std::string reply = "+OK\r\n";
+        for (std::size_t n = length(random); n > 0; --n) {
+            reply += pieces[pick(random)];
+        }
+        const std::string source = session::HeaderRowSource(reply);
+        ASSERT_EQ(session::BuildHeaderRow(source, 1234), session::BuildHeaderRow(reply, 1234))
+            << reply;
+        ASSERT_EQ(session::BuildHeaderRow(source, std::nullopt, decode),
+                  session::BuildHeaderRow(reply, std::nullopt, decode))
+            << reply;
+        ASSERT_LE(source.size(), reply.size());
+    }
+}
+
+TEST(HeaderRowSource, KeepsOnlyTheLinesTheRowReads) {
+    const std::string reply = "+OK\r\nReceived: x\r\nSubject: Hi\r\nFrom: a@b\r\nDate: Tue, 2 Jan "
+                              "2024\r\nReturn-Path: <r@b>\r\n\r\nbody\r\n.\r\n";
+    EXPECT_EQ(session::HeaderRowSource(reply),
+              "\r\nDate: Tue, 2 Jan 2024\r\nFrom: a@b\r\nSubject: Hi\r\n");
+    EXPECT_EQ(session::HeaderRowSource("+OK\r\n.\r\n"), "");
+}
+
+} // namespace
