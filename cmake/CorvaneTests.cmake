@@ -52,3 +52,17 @@ function(corvane_peer_test src)
     set_tests_properties(${target} PROPERTIES LABELS "${labels}" TIMEOUT 900
                          ENVIRONMENT "${CORVANE_UI_TEST_ENV}")
 endfunction()
+
+# The keyring test runs inside a private D-Bus session with its own keyring, and once more
+# with no session bus, where there is no keyring.
+function(corvane_keyring_test)
+    set(target corvane_keyring_tests)
+    add_executable(${target} ${PROJECT_SOURCE_DIR}/tests/platform/keyring/KeyringTest.cpp)
+    target_link_libraries(${target} PRIVATE corvane_platform GTest::gtest)
+    add_test(NAME ${target}
+             COMMAND ${PROJECT_SOURCE_DIR}/tests/platform/keyring/with-keyring $<TARGET_FILE:${target}>)
+    add_test(NAME ${target}_none COMMAND ${target})
+    set_tests_properties(${target} PROPERTIES LABELS "ui;keyring" TIMEOUT 120)
+    set_tests_properties(${target}_none PROPERTIES LABELS "ui;keyring" TIMEOUT 120
+                         ENVIRONMENT "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent")
+endfunction()

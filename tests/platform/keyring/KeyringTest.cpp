@@ -1,0 +1,45 @@
+// Runs twice: inside a private D-Bus session with an unlocked keyring (tests/platform/
+// keyring/with-keyring), and with no session bus at all, where there is no keyring.
+#include "platform/Keyring.h"
+
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+namespace {
+
+bool keyringExpected() {
+    return qEnvironmentVariableIsSet("CORVANE_TEST_KEYRING");
+}
+
+TEST(Keyring, RoundTripOrNoKeyring) {
+    const platform::Keyring keyring(QStringLiteral("Corvane test"), 10000);
+    const QString key = QStringLiteral("account:мир");
+    const std::string password = "пароль-zażółć";
+    using Status = platform::Keyring::Status;
+    if (!keyringExpected()) {
+        const auto answer = keyring.write(key, password);
+        EXPECT_EQ(answer.status, Status::Unavailable) << answer.error.toStdString();
+        EXPECT_FALSE(answer.error.isEmpty());
+        EXPECT_EQ(keyring.read(key).status, Status::Unavailable);
+        return;
+    }
+    EXPECT_EQ(keyring.read(key).status, Status::NotFound);
+    ASSERT_EQ(keyring.write(key, password).status, Status::Ok);
+    const auto read = keyring.read(key);
+    ASSERT_EQ(read.status, Status::Ok);
+    EXPECT_EQ(read.secret, password);
+    // Another account's key holds its own secret.
+    ASSERT_EQ(keyring.write(QStringLiteral("account:дом"), "other").status, Status::Ok);
+    EXPECT_EQ(keyring.read(key).secret, password);
+    EXPECT_EQ(keyring.remove(key).status, Status::Ok);
+    EXPECT_EQ(keyring.read(key).status, Status::NotFound);
+    EXPECT_EQ(keyring.remove(key).status, Status::Ok);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    QCoreApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
