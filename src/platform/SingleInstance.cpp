@@ -1,9 +1,11 @@
 #include "platform/SingleInstance.h"
 
+#include <QCryptographicHash>
 #include <QDataStream>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
+#include <QStandardPaths>
 #include <unistd.h>
 
 namespace platform {
@@ -18,7 +20,15 @@ constexpr qint64 kMaxMessage = qint64{4} << 20;
 SingleInstance::SingleInstance(QString socketName, QObject* parent)
     : QObject(parent), name(std::move(socketName)) {
     if (name.isEmpty()) {
-        name = QStringLiteral("corvane-") + QString::number(::getuid());
+        // One reader per user and settings folder: the demo, with its own folder, runs
+        // beside the user's own reader.
+        const QByteArray folder =
+            QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toUtf8();
+        name =
+            QStringLiteral("corvane-%1-%2")
+                .arg(::getuid())
+                .arg(QString::fromLatin1(
+                    QCryptographicHash::hash(folder, QCryptographicHash::Sha256).toHex().left(12)));
     }
 }
 

@@ -14,7 +14,7 @@ namespace platform {
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
-    // name: the socket's name; empty means one per user of this machine.
+    // name: the socket's name; empty means one per user and settings folder.
     explicit SingleInstance(QString name = {}, QObject* parent = nullptr);
     ~SingleInstance() override;
 
