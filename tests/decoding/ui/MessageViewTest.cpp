@@ -4,7 +4,7 @@
 
 #include "decoding/ui/ViewTestSupport.h"
 #include "platform/SettingsStore.h"
-#include "session/ui/frmQuoted.h"
+#include "decoding/ui/frmQuoted.h"
 #include "settings/SettingsValues.h"
 
 #include <QAction>
