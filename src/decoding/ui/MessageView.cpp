@@ -105,7 +105,8 @@ void MessageView::beginDownload() {
 }
 
 void MessageView::showDownloaded(std::string reply) {
-    const session::RetrFields picked = session::PickRetrFields(reply);
+    // Each label counts after a line break; a message file has none before its first line.
+    const session::RetrFields picked = session::PickRetrFields("\r\n" + reply);
     messageFields.FromDate = picked.FromDate.value_or("");
     messageFields.FromAddress = picked.FromAddress.value_or("");
     messageFields.FromSubject = picked.FromSubject.value_or("");

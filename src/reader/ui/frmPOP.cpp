@@ -22,6 +22,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <stdexcept>
 
@@ -29,6 +30,22 @@ namespace {
 
 constexpr double kMinWidth = 3000;
 constexpr double kMinHeight = 6000;
+
+// Header rows are fixed-width text: each reaches to the list's edge and is cut there, never
+// elided, whatever width the first row gave the others.
+class ClippedRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem row(option);
+        row.textElideMode = Qt::ElideNone;
+        if (const auto* view = qobject_cast<const QAbstractItemView*>(option.widget)) {
+            row.rect.setRight(std::max(row.rect.right(), view->viewport()->width() - 1));
+        }
+        QStyledItemDelegate::paint(painter, row, index);
+    }
+};
 
 QFont windowFont() {
     return QFont(QStringLiteral("MS Sans Serif"), 8);
@@ -216,8 +233,7 @@ void frmPOP::createControls() {
     lstHeaders->setToolTip(QStringLiteral("Double-Click on message to download"));
     lstHeaders->setSelectionMode(QAbstractItemView::SingleSelection);
     lstHeaders->setUniformItemSizes(true); // thousands of rows stay cheap
-    // The rows are fixed-width text: what does not fit is cut at the edge, never elided.
-    lstHeaders->setTextElideMode(Qt::ElideNone);
+    lstHeaders->setItemDelegate(new ClippedRowDelegate(lstHeaders));
     lstHeaders->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     place(lstHeaders, 50, 860, 7215, 1740);
     cmdMinus = button("cmdMinus", QStringLiteral("-"), 7315, 860, 255, 300);

@@ -35,9 +35,10 @@ inline QStringList PartEntries(const frmPOP& window) {
     return entries;
 }
 
-inline void Decode(frmPOP& window, std::string raw) {
-    window.Session.ReceiveBuffer = std::move(raw);
-    window.view().DecodeMessage();
+// What a download does: the view is emptied before the command, then shows the reply.
+inline void Show(frmPOP& window, std::string raw) {
+    window.view().beginDownload();
+    window.view().showDownloaded(std::move(raw));
 }
 
 } // namespace viewtest

@@ -1,0 +1,351 @@
+// The reader window's own arrangement and commands, as the user sees them: where the controls
+// go, the status and header rows, the list and text size, files, printing and About.
+#include "decoding/ui/MessageView.h"
+#include "platform/BrowserView.h"
+#include "platform/ClickableLabel.h"
+#include "reader/ui/ReaderCommands.h"
+#include "reader/ui/frmPOP.h"
+#include "session/ui/PopSession.h"
+#include "session/ui/frmDebug.h"
+#include "support/ScriptedDialogs.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QListWidget>
+#include <QMenu>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <gtest/gtest.h>
+
+using platform::MsgAnswer;
+
+namespace {
+
+class ReaderWindowTest : public ::testing::Test {
+protected:
+    ReaderWindowTest() { dialogs.allowUnscriptedOk(); }
+
+    // Sizes the window in twips and lays it out.
+    void resizeTwips(double width, double height) {
+        const Twips t = window.twips();
+        window.resize(t.toPixels(width), t.toPixels(height));
+        window.LayoutWindow();
+    }
+    QRectF at(QWidget* control) const { return window.placement(control); }
+    // A message as a file holds it, shown as File > Open shows it.
+    void open(const QByteArray& bytes) {
+        const QString path = dir.filePath(QStringLiteral("message.eml"));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+        file.close();
+        dialogs.openFile(path);
+        window.mnFileOpen->trigger();
+    }
+
+    QTemporaryDir dir;
+    ScriptedDialogs dialogs;
+    frmPOP window;
+};
+
+TEST_F(ReaderWindowTest, LayoutFollowsTheWindowSize) {
+    struct Case {
+        double width, height;
+        bool browserStatus;
+    };
+    const double edge = at(window.lstViewAs).right() + 500;
+    for (const Case& c : {Case{9000, 12000, true}, Case{3000, 6000, false},
+                          Case{edge - 15, 8000, false}, Case{edge + 300, 8000, true}}) {
+        SCOPED_TRACE(c.width);
+        resizeTwips(c.width, c.height);
+        // Never narrower than the button row.
+        const double w =
+            std::max(window.windowTwips().width(), at(window.cmdCompose).right() + 150);
+        const QRectF list = at(window.lstHeaders), msg = at(window.txtMsg);
+        EXPECT_DOUBLE_EQ(list.width(), w - 550);
+        EXPECT_DOUBLE_EQ(at(window.cmdPlus).left(), list.right() + 50);
+        EXPECT_DOUBLE_EQ(msg.width(), w - 200);
+        // At least 3000 below the message area's top, 700 of it under the text.
+        EXPECT_DOUBLE_EQ(msg.height(), std::max(window.windowTwips().height(), msg.top() + 3000) -
+                                           msg.top() - 700);
+        EXPECT_EQ(!window.lblBrowser->isHidden(), c.browserStatus);
+        const double viewTop = list.bottom() + 130;
+        EXPECT_DOUBLE_EQ(at(window.btnText).top(), viewTop);
+        EXPECT_DOUBLE_EQ(at(window.lstViewAs).top(), viewTop - 40);
+        EXPECT_DOUBLE_EQ(at(window.lblFrom).top(), viewTop + 300);
+        EXPECT_DOUBLE_EQ(at(window.lblSubject).top(), viewTop + 600);
+        EXPECT_DOUBLE_EQ(at(window.lblFrom).right(), msg.right());
+        EXPECT_DOUBLE_EQ(msg.top(), viewTop + 900) << "no attachments: the text takes their line";
+    }
+    window.lblAttachments->setText(QStringLiteral("a.pdf; "));
+    window.LayoutWindow();
+    EXPECT_DOUBLE_EQ(at(window.txtMsg).top(), at(window.lblAttachments).top() + 300);
+
+    // Nothing moves while the window starts.
+    const QRectF before = at(window.lstHeaders);
+    window.Loading = true;
+    resizeTwips(12000, 9000);
+    EXPECT_EQ(at(window.lstHeaders), before);
+}
+
+TEST_F(ReaderWindowTest, LongSubjectIsCutAtItsEndWithoutEllipsis) {
+    const std::string subject(400, 'W');
+    window.view().showDownloaded("Subject: " + subject + "\r\n\r\nBody\r\n");
+    resizeTwips(7000, 8000);
+    const QString shown = window.lblSubject->text();
+    EXPECT_TRUE(QString::fromStdString(subject).startsWith(shown));
+    const QFontMetrics metrics(window.font());
+    EXPECT_LE(metrics.horizontalAdvance(shown), window.lblSubject->width());
+    EXPECT_GT(metrics.horizontalAdvance(shown + QLatin1Char('W')), window.lblSubject->width());
+    resizeTwips(12000, 8000);
+    EXPECT_GT(window.lblSubject->text().size(), shown.size()) << "widening shows more";
+}
+
+// How many pixel rows of a widget, as drawn, hold something other than its background.
+int InkedRows(QWidget* widget) {
+    const QImage image = widget->grab().toImage();
+    const QRgb background = image.pixel(image.width() - 1, image.height() - 1);
+    int rows = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) != background) {
+                ++rows;
+                break;
+            }
+        }
+    }
+    return rows;
+}
+
+TEST_F(ReaderWindowTest, LongStatusWrapsOntoTheSecondLine) {
+    window.show();
+    window.lblStatus->setText(QStringLiteral("Ready"));
+    const int oneLine = InkedRows(window.lblStatus);
+    window.lblStatus->setText(
+        QStringLiteral("Error: Unexpectedly disconnected from the server mail.example.org"));
+    EXPECT_GT(InkedRows(window.lblStatus), oneLine + window.lblStatus->fontMetrics().height() / 2);
+}
+
+TEST_F(ReaderWindowTest, HeaderRowsAreCutAtTheListsEdgeWithoutEllipsis) {
+    window.show();
+    resizeTwips(7000, 9000);
+    QListWidget* list = window.lstHeaders;
+    const QFontMetrics metrics(list->font());
+    // The first row gives every row its width; the second is longer: blanks past the edge,
+    // then more text.
+    QString fits;
+    while (metrics.horizontalAdvance(fits + QStringLiteral("xx")) <
+           list->viewport()->width() - 20) {
+        fits += QLatin1Char('x');
+    }
+    const QString row = fits + QString(60, QLatin1Char(' ')) + QStringLiteral("tail of the row");
+    list->addItems({fits, row});
+    const auto drawn = [list] {
+        list->doItemsLayout(); // rows are laid out lazily
+        return list->viewport()->grab().toImage();
+    };
+    const QImage wide = drawn();
+    list->item(1)->setText(fits);
+    EXPECT_EQ(drawn(), wide)
+        << "the row is shown as far as the list reaches, with nothing put in its place";
+}
+
+TEST_F(ReaderWindowTest, ListAndTextSize) {
+    resizeTwips(9000, 9000);
+    const double start = at(window.lstHeaders).height();
+    const double row = window.commands().RowHeight();
+    window.cmdPlus->click();
+    EXPECT_DOUBLE_EQ(at(window.lstHeaders).height(), start + row);
+    EXPECT_EQ(window.Listing.VisibleRows, static_cast<int>(std::lround((start + row) * 8 / 1740)));
+    for (int i = 0; i < 20; ++i) {
+        window.cmdMinus->click();
+    }
+    EXPECT_DOUBLE_EQ(at(window.lstHeaders).height(), 1400) << "the floor";
+    EXPECT_DOUBLE_EQ(at(window.btnText).top(), 860 + 1400 + 130) << "the view row follows";
+
+    const qreal text = window.txtMsg->font().pointSizeF();
+    const qreal rows = window.lstHeaders->font().pointSizeF();
+    window.mnFontLarger->trigger();
+    EXPECT_EQ(window.txtMsg->font().pointSizeF(), text + 1);
+    EXPECT_EQ(window.lstHeaders->font().pointSizeF(), rows + 1);
+    EXPECT_GT(at(window.lstHeaders).height(), 1400) << "the list gains a row of the new size";
+    for (int i = 0; i < 100; ++i) {
+        window.mnFontSmaller->trigger();
+    }
+    EXPECT_GE(window.txtMsg->font().pointSizeF(), 4);
+
+    window.mnFixedWidth->trigger();
+    EXPECT_EQ(window.txtMsg->font().family(), "Courier New");
+    window.mnFixedWidth->trigger();
+    EXPECT_EQ(window.txtMsg->font().family(), "MS Sans Serif");
+}
+
+TEST_F(ReaderWindowTest, OpenShowsTheFileAsADownloadedMessage) {
+    window.view().showDownloaded(
+        "+OK\r\nFrom: Old <old@example.org>\r\nSubject: Earlier\r\nReply-To: o@example.org\r\n"
+        "Content-Type: multipart/mixed; boundary=\"m\"\r\n\r\n--m\r\nContent-Type: text/plain\r\n"
+        "\r\nOld\r\n--m\r\nContent-Disposition: attachment; filename=\"old.pdf\"\r\n\r\nx\r\n"
+        "--m--\r\n.\r\n");
+    window.session().AddDebugBytes("old protocol data");
+    open("From: Ann <ann@example.org>\nSubject: Saved\nCc: c@example.org\n"
+         "Content-Type: text/plain\n\nHello from a file"); // no last line end
+    EXPECT_EQ(dialogs.fileRequests()[0].filter,
+              "All Files (*.*)|*.*|Text Files(*.txt)|*.txt|Batch Files (*.bat)|*.bat");
+    EXPECT_EQ(window.lblFrom->text(), "Ann <ann@example.org>");
+    EXPECT_EQ(window.lblSubject->text(), "Saved");
+    EXPECT_TRUE(window.lblAttachments->text().isEmpty());
+    EXPECT_EQ(window.txtMsg->toPlainText(), "\nHello from a file\n");
+    // Reply answers the opened message's sender, with its own candidates.
+    EXPECT_EQ(window.view().fields().CcField, "c@example.org");
+    EXPECT_TRUE(window.view().fields().ReplyToField.empty());
+    ASSERT_NE(window.session().debugWindow(), nullptr);
+    EXPECT_EQ(window.session().debugWindow()->bytes(),
+              "From: Ann <ann@example.org>\r\nSubject: Saved\r\nCc: c@example.org\r\n"
+              "Content-Type: text/plain\r\n\r\nHello from a file\r\n");
+
+    // A cancelled dialog, a vanished file, binary and empty files change nothing or open.
+    dialogs.openFile(std::nullopt);
+    window.mnFileOpen->trigger();
+    dialogs.openFile(dir.filePath(QStringLiteral("vanished.eml")));
+    window.mnFileOpen->trigger();
+    EXPECT_EQ(window.lblSubject->text(), "Saved");
+    QByteArray binary;
+    for (int i = 0; i < 4096; ++i) {
+        binary.append(static_cast<char>(i * 37));
+    }
+    open(binary);
+    open(QByteArray());
+}
+
+TEST_F(ReaderWindowTest, SaveAsWritesTheShownText) {
+    const QString path = dir.filePath(QStringLiteral("saved.txt"));
+    for (const QString& text :
+         {QStringLiteral("Hello\nw\u00f6rld"), QStringLiteral("\u041f\u0440")}) {
+        window.txtMsg->setPlainText(text);
+        dialogs.saveFile(path);
+        window.mnFileSaveAs->trigger();
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        // Windows-1252 where it holds the text, else UTF-8 so that nothing is lost.
+        EXPECT_EQ(bytes, text.size() > 2 ? QByteArray("Hello\r\nw\xf6rld\r\n")
+                                         : QStringLiteral("\u041f\u0440\r\n").toUtf8());
+    }
+    EXPECT_EQ(dialogs.fileRequests()[0].filter,
+              "All Files (*.*)|*.*|Text Files(*.txt)|*.txt|HTML Files (*.html)|*.html");
+    dialogs.saveFile(QStringLiteral("/nonexistent-folder/x.txt"));
+    window.mnFileSaveAs->trigger();
+    EXPECT_TRUE(dialogs.messages().empty());
+}
+
+TEST_F(ReaderWindowTest, PrintAsksAndPrintsTheHeaderAndTheText) {
+    const QString pdf = dir.filePath(QStringLiteral("page.pdf"));
+    window.commands().printerFactory = [pdf] {
+        auto printer = std::make_unique<QPrinter>();
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(pdf);
+        return printer;
+    };
+    const auto printed = [&] {
+        QProcess p;
+        p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        p.waitForFinished(30000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    };
+    window.view().showDownloaded("+OK\r\nDate: Mon, 7 Dec 2026 10:00\r\nFrom: Ann <ann@x.org>\r\n"
+                                 "Subject: Figures\r\nContent-Type: text/html\r\n\r\n"
+                                 "<p>Rendered <b>bold</b> words</p>\r\n.\r\n");
+    QSignalSpy loaded(window.view().browser(), &platform::BrowserView::documentComplete);
+    ASSERT_TRUE(loaded.wait(30000));
+    struct Case {
+        bool html, selection;
+        MsgAnswer answer;
+        const char* printedText; // nullptr: nothing printed
+    };
+    const Case cases[] = {
+        {false, false, MsgAnswer::Ok, "First line"}, // nothing selected: no question
+        {false, true, MsgAnswer::Yes, "Second line"},
+        {false, true, MsgAnswer::No, "First line"},
+        {false, true, MsgAnswer::Cancel, nullptr},
+        {true, false, MsgAnswer::No, "Rendered bold words"},
+        {true, false, MsgAnswer::Cancel, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.printedText ? c.printedText : "nothing");
+        QFile::remove(pdf);
+        dialogs.clear();
+        window.btnHTML->setChecked(c.html);
+        window.btnText->setChecked(!c.html);
+        window.txtMsg->setPlainText(QStringLiteral("First line\nSecond line"));
+        if (c.selection) {
+            QTextCursor cursor(window.txtMsg->document()->findBlockByNumber(1));
+            cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+            window.txtMsg->setTextCursor(cursor);
+        }
+        if (c.answer != MsgAnswer::Ok) {
+            dialogs.answer(c.answer);
+        }
+        dialogs.printer(true);
+        window.mnPrint->trigger();
+        EXPECT_EQ(dialogs.messageTexts(),
+                  c.answer == MsgAnswer::Ok ? QStringList()
+                  : c.html ? QStringList{"Print as HTML?\n(No to print as text, Cancel to abort)"}
+                           : QStringList{"Print only selected text?\n(No to print all, Cancel "
+                                         "to print nothing)"});
+        const QString text = printed();
+        EXPECT_EQ(text.contains(QStringLiteral("Subject: Figures")), c.printedText != nullptr);
+        if (c.printedText) {
+            EXPECT_TRUE(text.contains(QStringLiteral("Date: Mon, 7 Dec 2026")));
+            EXPECT_TRUE(text.contains(QStringLiteral("From: Ann <ann@x.org>")));
+            EXPECT_TRUE(text.contains(QLatin1String(c.printedText))) << text.toStdString();
+            EXPECT_EQ(text.contains(QStringLiteral("First line")),
+                      QLatin1String(c.printedText) == QLatin1String("First line"));
+        }
+    }
+    // Yes: the browser prints its own page.
+    QSignalSpy done(window.view().browser(), &QWebEngineView::printFinished);
+    window.btnHTML->setChecked(true);
+    dialogs.answer(MsgAnswer::Yes).printer(true);
+    window.mnPrint->trigger();
+    ASSERT_TRUE(done.wait(60000));
+    EXPECT_TRUE(done.at(0).at(0).toBool());
+    EXPECT_GT(QFileInfo(pdf).size(), 0);
+}
+
+TEST_F(ReaderWindowTest, CaptionsMenusAboutAndTitle) {
+    EXPECT_EQ(window.windowTitle(), "Corvane Reader");
+    EXPECT_EQ(window.cmdConnect->text(), "Get Mail");
+    EXPECT_EQ(window.cmdDelete->toolTip(), "Right-Click to delete message and view next");
+    EXPECT_EQ(window.lstHeaders->toolTip(), "Double-Click on message to download");
+    EXPECT_EQ(window.Label6->text(), "MIME Part:");
+    QStringList options;
+    for (QAction* a : window.mnOptions->actions()) {
+        options << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    }
+    EXPECT_EQ(options.join(QLatin1Char('|')),
+              "Confirm Delete|Keep Alive|Filter spam|-|Show HTML Msg in Browser|No Picture in "
+              "HTML|Clear Suspicious IMG tags|Enable Debug Buffer|-|Fixed Width Font|Increase "
+              "Text Size [Ctrl +]|Decrease Text Size [Ctrl -]");
+
+    dialogs.answer(MsgAnswer::Ok);
+    window.mnAbout->trigger();
+    EXPECT_EQ(dialogs.messages()[0].title, "Kestrelle");
+    EXPECT_TRUE(dialogs.messages()[0].text.startsWith("Email POP client, V0.1.50\n"));
+
+    window.Account.Isp = "Home";
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    EXPECT_EQ(window.windowTitle(), "Corvane - Home");
+}
+
+} // namespace
