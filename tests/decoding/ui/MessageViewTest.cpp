@@ -43,60 +43,44 @@ protected:
     frmPOP window;
 };
 
+std::string Sample(const QString& path) {
+    QFile file(path.contains(QLatin1Char('/')) ? path
+                                               : QStringLiteral(CORVANE_TEST_DATA "/view/") + path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return file.readAll().toStdString();
+}
+
 struct ShownCase {
-    const char* name;
-    std::string raw;
-    QString entries;  // the part list, "|" between entries
-    QString selected; // the part entry shown as selected
-    QString text;     // what the message view shows
-    QString attachments;
+    std::string raw; // or the name of a sample in the view samples' folder
+    QString entries; // the part list, "|" between entries
+    QString selected, text, attachments;
 };
 
 // Messages whose decoding ends in the Text view, in the charset they declare.
 std::vector<ShownCase> ShownCases() {
-    const std::string mixed = Retrieved(
-        {"Content-Type: multipart/mixed; boundary=\"mx\"", "", "--mx", "Content-Type: text/plain",
-         "", "See attached.", "--mx", "Content-Type: application/pdf; name=\"a.pdf\"",
-         "Content-Disposition: attachment; filename=\"a.pdf\"", "Content-Transfer-Encoding: base64",
-         "", "JVBERi0=", "--mx", "Content-Type: application/zip",
-         "Content-Disposition: attachment; filename=\"b.zip\"", "", "PK", "--mx--"});
-    const std::string related =
-        Retrieved({"Content-Type: multipart/related; boundary=\"rel\"", "", "--rel",
-                   "Content-Type: text/plain", "", "Logo below", "--rel",
-                   "Content-Type: image/png; name=\"logo.png\"",
-                   "Content-Transfer-Encoding: base64", "", "iVBORw0KGgo=", "--rel--"});
     return {
-        {"plain", Retrieved({"Content-Type: text/plain", "", "Hello", "World"}), "", "",
-         "\nHello\nWorld", ""},
-        {"no blank line: all is body", "Just one line\r\nand another\r\n", "", "",
-         "Just one line\nand another\n", ""},
-        {"HTML with ShowHTML off shows its source",
-         Retrieved({"Content-Type: text/html", "", "<p>Hi</p>"}), "", "", "\n<p>Hi</p>", ""},
-        {"two attachments", mixed, "text/plain|application/pdf|application/zip", "text/plain",
+        {Retrieved({"Content-Type: text/plain", "", "Hello", "World"}), "", "", "\nHello\nWorld"},
+        {"Just one line\r\nand another\r\n", "", "", "Just one line\nand another\n"}, // no header
+        {Retrieved({"Content-Type: text/html", "", "<p>Hi</p>"}), "", "", "\n<p>Hi</p>"},
+        {"two_attachments.eml", "text/plain|application/pdf|application/zip", "text/plain",
          "See attached.", "a.pdf; b.zip; "},
-        {"related with a picture", related, "text/plain|image/png|Image", "text/plain",
-         "Logo below", "logo.png; "},
-        {"UTF-8 base64 part",
-         Retrieved({"Content-Type: multipart/alternative; boundary=\"u\"", "", "--u",
-                    "Content-Type: text/plain; charset=\"UTF-8\"",
-                    "Content-Transfer-Encoding: base64", "", "R3LDvMOfZSDigqw=", "--u--"}),
-         "text/plain", "text/plain", QStringLiteral("Gr\u00fc\u00dfe \u20ac"), ""},
-        {"KOI8-R", Retrieved({"Content-Type: text/plain; charset=koi8-r", "", "\xf0\xd2\xc9!"}), "",
-         "", QStringLiteral("\n\u041f\u0440\u0438!"), ""},
-        {"ISO-8859-1 quoted-printable",
-         Retrieved({"Content-Type: text/plain; charset=ISO-8859-1",
-                    "Content-Transfer-Encoding: quoted-printable", "", "caf=E9"}),
-         "", "", QStringLiteral("\ncaf\u00e9"), ""},
-        {"no charset is Windows-1252",
-         Retrieved({"Content-Type: text/plain", "", "\x93q\x94 \x80 \x96 caf\xe9"}), "", "",
-         QStringLiteral("\n\u201cq\u201d \u20ac \u2013 caf\u00e9"), ""},
+        {"related_picture.eml", "text/plain|image/png|Image", "text/plain", "Logo below",
+         "logo.png; "},
+        {"utf8_base64_part.eml", "text/plain", "text/plain", "Gr\u00fc\u00dfe \u20ac"},
+        {"koi8r.eml", "", "", "\n\u041f\u0440\u0438!"},
+        {"latin1_qp.eml", "", "", "\ncaf\u00e9"},
+        {"undeclared_1252.eml", "", "", "\n\u201cq\u201d \u20ac \u2013 caf\u00e9"},
     };
+}
+
+std::string Raw(const ShownCase& c) {
+    return c.raw.ends_with(".eml") ? Sample(QString::fromStdString(c.raw)) : c.raw;
 }
 
 TEST_F(MessageViewTest, ShownMessagesLandOnTheControls) {
     for (const ShownCase& c : ShownCases()) {
-        SCOPED_TRACE(c.name);
-        Show(window, c.raw);
+        SCOPED_TRACE(c.raw);
+        Show(window, Raw(c));
         EXPECT_EQ(PartEntries(window).join(QLatin1Char('|')), c.entries);
         EXPECT_EQ(window.lstViewAs->currentText(), c.selected);
         EXPECT_EQ(window.txtMsg->toPlainText(), c.text);
@@ -109,38 +93,13 @@ TEST_F(MessageViewTest, ShownMessagesLandOnTheControls) {
 
 TEST_F(MessageViewTest, AMessageShowsTheSameWhateverWasReadBeforeIt) {
     dialogs.allowUnscriptedOk();
+    // Among them a one-letter related boundary, and boundaries declared in the body only.
     std::vector<std::string> messages;
-    for (const QFileInfo& file :
-         QDir(QStringLiteral(CORVANE_TEST_DATA "/messages")).entryInfoList({"*.eml"})) {
-        QFile f(file.filePath());
-        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-        messages.push_back(f.readAll().toStdString());
+    for (const char* folder : {CORVANE_TEST_DATA "/messages", CORVANE_TEST_DATA "/view"}) {
+        for (const QFileInfo& file : QDir(QString::fromUtf8(folder)).entryInfoList({"*.eml"})) {
+            messages.push_back(Sample(file.filePath()));
+        }
     }
-    // A one-letter related boundary, then a message that declares its related and alternative
-    // boundaries in its body only.
-    messages.push_back(Retrieved({"Content-Type: multipart/related; boundary=\"R\"", "", "--R",
-                                  "Content-Type: text/plain", "", "Short", "--R--"}));
-    messages.push_back(Retrieved({"Content-Type: multipart/mixed; boundary=\"mx\"",
-                                  "",
-                                  "--mx",
-                                  "Content-Type: multipart/related; boundary=\"rl\"",
-                                  "",
-                                  "--rl",
-                                  "Content-Type: multipart/alternative; boundary=\"al\"",
-                                  "",
-                                  "--al",
-                                  "Content-Type: text/plain",
-                                  "Content-Transfer-Encoding: base64",
-                                  "",
-                                  "UmVwbHkgUmlnaHQgUmVnYXJkcw==",
-                                  "--al--",
-                                  "--rl--",
-                                  "--mx",
-                                  "Content-Type: application/pdf",
-                                  "Content-Disposition: attachment; filename=\"R.pdf\"",
-                                  "",
-                                  "JVBERi0=",
-                                  "--mx--"}));
     for (const std::string& message : messages) {
         frmPOP first;
         first.mnShowHTML->setChecked(false);
@@ -157,6 +116,8 @@ TEST_F(MessageViewTest, AMessageShowsTheSameWhateverWasReadBeforeIt) {
             }
         }
     }
+    Show(window, Sample(QStringLiteral("one_letter_related_boundary.eml")));
+    Show(window, Sample(QStringLiteral("boundaries_in_body_only.eml")));
     EXPECT_EQ(window.txtMsg->toPlainText(), "Reply Right Regards");
 }
 
@@ -203,14 +164,13 @@ TEST_F(MessageViewTest, EmptyMessageAndTheViewCommands) {
     EXPECT_EQ(window.txtMsg->toPlainText(), "\na=b");
 
     // A chosen part is shown and stays the text; "Image" falls back to the whole body.
-    const std::vector<ShownCase> cases = ShownCases();
-    Show(window, cases[3].raw);
+    Show(window, Sample(QStringLiteral("two_attachments.eml")));
     choosePart(2);
     EXPECT_EQ(window.txtMsg->toPlainText(), "PK") << "not transfer-encoded, shown as it is";
     window.btnAll->click();
     window.btnText->click();
     EXPECT_EQ(window.txtMsg->toPlainText(), "PK");
-    Show(window, cases[4].raw);
+    Show(window, Sample(QStringLiteral("related_picture.eml")));
     choosePart(2);
     EXPECT_TRUE(window.txtMsg->toPlainText().contains(QStringLiteral("--rel")));
 

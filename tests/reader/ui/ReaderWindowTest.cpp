@@ -1,6 +1,5 @@
 // The reader window's own arrangement and commands, as the user sees them: where the controls
 // go, the status and header rows, the list and text size, files, printing and About.
-#include "decoding/ui/MessageView.h"
 #include "platform/BrowserView.h"
 #include "platform/ClickableLabel.h"
 #include "reader/ui/ReaderCommands.h"
@@ -14,7 +13,6 @@
 #include <QFile>
 #include <QListWidget>
 #include <QMenu>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QProcess>
@@ -110,29 +108,27 @@ TEST_F(ReaderWindowTest, LongSubjectIsCutAtItsEndWithoutEllipsis) {
     EXPECT_GT(window.lblSubject->text().size(), shown.size()) << "widening shows more";
 }
 
-// How many pixel rows of a widget, as drawn, hold something other than its background.
-int InkedRows(QWidget* widget) {
-    const QImage image = widget->grab().toImage();
+// Whether a label, as drawn, holds anything but its background below its first line.
+bool InkBelowFirstLine(QLabel* label) {
+    const QImage image = label->grab().toImage();
     const QRgb background = image.pixel(image.width() - 1, image.height() - 1);
-    int rows = 0;
-    for (int y = 0; y < image.height(); ++y) {
+    for (int y = label->fontMetrics().height(); y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
             if (image.pixel(x, y) != background) {
-                ++rows;
-                break;
+                return true;
             }
         }
     }
-    return rows;
+    return false;
 }
 
 TEST_F(ReaderWindowTest, LongStatusWrapsOntoTheSecondLine) {
     window.show();
     window.lblStatus->setText(QStringLiteral("Ready"));
-    const int oneLine = InkedRows(window.lblStatus);
+    EXPECT_FALSE(InkBelowFirstLine(window.lblStatus));
     window.lblStatus->setText(
         QStringLiteral("Error: Unexpectedly disconnected from the server mail.example.org"));
-    EXPECT_GT(InkedRows(window.lblStatus), oneLine + window.lblStatus->fontMetrics().height() / 2);
+    EXPECT_TRUE(InkBelowFirstLine(window.lblStatus));
 }
 
 TEST_F(ReaderWindowTest, HeaderRowsAreCutAtTheListsEdgeWithoutEllipsis) {
@@ -190,11 +186,10 @@ TEST_F(ReaderWindowTest, ListAndTextSize) {
 }
 
 TEST_F(ReaderWindowTest, OpenShowsTheFileAsADownloadedMessage) {
-    window.view().showDownloaded(
-        "+OK\r\nFrom: Old <old@example.org>\r\nSubject: Earlier\r\nReply-To: o@example.org\r\n"
-        "Content-Type: multipart/mixed; boundary=\"m\"\r\n\r\n--m\r\nContent-Type: text/plain\r\n"
-        "\r\nOld\r\n--m\r\nContent-Disposition: attachment; filename=\"old.pdf\"\r\n\r\nx\r\n"
-        "--m--\r\n.\r\n");
+    QFile earlier(QStringLiteral(CORVANE_TEST_DATA "/view/earlier_with_attachment.eml"));
+    ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+    window.view().showDownloaded(earlier.readAll().toStdString());
+    ASSERT_EQ(window.lblAttachments->text(), "old.pdf; ");
     window.session().AddDebugBytes("old protocol data");
     open("From: Ann <ann@example.org>\nSubject: Saved\nCc: c@example.org\n"
          "Content-Type: text/plain\n\nHello from a file"); // no last line end
@@ -212,18 +207,14 @@ TEST_F(ReaderWindowTest, OpenShowsTheFileAsADownloadedMessage) {
               "From: Ann <ann@example.org>\r\nSubject: Saved\r\nCc: c@example.org\r\n"
               "Content-Type: text/plain\r\n\r\nHello from a file\r\n");
 
-    // A cancelled dialog, a vanished file, binary and empty files change nothing or open.
+    // A cancelled dialog or a vanished file changes nothing; an empty file opens.
     dialogs.openFile(std::nullopt);
     window.mnFileOpen->trigger();
     dialogs.openFile(dir.filePath(QStringLiteral("vanished.eml")));
     window.mnFileOpen->trigger();
     EXPECT_EQ(window.lblSubject->text(), "Saved");
-    QByteArray binary;
-    for (int i = 0; i < 4096; ++i) {
-        binary.append(static_cast<char>(i * 37));
-    }
-    open(binary);
     open(QByteArray());
+    EXPECT_TRUE(window.lblSubject->text().isEmpty());
 }
 
 TEST_F(ReaderWindowTest, SaveAsWritesTheShownText) {
@@ -251,65 +242,52 @@ TEST_F(ReaderWindowTest, PrintAsksAndPrintsTheHeaderAndTheText) {
     const QString pdf = dir.filePath(QStringLiteral("page.pdf"));
     window.commands().printerFactory = [pdf] {
         auto printer = std::make_unique<QPrinter>();
-        printer->setOutputFormat(QPrinter::PdfFormat);
-        printer->setOutputFileName(pdf);
+        printer->setOutputFileName(pdf); // a PDF file instead of a printer
         return printer;
-    };
-    const auto printed = [&] {
-        QProcess p;
-        p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
-        p.waitForFinished(30000);
-        return QString::fromUtf8(p.readAllStandardOutput());
     };
     window.view().showDownloaded("+OK\r\nDate: Mon, 7 Dec 2026 10:00\r\nFrom: Ann <ann@x.org>\r\n"
                                  "Subject: Figures\r\nContent-Type: text/html\r\n\r\n"
                                  "<p>Rendered <b>bold</b> words</p>\r\n.\r\n");
     QSignalSpy loaded(window.view().browser(), &platform::BrowserView::documentComplete);
     ASSERT_TRUE(loaded.wait(30000));
+    const QString selection =
+        "Print only selected text?\n(No to print all, Cancel to print nothing)";
+    const QString html = "Print as HTML?\n(No to print as text, Cancel to abort)";
     struct Case {
-        bool html, selection;
-        MsgAnswer answer;
-        const char* printedText; // nullptr: nothing printed
+        bool html, selected;
+        MsgAnswer answer;          // Ok: no question
+        QString question, printed; // printed: "" when nothing is
     };
-    const Case cases[] = {
-        {false, false, MsgAnswer::Ok, "First line"}, // nothing selected: no question
-        {false, true, MsgAnswer::Yes, "Second line"},
-        {false, true, MsgAnswer::No, "First line"},
-        {false, true, MsgAnswer::Cancel, nullptr},
-        {true, false, MsgAnswer::No, "Rendered bold words"},
-        {true, false, MsgAnswer::Cancel, nullptr},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.printedText ? c.printedText : "nothing");
+    for (const Case& c : {Case{false, false, MsgAnswer::Ok, "", "First line\nSecond line"},
+                          Case{false, true, MsgAnswer::Yes, selection, "Second line"},
+                          Case{false, true, MsgAnswer::No, selection, "First line\nSecond line"},
+                          Case{false, true, MsgAnswer::Cancel, selection, ""},
+                          Case{true, false, MsgAnswer::No, html, "Rendered bold words"},
+                          Case{true, false, MsgAnswer::Cancel, html, ""}}) {
+        SCOPED_TRACE(c.printed.toStdString());
         QFile::remove(pdf);
         dialogs.clear();
-        window.btnHTML->setChecked(c.html);
-        window.btnText->setChecked(!c.html);
+        (c.html ? window.btnHTML : window.btnText)->setChecked(true);
         window.txtMsg->setPlainText(QStringLiteral("First line\nSecond line"));
-        if (c.selection) {
-            QTextCursor cursor(window.txtMsg->document()->findBlockByNumber(1));
-            cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-            window.txtMsg->setTextCursor(cursor);
-        }
+        QTextCursor cursor(window.txtMsg->document()->findBlockByNumber(1));
+        cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        window.txtMsg->setTextCursor(c.selected ? cursor : QTextCursor(window.txtMsg->document()));
         if (c.answer != MsgAnswer::Ok) {
             dialogs.answer(c.answer);
         }
         dialogs.printer(true);
         window.mnPrint->trigger();
         EXPECT_EQ(dialogs.messageTexts(),
-                  c.answer == MsgAnswer::Ok ? QStringList()
-                  : c.html ? QStringList{"Print as HTML?\n(No to print as text, Cancel to abort)"}
-                           : QStringList{"Print only selected text?\n(No to print all, Cancel "
-                                         "to print nothing)"});
-        const QString text = printed();
-        EXPECT_EQ(text.contains(QStringLiteral("Subject: Figures")), c.printedText != nullptr);
-        if (c.printedText) {
-            EXPECT_TRUE(text.contains(QStringLiteral("Date: Mon, 7 Dec 2026")));
-            EXPECT_TRUE(text.contains(QStringLiteral("From: Ann <ann@x.org>")));
-            EXPECT_TRUE(text.contains(QLatin1String(c.printedText))) << text.toStdString();
-            EXPECT_EQ(text.contains(QStringLiteral("First line")),
-                      QLatin1String(c.printedText) == QLatin1String("First line"));
-        }
+                  c.question.isEmpty() ? QStringList() : QStringList{c.question});
+        QProcess pdftotext;
+        pdftotext.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        pdftotext.waitForFinished(30000);
+        const QString page = QString::fromUtf8(pdftotext.readAllStandardOutput()).trimmed();
+        // The header and the text, then the page number.
+        const QString expected =
+            "Date: Mon, 7 Dec 2026\nFrom: Ann <ann@x.org>\nSubject: Figures\n" + c.printed + "\n\n";
+        EXPECT_EQ(page.startsWith(expected), !c.printed.isEmpty()) << page.toStdString();
+        EXPECT_EQ(page.isEmpty(), c.printed.isEmpty());
     }
     // Yes: the browser prints its own page.
     QSignalSpy done(window.view().browser(), &QWebEngineView::printFinished);
@@ -317,25 +295,18 @@ TEST_F(ReaderWindowTest, PrintAsksAndPrintsTheHeaderAndTheText) {
     dialogs.answer(MsgAnswer::Yes).printer(true);
     window.mnPrint->trigger();
     ASSERT_TRUE(done.wait(60000));
-    EXPECT_TRUE(done.at(0).at(0).toBool());
     EXPECT_GT(QFileInfo(pdf).size(), 0);
 }
 
 TEST_F(ReaderWindowTest, CaptionsMenusAboutAndTitle) {
     EXPECT_EQ(window.windowTitle(), "Corvane Reader");
-    EXPECT_EQ(window.cmdConnect->text(), "Get Mail");
     EXPECT_EQ(window.cmdDelete->toolTip(), "Right-Click to delete message and view next");
     EXPECT_EQ(window.lstHeaders->toolTip(), "Double-Click on message to download");
-    EXPECT_EQ(window.Label6->text(), "MIME Part:");
-    QStringList options;
-    for (QAction* a : window.mnOptions->actions()) {
-        options << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    QStringList debug;
+    for (QAction* a : window.mnDebug->actions()) {
+        debug << a->text();
     }
-    EXPECT_EQ(options.join(QLatin1Char('|')),
-              "Confirm Delete|Keep Alive|Filter spam|-|Show HTML Msg in Browser|No Picture in "
-              "HTML|Clear Suspicious IMG tags|Enable Debug Buffer|-|Fixed Width Font|Increase "
-              "Text Size [Ctrl +]|Decrease Text Size [Ctrl -]");
-
+    EXPECT_EQ(debug.join(QLatin1Char('|')), "Show Buffer|Show Quoted-Printable|Show Removed Tags");
     dialogs.answer(MsgAnswer::Ok);
     window.mnAbout->trigger();
     EXPECT_EQ(dialogs.messages()[0].title, "Kestrelle");
