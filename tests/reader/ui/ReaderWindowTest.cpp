@@ -12,7 +12,6 @@
 #include <QComboBox>
 #include <QFile>
 #include <QListWidget>
-#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QProcess>
@@ -39,17 +38,6 @@ protected:
         window.LayoutWindow();
     }
     QRectF at(QWidget* control) const { return window.placement(control); }
-    // A message as a file holds it, shown as File > Open shows it.
-    void open(const QByteArray& bytes) {
-        const QString path = dir.filePath(QStringLiteral("message.eml"));
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-        file.close();
-        dialogs.openFile(path);
-        window.mnFileOpen->trigger();
-    }
-
     QTemporaryDir dir;
     ScriptedDialogs dialogs;
     frmPOP window;
@@ -65,12 +53,10 @@ TEST_F(ReaderWindowTest, LayoutFollowsTheWindowSize) {
                           Case{edge - 15, 8000, false}, Case{edge + 300, 8000, true}}) {
         SCOPED_TRACE(c.width);
         resizeTwips(c.width, c.height);
-        // Never narrower than the button row.
-        const double w =
+        const double w = // never narrower than the button row
             std::max(window.windowTwips().width(), at(window.cmdCompose).right() + 150);
         const QRectF list = at(window.lstHeaders), msg = at(window.txtMsg);
         EXPECT_DOUBLE_EQ(list.width(), w - 550);
-        EXPECT_DOUBLE_EQ(at(window.cmdPlus).left(), list.right() + 50);
         EXPECT_DOUBLE_EQ(msg.width(), w - 200);
         // At least 3000 below the message area's top, 700 of it under the text.
         EXPECT_DOUBLE_EQ(msg.height(), std::max(window.windowTwips().height(), msg.top() + 3000) -
@@ -78,21 +64,13 @@ TEST_F(ReaderWindowTest, LayoutFollowsTheWindowSize) {
         EXPECT_EQ(!window.lblBrowser->isHidden(), c.browserStatus);
         const double viewTop = list.bottom() + 130;
         EXPECT_DOUBLE_EQ(at(window.btnText).top(), viewTop);
-        EXPECT_DOUBLE_EQ(at(window.lstViewAs).top(), viewTop - 40);
         EXPECT_DOUBLE_EQ(at(window.lblFrom).top(), viewTop + 300);
-        EXPECT_DOUBLE_EQ(at(window.lblSubject).top(), viewTop + 600);
         EXPECT_DOUBLE_EQ(at(window.lblFrom).right(), msg.right());
         EXPECT_DOUBLE_EQ(msg.top(), viewTop + 900) << "no attachments: the text takes their line";
     }
     window.lblAttachments->setText(QStringLiteral("a.pdf; "));
     window.LayoutWindow();
     EXPECT_DOUBLE_EQ(at(window.txtMsg).top(), at(window.lblAttachments).top() + 300);
-
-    // Nothing moves while the window starts.
-    const QRectF before = at(window.lstHeaders);
-    window.Loading = true;
-    resizeTwips(12000, 9000);
-    EXPECT_EQ(at(window.lstHeaders), before);
 }
 
 TEST_F(ReaderWindowTest, LongSubjectIsCutAtItsEndWithoutEllipsis) {
@@ -158,27 +136,17 @@ TEST_F(ReaderWindowTest, HeaderRowsAreCutAtTheListsEdgeWithoutEllipsis) {
 TEST_F(ReaderWindowTest, ListAndTextSize) {
     resizeTwips(9000, 9000);
     const double start = at(window.lstHeaders).height();
-    const double row = window.commands().RowHeight();
     window.cmdPlus->click();
-    EXPECT_DOUBLE_EQ(at(window.lstHeaders).height(), start + row);
-    EXPECT_EQ(window.Listing.VisibleRows, static_cast<int>(std::lround((start + row) * 8 / 1740)));
+    EXPECT_DOUBLE_EQ(at(window.lstHeaders).height(), start + window.commands().RowHeight());
     for (int i = 0; i < 20; ++i) {
         window.cmdMinus->click();
     }
     EXPECT_DOUBLE_EQ(at(window.lstHeaders).height(), 1400) << "the floor";
     EXPECT_DOUBLE_EQ(at(window.btnText).top(), 860 + 1400 + 130) << "the view row follows";
-
     const qreal text = window.txtMsg->font().pointSizeF();
-    const qreal rows = window.lstHeaders->font().pointSizeF();
     window.mnFontLarger->trigger();
     EXPECT_EQ(window.txtMsg->font().pointSizeF(), text + 1);
-    EXPECT_EQ(window.lstHeaders->font().pointSizeF(), rows + 1);
     EXPECT_GT(at(window.lstHeaders).height(), 1400) << "the list gains a row of the new size";
-    for (int i = 0; i < 100; ++i) {
-        window.mnFontSmaller->trigger();
-    }
-    EXPECT_GE(window.txtMsg->font().pointSizeF(), 4);
-
     window.mnFixedWidth->trigger();
     EXPECT_EQ(window.txtMsg->font().family(), "Courier New");
     window.mnFixedWidth->trigger();
@@ -191,10 +159,13 @@ TEST_F(ReaderWindowTest, OpenShowsTheFileAsADownloadedMessage) {
     window.view().showDownloaded(earlier.readAll().toStdString());
     ASSERT_EQ(window.lblAttachments->text(), "old.pdf; ");
     window.session().AddDebugBytes("old protocol data");
-    open("From: Ann <ann@example.org>\nSubject: Saved\nCc: c@example.org\n"
-         "Content-Type: text/plain\n\nHello from a file"); // no last line end
-    EXPECT_EQ(dialogs.fileRequests()[0].filter,
-              "All Files (*.*)|*.*|Text Files(*.txt)|*.txt|Batch Files (*.bat)|*.bat");
+    QFile file(dir.filePath(QStringLiteral("saved.eml")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("From: Ann <ann@example.org>\nSubject: Saved\nCc: c@example.org\n"
+               "Content-Type: text/plain\n\nHello from a file"); // no last line end
+    file.close();
+    dialogs.openFile(file.fileName());
+    window.mnFileOpen->trigger();
     EXPECT_EQ(window.lblFrom->text(), "Ann <ann@example.org>");
     EXPECT_EQ(window.lblSubject->text(), "Saved");
     EXPECT_TRUE(window.lblAttachments->text().isEmpty());
@@ -207,35 +178,23 @@ TEST_F(ReaderWindowTest, OpenShowsTheFileAsADownloadedMessage) {
               "From: Ann <ann@example.org>\r\nSubject: Saved\r\nCc: c@example.org\r\n"
               "Content-Type: text/plain\r\n\r\nHello from a file\r\n");
 
-    // A cancelled dialog or a vanished file changes nothing; an empty file opens.
-    dialogs.openFile(std::nullopt);
-    window.mnFileOpen->trigger();
-    dialogs.openFile(dir.filePath(QStringLiteral("vanished.eml")));
+    dialogs.openFile(std::nullopt); // cancelled: nothing changes
     window.mnFileOpen->trigger();
     EXPECT_EQ(window.lblSubject->text(), "Saved");
-    open(QByteArray());
-    EXPECT_TRUE(window.lblSubject->text().isEmpty());
 }
 
 TEST_F(ReaderWindowTest, SaveAsWritesTheShownText) {
-    const QString path = dir.filePath(QStringLiteral("saved.txt"));
-    for (const QString& text :
-         {QStringLiteral("Hello\nw\u00f6rld"), QStringLiteral("\u041f\u0440")}) {
+    // Windows-1252 where it holds the text, else UTF-8 so that nothing is lost.
+    for (const auto& [text, bytes] :
+         {std::pair{QStringLiteral("Hi\nw\u00f6rld"), QByteArray("Hi\r\nw\xf6rld\r\n")},
+          std::pair{QStringLiteral("\u041f"), QByteArray("\xd0\x9f\r\n")}}) {
         window.txtMsg->setPlainText(text);
-        dialogs.saveFile(path);
+        dialogs.saveFile(dir.filePath(QStringLiteral("saved.txt")));
         window.mnFileSaveAs->trigger();
-        QFile file(path);
+        QFile file(dir.filePath(QStringLiteral("saved.txt")));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
-        // Windows-1252 where it holds the text, else UTF-8 so that nothing is lost.
-        EXPECT_EQ(bytes, text.size() > 2 ? QByteArray("Hello\r\nw\xf6rld\r\n")
-                                         : QStringLiteral("\u041f\u0440\r\n").toUtf8());
+        EXPECT_EQ(file.readAll(), bytes);
     }
-    EXPECT_EQ(dialogs.fileRequests()[0].filter,
-              "All Files (*.*)|*.*|Text Files(*.txt)|*.txt|HTML Files (*.html)|*.html");
-    dialogs.saveFile(QStringLiteral("/nonexistent-folder/x.txt"));
-    window.mnFileSaveAs->trigger();
-    EXPECT_TRUE(dialogs.messages().empty());
 }
 
 TEST_F(ReaderWindowTest, PrintAsksAndPrintsTheHeaderAndTheText) {
@@ -289,34 +248,14 @@ TEST_F(ReaderWindowTest, PrintAsksAndPrintsTheHeaderAndTheText) {
         EXPECT_EQ(page.startsWith(expected), !c.printed.isEmpty()) << page.toStdString();
         EXPECT_EQ(page.isEmpty(), c.printed.isEmpty());
     }
-    // Yes: the browser prints its own page.
-    QSignalSpy done(window.view().browser(), &QWebEngineView::printFinished);
-    window.btnHTML->setChecked(true);
-    dialogs.answer(MsgAnswer::Yes).printer(true);
-    window.mnPrint->trigger();
-    ASSERT_TRUE(done.wait(60000));
-    EXPECT_GT(QFileInfo(pdf).size(), 0);
 }
 
-TEST_F(ReaderWindowTest, CaptionsMenusAboutAndTitle) {
-    EXPECT_EQ(window.windowTitle(), "Corvane Reader");
-    EXPECT_EQ(window.cmdDelete->toolTip(), "Right-Click to delete message and view next");
-    EXPECT_EQ(window.lstHeaders->toolTip(), "Double-Click on message to download");
-    QStringList debug;
-    for (QAction* a : window.mnDebug->actions()) {
-        debug << a->text();
-    }
-    EXPECT_EQ(debug.join(QLatin1Char('|')), "Show Buffer|Show Quoted-Printable|Show Removed Tags");
+TEST_F(ReaderWindowTest, AboutAndTitle) {
     dialogs.answer(MsgAnswer::Ok);
     window.mnAbout->trigger();
     EXPECT_EQ(dialogs.messages()[0].title, "Kestrelle");
     EXPECT_TRUE(dialogs.messages()[0].text.startsWith("Email POP client, V0.1.50\n"));
-
-    window.Account.Isp = "Home";
-    window.show();
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    EXPECT_EQ(window.windowTitle(), "Corvane - Home");
+    EXPECT_EQ(window.windowTitle(), "Corvane Reader");
 }
 
 } // namespace
