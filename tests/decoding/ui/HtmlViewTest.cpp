@@ -1,13 +1,10 @@
-// The HTML view with the real browser: what it shows, and that mail cannot make it run
-// scripts, fetch remote content when pictures are off, or navigate away. Page loads are
-// slow here, so each test checks several things on one load.
+// The real browser: what it shows, and that mail cannot run scripts, fetch remote content
+// with pictures off, or navigate away. Loads are slow, so each test checks much on one.
 
 #include "decoding/ui/ViewTestSupport.h"
 #include "platform/BrowserView.h"
 
-#include <QComboBox>
 #include <QLabel>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -74,17 +71,10 @@ protected:
     }
     // Shows raw, which must end in the HTML view, and waits for the page.
     platform::BrowserView* ShowAndWait(std::string raw) {
-        platform::BrowserView* view = window.view().browser();
-        std::unique_ptr<QSignalSpy> loaded;
-        if (view) {
-            loaded = std::make_unique<QSignalSpy>(view, &platform::BrowserView::documentComplete);
-        }
+        platform::BrowserView* view = &window.view().ensureBrowser();
+        QSignalSpy loaded(view, &platform::BrowserView::documentComplete);
         Show(window, std::move(raw));
-        view = window.view().browser();
-        if (!loaded && view) { // a new view finishes its page in the event loop
-            loaded = std::make_unique<QSignalSpy>(view, &platform::BrowserView::documentComplete);
-        }
-        EXPECT_TRUE(loaded && (loaded->count() > 0 || loaded->wait(kLoadTimeoutMs)));
+        EXPECT_TRUE(loaded.wait(kLoadTimeoutMs));
         return view;
     }
 
@@ -105,12 +95,10 @@ TEST_F(HtmlViewTest, AlternativeMessageShowsItsHtmlSafely) {
         Retrieved({"Content-Type: multipart/alternative; boundary=\"=_alt_5c\"", "", "--=_alt_5c",
                    "Content-Type: text/plain", "", "Plain version", "--=_alt_5c",
                    "Content-Type: text/html; charset=utf-8", "", html, "--=_alt_5c--"}));
-    ASSERT_NE(view, nullptr);
     // The query-string picture was taken out, and the user is told.
     EXPECT_EQ(window.view().removedTags(), "\r\n<img src=\"" + url("/pixel.gif?id=7") + "\">");
     EXPECT_EQ(window.lblMsg->text(), "Link removed from IMG tag");
     EXPECT_TRUE(window.btnHTML->isChecked());
-    EXPECT_EQ(window.lstViewAs->currentText(), "text/html");
     EXPECT_TRUE(window.txtMsg->isHidden());
     EXPECT_EQ(view->geometry(), window.txtMsg->geometry()) << "the browser covers the text view";
     const QString shown = PlainText(view);
@@ -150,11 +138,6 @@ TEST_F(HtmlViewTest, AlternativeMessageShowsItsHtmlSafely) {
     EXPECT_EQ(view->url(), shownUrl);
     EXPECT_EQ(connections, 0);
 
-    // Text shows the plain part.
-    window.btnText->click();
-    EXPECT_TRUE(view->isHidden());
-    EXPECT_EQ(window.txtMsg->toPlainText(), "Plain version");
-    EXPECT_TRUE(dialogs.messages().empty());
     // The next message starts with an empty browser status.
     Show(window, Retrieved({"Content-Type: text/plain", "", "Next"}));
     EXPECT_TRUE(window.lblBrowser->text().isEmpty());
@@ -169,7 +152,6 @@ TEST_F(HtmlViewTest, NoPicturesLetsNothingLeaveTheView) {
                        url("/frame") + "\"></iframe></body></html>"});
     window.mnNoPictures->setChecked(true);
     platform::BrowserView* view = ShowAndWait(raw);
-    ASSERT_NE(view, nullptr);
     EXPECT_TRUE(PlainText(view).contains(QStringLiteral("Pictures?")));
     EXPECT_EQ(connections, 0);
     EXPECT_GE(view->blockedRequestCount(), 3) << "style sheet, background and frame";
@@ -184,7 +166,6 @@ TEST_F(HtmlViewTest, HtmlOverTwoMegabytesInTheCharsetOfItsMetaDisplays) {
     platform::BrowserView* view = ShowAndWait(
         Retrieved({"Content-Type: multipart/related; boundary=\"=_rel_77f1\"", "", "--=_rel_77f1",
                    "Content-Type: text/html", "", html, "--=_rel_77f1--"}));
-    ASSERT_NE(view, nullptr);
     const QString shown = PlainText(view);
     EXPECT_TRUE(shown.startsWith(QStringLiteral("Start caf\u00e9")))
         << shown.left(40).toStdString();

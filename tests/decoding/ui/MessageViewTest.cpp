@@ -1,6 +1,4 @@
-// The reader window's message display without the HTML view: what a shown message puts on
-// the controls, the Text/All/part-list commands, the questions, the Edit pop-up menu and the
-// quoted-text window.
+// A shown message without the browser: controls, view commands, Edit menu, quoted-text window.
 
 #include "decoding/ui/ViewTestSupport.h"
 #include "decoding/ui/frmQuoted.h"
@@ -14,10 +12,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -58,37 +54,28 @@ std::string Sample(const QString& path) {
     return file.readAll().toStdString();
 }
 
+// Samples whose decoding ends in the Text view, in the charset they declare.
 struct ShownCase {
-    std::string raw; // or the name of a sample in the view samples' folder
+    const char* sample;
     QString entries; // the part list, "|" between entries
-    QString selected, text, attachments;
+    QString selected, text, attachments = {};
+} const kShownCases[] = {
+    {"plain.eml", "", "", "\nHello\nWorld"},
+    {"no_header.eml", "", "", "Just one line\nand another\n"},
+    {"html_source.eml", "", "", "\n<p>Hi</p>"}, // HTML with the browser off
+    {"two_attachments.eml", "text/plain|application/pdf|application/zip", "text/plain",
+     "See attached.", "a.pdf; b.zip; "},
+    {"related_picture.eml", "text/plain|image/png|Image", "text/plain", "Logo below", "logo.png; "},
+    {"utf8_base64_part.eml", "text/plain", "text/plain", "Gr\u00fc\u00dfe \u20ac"},
+    {"koi8r.eml", "", "", "\n\u041f\u0440\u0438!"},
+    {"latin1_qp.eml", "", "", "\ncaf\u00e9"},
+    {"undeclared_1252.eml", "", "", "\n\u201cq\u201d \u20ac \u2013 caf\u00e9"},
 };
 
-// Messages whose decoding ends in the Text view, in the charset they declare.
-std::vector<ShownCase> ShownCases() {
-    return {
-        {Retrieved({"Content-Type: text/plain", "", "Hello", "World"}), "", "", "\nHello\nWorld"},
-        {"Just one line\r\nand another\r\n", "", "", "Just one line\nand another\n"}, // no header
-        {Retrieved({"Content-Type: text/html", "", "<p>Hi</p>"}), "", "", "\n<p>Hi</p>"},
-        {"two_attachments.eml", "text/plain|application/pdf|application/zip", "text/plain",
-         "See attached.", "a.pdf; b.zip; "},
-        {"related_picture.eml", "text/plain|image/png|Image", "text/plain", "Logo below",
-         "logo.png; "},
-        {"utf8_base64_part.eml", "text/plain", "text/plain", "Gr\u00fc\u00dfe \u20ac"},
-        {"koi8r.eml", "", "", "\n\u041f\u0440\u0438!"},
-        {"latin1_qp.eml", "", "", "\ncaf\u00e9"},
-        {"undeclared_1252.eml", "", "", "\n\u201cq\u201d \u20ac \u2013 caf\u00e9"},
-    };
-}
-
-std::string Raw(const ShownCase& c) {
-    return c.raw.ends_with(".eml") ? Sample(QString::fromStdString(c.raw)) : c.raw;
-}
-
 TEST_F(MessageViewTest, ShownMessagesLandOnTheControls) {
-    for (const ShownCase& c : ShownCases()) {
-        SCOPED_TRACE(c.raw);
-        Show(window, Raw(c));
+    for (const ShownCase& c : kShownCases) {
+        SCOPED_TRACE(c.sample);
+        Show(window, Sample(QString::fromLatin1(c.sample)));
         EXPECT_EQ(PartEntries(window), c.entries);
         EXPECT_EQ(window.lstViewAs->currentText(), c.selected);
         EXPECT_EQ(window.txtMsg->toPlainText(), c.text);
@@ -117,10 +104,7 @@ TEST_F(MessageViewTest, AMessageShowsTheSameWhateverWasReadBeforeIt) {
             EXPECT_EQ(window.txtMsg->toPlainText(), first.txtMsg->toPlainText()) << before;
             EXPECT_EQ(PartEntries(window), PartEntries(first));
             EXPECT_EQ(window.lblAttachments->text(), first.lblAttachments->text());
-            ASSERT_EQ(window.btnHTML->isChecked(), first.btnHTML->isChecked());
-            if (first.btnHTML->isChecked()) {
-                EXPECT_EQ(window.view().BrowserText(), first.view().BrowserText());
-            }
+            EXPECT_EQ(window.btnHTML->isChecked(), first.btnHTML->isChecked());
         }
     }
     Show(window, Sample(QStringLiteral("one_letter_related_boundary.eml")));
@@ -134,8 +118,8 @@ TEST_F(MessageViewTest, GetMailEmptiesEverythingShown) {
     EXPECT_EQ(window.lblFrom->text() + window.lblSubject->text() + window.lblAttachments->text() +
                   window.txtMsg->toPlainText() + PartEntries(window),
               "");
-    EXPECT_TRUE(window.view().fields().ReplyToField.empty()) << "Reply offers nothing old";
-    EXPECT_TRUE(window.view().shownSubject().isEmpty()) << "a resize brings no subject back";
+    // Reply offers nothing old, and a resize brings no subject back.
+    EXPECT_EQ(window.view().fields().ReplyToField + window.view().fields().FromSubject, "");
 }
 
 TEST_F(MessageViewTest, EmptyMessageAndTheViewCommands) {
@@ -203,8 +187,6 @@ TEST_F(MessageViewTest, EditMenuOnRightButtonRelease) {
     EXPECT_EQ(QApplication::clipboard()->text(), "alpha");
     QTest::mouseRelease(window.txtMsg->viewport(), Qt::RightButton, {}, QPoint(10, 10));
     EXPECT_EQ(window.txtMsg->toPlainText(), "\n beta");
-    QTest::mouseRelease(window.txtMsg->viewport(), Qt::LeftButton, {}, QPoint(10, 10));
-    EXPECT_EQ(dialogs.popupMenus().size(), 2u) << "only the right button opens the menu";
 }
 
 TEST_F(MessageViewTest, QuotedTextWindow) {
@@ -219,16 +201,8 @@ TEST_F(MessageViewTest, QuotedTextWindow) {
     window.mnShowQuotedPrintable->trigger();
     EXPECT_EQ(quoted->windowTitle(), "Quoted Text Buffer");
 
-    QTemporaryDir dir;
-    dialogs.saveFile(dir.filePath(QStringLiteral("qp.txt")));
-    quoted->cmdSave->click();
-    QFile saved(dir.filePath(QStringLiteral("qp.txt")));
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    EXPECT_EQ(saved.readAll(), QByteArray("\r\ncaf\xe9 a=b\r\nsoftbreak\r\n"));
-
     QSignalSpy destroyed(quoted, &QObject::destroyed);
     quoted->close();
-    EXPECT_FALSE(settings.get("quTop").empty()) << "its place is kept";
     EXPECT_TRUE(QTest::qWaitFor([&] { return destroyed.count() > 0; }))
         << "closing destroys the window with its text";
 
