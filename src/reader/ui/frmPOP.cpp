@@ -458,7 +458,7 @@ void frmPOP::layoutSteps() {
 }
 
 QString frmPOP::shownSubject() const {
-    // The whole subject of the message on show, as the session last stored it.
+    // The whole subject of the message on show, for the reply controller.
     return platform::TextCodec::headerText(Fields.FromSubject);
 }
 
