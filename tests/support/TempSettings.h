@@ -2,7 +2,6 @@
 
 #include "platform/SettingsStore.h"
 
-#include <QString>
 #include <QTemporaryDir>
 #include <map>
 #include <memory>
@@ -16,19 +15,14 @@ public:
     ~TempSettings();
 
     platform::SettingsStore& store() { return *current; }
-    QString folder() const { return dir.path(); }
     QString filePath() const { return current->filePath(); }
-
-    // Shorthands for section "Settings".
-    std::string get(const std::string& key) const;
-    void set(const std::string& key, const std::string& value);
+    // A key of section "Settings".
+    std::string get(const std::string& key) const { return current->GetSetting("Settings", key); }
     // Values of one section in one write.
     void setSection(const std::string& section, const std::map<std::string, std::string>& values);
-
-    // Replaces the file's bytes (to start from a damaged file).
-    void writeRaw(const QByteArray& bytes);
+    // The file's bytes; writeRaw replaces them (to start from a given file).
     QByteArray readRaw() const;
-
+    void writeRaw(const QByteArray& bytes);
     // A fresh store object on the same file, as after a restart of the program.
     void reopen();
 

@@ -5,295 +5,175 @@
 #include "support/TempSettings.h"
 
 #include <QAction>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QScreen>
-#include <csignal>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 namespace {
 
-// One pixel, in twips, at the test screen's resolution: positions go through pixels.
-double pixelTwips(const frmPOP& w) {
-    return w.twips().fromPixels(1);
+// Confirm Delete, Keep Alive, Show HTML, No Picture, Clear IMG tags, Filter spam, Fixed Width.
+std::string options(const frmPOP& w) {
+    std::string marks;
+    for (const QAction* a : {w.mnConfirmDelete, w.mnKeepAlive, w.mnShowHTML, w.mnNoPictures,
+                             w.mnClearEmailInIMGTag, w.mnFilterSpam, w.mnFixedWidth}) {
+        marks += a->isChecked() ? 'x' : '-';
+    }
+    return marks;
 }
 
-struct OptionState {
-    bool confirmDelete, keepAlive, showHTML, noPictures, clearImg, filterSpam, fixedWidth;
-};
-
-OptionState options(const frmPOP& w) {
-    return {w.mnConfirmDelete->isChecked(),      w.mnKeepAlive->isChecked(),
-            w.mnShowHTML->isChecked(),           w.mnNoPictures->isChecked(),
-            w.mnClearEmailInIMGTag->isChecked(), w.mnFilterSpam->isChecked(),
-            w.mnFixedWidth->isChecked()};
+std::map<std::string, std::string> allOptions(const std::string& value) {
+    std::map<std::string, std::string> m;
+    for (const char* key : {"ConfirmDelete", "KeepAlive", "ShowHTML", "NoPictures",
+                            "ClearEmailInIMGTag", "FilterSpam", "FixedWidth"}) {
+        m[key] = value;
+    }
+    return m;
 }
 
-void expectOptions(const frmPOP& w, const OptionState& e) {
-    const OptionState a = options(w);
-    EXPECT_EQ(a.confirmDelete, e.confirmDelete) << "Confirm Delete";
-    EXPECT_EQ(a.keepAlive, e.keepAlive) << "Keep Alive";
-    EXPECT_EQ(a.showHTML, e.showHTML) << "Show HTML Msg in Browser";
-    EXPECT_EQ(a.noPictures, e.noPictures) << "No Picture in HTML";
-    EXPECT_EQ(a.clearImg, e.clearImg) << "Clear Suspicious IMG tags";
-    EXPECT_EQ(a.filterSpam, e.filterSpam) << "Filter spam";
-    EXPECT_EQ(a.fixedWidth, e.fixedWidth) << "Fixed Width Font";
+void expectGeometry(const frmPOP& w, const QRectF& twips) {
+    const QRectF g = w.windowTwips();
+    const double px = w.twips().fromPixels(1); // positions go through pixels
+    EXPECT_NEAR(g.top(), twips.top(), px);
+    EXPECT_NEAR(g.left(), twips.left(), px);
+    EXPECT_NEAR(g.height(), twips.height(), px);
+    EXPECT_NEAR(g.width(), twips.width(), px);
 }
-
-class StartUpTest : public ::testing::Test {
-protected:
-    TempSettings temp;
-    ScriptedDialogs dialogs;
-};
 
 } // namespace
 
-TEST_F(StartUpTest, EmptyStoreOpensWithTheDesignedDefaults) {
-    frmPOP w;
-    const QRectF g = w.windowTwips();
-    const double px = pixelTwips(w);
-    EXPECT_NEAR(g.top(), 100, px);
-    EXPECT_NEAR(g.left(), 200, px);
-    EXPECT_NEAR(g.height(), 6000, px);
-    EXPECT_NEAR(g.width(), 3000, px);
-    EXPECT_EQ(w.Account.Isp, "");
-    EXPECT_EQ(w.Account.POPAddress, "");
-    EXPECT_EQ(w.Account.EmailPass, "");
-    EXPECT_EQ(w.Account.EmailAuth, 0);
-    expectOptions(w, {false, true, true, false, true, false, false});
-    EXPECT_EQ(w.txtMsg->font().pointSizeF(), 8);
-    EXPECT_EQ(w.lstHeaders->font().pointSizeF(), 8);
-    EXPECT_EQ(w.lblStatus->text(), QStringLiteral("Ready"));
-    EXPECT_EQ(w.lblMsg->text(), QString());
-    EXPECT_EQ(w.Session.KeepAliveCountdown, 60);
-    EXPECT_EQ(w.Listing.VisibleRows, 8); // 1740 twips of list
-    EXPECT_FALSE(w.Loading);
-    EXPECT_TRUE(w.mnSelectISP[0]->isVisible());
-    EXPECT_EQ(w.mnSelectISP[0]->text(), QString());
-    for (std::size_t i = 1; i < 5; ++i) {
-        EXPECT_FALSE(w.mnSelectISP[i]->isVisible());
-    }
-    EXPECT_EQ(w.settings().OsDescription(), QString());
-    EXPECT_TRUE(dialogs.messages().empty());
-}
-
-TEST_F(StartUpTest, StoredFlagsCountOnlyWhenExactlyTrueOrFalse) {
+TEST(StartUp, StoredOptionsGeometryAndFontSize) {
+    using Map = std::map<std::string, std::string>;
     const struct {
-        const char* stored;
-        OptionState expected;
+        Map stored;
+        std::string options;
+        QRectF geometry; // left, top, width, height in twips
+        double fontSize;
     } cases[] = {
-        // every option stored as this text
-        {"True", {true, true, true, true, true, true, true}},
-        {"False", {false, false, false, false, false, false, false}},
-        {"true", {false, true, true, false, true, false, false}},
-        {"FALSE", {false, true, true, false, true, false, false}},
-        {"1", {false, true, true, false, true, false, false}},
-        {"", {false, true, true, false, true, false, false}},
+        {{}, "-xx-x--", {200, 100, 3000, 6000}, 8}, // the designed defaults
+        {allOptions("True"), "xxxxxxx", {200, 100, 3000, 6000}, 8},
+        {allOptions("False"), "-------", {200, 100, 3000, 6000}, 8},
+        {allOptions("true"), "-xx-x--", {200, 100, 3000, 6000}, 8},
+        {{{"Top", "1999"},
+          {"Left", "1999"},
+          {"Height", "5999.5"},
+          {"Width", "2999"},
+          {"FontSize", "6"}},
+         "-xx-x--",
+         {200, 100, 3000, 6000},
+         8},
+        {{{"Top", "2000"},
+          {"Left", "2000"},
+          {"Height", "6000"},
+          {"Width", "3000"},
+          {"FontSize", "6.5"}},
+         "-xx-x--",
+         {2000, 2000, 3000, 6000},
+         6.5},
+        {{{"Top", "3000"},
+          {"Left", "4500"},
+          {"Height", "7500"},
+          {"Width", "6000"},
+          {"FontSize", "23.9"}},
+         "-xx-x--",
+         {4500, 3000, 6000, 7500},
+         23.9},
+        {{{"Top", "junk"}, {"Height", "-7"}, {"Width", "1e999"}, {"FontSize", "24"}},
+         "-xx-x--",
+         {200, 100, 3000, 6000},
+         8},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.stored);
-        TempSettings own;
-        own.setSection("Settings", {{"ConfirmDelete", c.stored},
-                                    {"KeepAlive", c.stored},
-                                    {"ShowHTML", c.stored},
-                                    {"NoPictures", c.stored},
-                                    {"ClearEmailInIMGTag", c.stored},
-                                    {"FilterSpam", c.stored},
-                                    {"FixedWidth", c.stored}});
+        SCOPED_TRACE(c.options + " " + std::to_string(c.fontSize));
+        TempSettings temp;
+        ScriptedDialogs dialogs;
+        temp.setSection("Settings", c.stored);
         frmPOP w;
-        expectOptions(w, c.expected);
-        EXPECT_EQ(w.txtMsg->font().family() == QStringLiteral("Courier New"),
-                  c.expected.fixedWidth);
+        EXPECT_EQ(options(w), c.options);
+        expectGeometry(w, c.geometry);
+        EXPECT_DOUBLE_EQ(w.txtMsg->font().pointSizeF(), c.fontSize);
+        EXPECT_DOUBLE_EQ(w.lstHeaders->font().pointSizeF(), c.fontSize);
+        EXPECT_EQ(w.txtMsg->font().family() == QStringLiteral("Courier New"), c.options[6] == 'x');
+        EXPECT_EQ(w.lblStatus->text(), QStringLiteral("Ready"));
+        EXPECT_TRUE(dialogs.messages().empty());
     }
 }
 
-TEST_F(StartUpTest, GeometryRules) {
+TEST(StartUp, ActiveAccountIsLoadedAsTyped) {
     const struct {
-        const char *top, *left, *height, *width;
-        double eTop, eLeft, eHeight, eWidth;
+        std::string isp, expectedIsp, pass64, expectedPass;
     } cases[] = {
-        {"1999", "1999", "5999.5", "2999", 100, 200, 6000, 3000},
-        {"2000", "2000", "6000", "3000", 2000, 2000, 6000, 3000},
-        {"3000", "4500", "7500", "6000", 3000, 4500, 7500, 6000},
-        {"junk", "", "-7", "1e999", 100, 200, 6000, 3000},
+        {"Home", "Home", "  c2VjcmV0  ", "secret"},
+        {"мир", "мир", "0L/QsNGA0L7Qu9GMLXphxbzDs8WCxIc=", "пароль-zażółć"},
+        {"Settings", "", "c2VjcmV0", ""}, // the store's own section is no account
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.top);
-        TempSettings own;
-        own.setSection(
-            "Settings",
-            {{"Top", c.top}, {"Left", c.left}, {"Height", c.height}, {"Width", c.width}});
+        TempSettings temp;
+        temp.setSection("Settings", {{"ISP", c.isp}, {"EmailPass", c.pass64}});
+        temp.setSection(c.isp, {{"POPAddress", "pop." + c.isp + ":1110"},
+                                {"EmailUsername", "пользователь"},
+                                {"EmailPass", c.pass64},
+                                {"EmailFromDomain", "почта.example"}});
         frmPOP w;
-        const QRectF g = w.windowTwips();
-        const double px = pixelTwips(w);
-        EXPECT_NEAR(g.top(), c.eTop, px);
-        EXPECT_NEAR(g.left(), c.eLeft, px);
-        EXPECT_NEAR(g.height(), c.eHeight, px);
-        EXPECT_NEAR(g.width(), c.eWidth, px);
+        const bool loaded = !c.expectedIsp.empty();
+        EXPECT_EQ(w.Account.Isp, c.expectedIsp);
+        EXPECT_EQ(w.Account.POPAddress, loaded ? "pop." + c.isp + ":1110" : "");
+        EXPECT_EQ(w.Account.EmailUsername, loaded ? "пользователь" : "");
+        EXPECT_EQ(w.Account.EmailPass, c.expectedPass);
+        EXPECT_EQ(w.Account.EmailFromDomain, loaded ? "почта.example" : "");
+        EXPECT_EQ(w.Account.EmailAuth, 0) << "no EmailAuth key";
     }
 }
 
-TEST_F(StartUpTest, PositionOffEveryScreenStillOpensAVisibleWindow) {
-    for (const char* where : {"900000", "-900000"}) {
-        TempSettings own;
-        own.setSection("Settings",
-                       {{"Top", where}, {"Left", where}, {"Height", "7000"}, {"Width", "900000"}});
-        frmPOP w;
-        const QRect frame(w.pos(), w.size());
-        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-        EXPECT_TRUE(screen.contains(frame.topLeft())) << where;
-        EXPECT_LE(frame.width(), screen.width()) << where;
-    }
-}
-
-TEST_F(StartUpTest, FontSizeRule) {
-    const struct {
-        const char* stored;
-        double expected;
-    } cases[] = {{"6", 8}, {"6.5", 6.5}, {"23.9", 23.9}, {"24", 8}, {"big", 8}, {"12", 12}};
-    for (const auto& c : cases) {
-        TempSettings own;
-        own.set("FontSize", c.stored);
-        frmPOP w;
-        EXPECT_DOUBLE_EQ(w.txtMsg->font().pointSizeF(), c.expected) << c.stored;
-        EXPECT_DOUBLE_EQ(w.lstHeaders->font().pointSizeF(), c.expected) << c.stored;
-    }
-}
-
-TEST_F(StartUpTest, ActiveAccountIsLoadedWithItsPasswordDecoded) {
-    temp.set("ISP", "Home");
-    temp.setSection("Home", {{"POPAddress", "pop.example.com:1110"},
-                             {"SMTPAddress", "smtp.example.com"},
-                             {"EmailUsername", "alice"},
-                             {"SMTPDomain", "example.com"},
-                             {"EmailPass", "  c2VjcmV0  "},
-                             {"EmailFromName", "alice.b"},
-                             {"EmailFromDomain", "example.org"}});
-    frmPOP w;
-    EXPECT_EQ(w.Account.Isp, "Home");
-    EXPECT_EQ(w.Account.POPAddress, "pop.example.com:1110");
-    EXPECT_EQ(w.Account.SMTPAddress, "smtp.example.com");
-    EXPECT_EQ(w.Account.EmailUsername, "alice");
-    EXPECT_EQ(w.Account.SMTPDomain, "example.com");
-    EXPECT_EQ(w.Account.EmailPass, "secret");
-    EXPECT_EQ(w.Account.EmailAuth, 0) << "no EmailAuth key";
-    EXPECT_EQ(w.Account.EmailFromName, "alice.b");
-    EXPECT_EQ(w.Account.EmailFromDomain, "example.org");
-}
-
-TEST_F(StartUpTest, RestartRestoresOptionsAndGeometry) {
+TEST(StartUp, RestartRestoresWhatTheWindowSaved) {
+    TempSettings temp;
     {
         frmPOP w;
-        w.mnConfirmDelete->setChecked(true);
-        w.mnKeepAlive->setChecked(false);
-        w.mnShowHTML->setChecked(false);
-        w.mnNoPictures->setChecked(true);
-        w.mnClearEmailInIMGTag->setChecked(false);
-        w.mnFilterSpam->setChecked(true);
-        w.mnFixedWidth->setChecked(true);
+        for (QAction* a : {w.mnConfirmDelete, w.mnKeepAlive, w.mnNoPictures, w.mnFixedWidth}) {
+            a->toggle();
+        }
         QFont f = w.txtMsg->font();
         f.setPointSizeF(10.5);
         w.txtMsg->setFont(f);
         w.setWindowTwips(QRectF(4500, 3000, 6000, 7500));
-        w.close();
-    }
-    EXPECT_EQ(temp.get("ConfirmDelete"), "True");
-    EXPECT_EQ(temp.get("KeepAlive"), "False");
-    EXPECT_EQ(temp.get("FontSize"), "10.5");
-    // The debug window was never opened: what it would have opened at.
-    EXPECT_EQ(temp.get("deTop"), "100");
-    EXPECT_EQ(temp.get("deLeft"), "200");
-    EXPECT_EQ(temp.get("deHeight"), "4500");
-    EXPECT_EQ(temp.get("deWidth"), "5500");
-
-    temp.reopen();
-    frmPOP again;
-    expectOptions(again, {true, false, false, true, false, true, true});
-    EXPECT_EQ(again.txtMsg->font().family(), QStringLiteral("Courier New"));
-    EXPECT_DOUBLE_EQ(again.txtMsg->font().pointSizeF(), 10.5);
-    const QRectF g = again.windowTwips();
-    const double px = pixelTwips(again);
-    EXPECT_NEAR(g.left(), 4500, px);
-    EXPECT_NEAR(g.top(), 3000, px);
-    EXPECT_NEAR(g.width(), 6000, px);
-    EXPECT_NEAR(g.height(), 7500, px);
-    EXPECT_TRUE(dialogs.messages().empty());
-}
-
-TEST_F(StartUpTest, ExitThroughTheFileMenuSavesTheSettings) {
-    {
-        frmPOP w;
-        w.mnFilterSpam->setChecked(true);
         w.mnExit->trigger();
     }
-    EXPECT_EQ(temp.get("FilterSpam"), "True");
+    // The debug window was never opened: what it would have opened at.
+    const std::pair<const char*, const char*> debug[] = {
+        {"deTop", "100"}, {"deLeft", "200"}, {"deHeight", "4500"}, {"deWidth", "5500"}};
+    for (const auto& [key, value] : debug) {
+        EXPECT_EQ(temp.get(key), value) << key;
+    }
+    temp.reopen();
+    frmPOP again;
+    EXPECT_EQ(options(again), "x-xxx-x");
+    EXPECT_DOUBLE_EQ(again.txtMsg->font().pointSizeF(), 10.5);
+    expectGeometry(again, QRectF(4500, 3000, 6000, 7500));
 }
 
-TEST_F(StartUpTest, OldBuildsAreStoppedBeforeReadingAnything) {
-    struct Restore {
-        ~Restore() { ReaderSettings::overrideProgramVersion(""); }
-    } restore;
-    temp.set("ISP", "Home");
-    temp.set("ConfirmDelete", "True");
+TEST(StartUp, OldBuildsAreStoppedBeforeReadingAnything) {
+    TempSettings temp;
+    temp.setSection("Settings", {{"ISP", "Home"}, {"ConfirmDelete", "True"}});
     const QByteArray before = temp.readRaw();
-
-    for (const char* version : {"0.0.0", "0.0.1"}) {
+    for (const char* version : {"0.0.1", "0.0.2"}) {
+        const bool stopped = version[4] == '1';
         ReaderSettings::overrideProgramVersion(version);
-        dialogs.clear();
-        dialogs.answer(platform::MsgAnswer::Ok);
+        ScriptedDialogs dialogs;
+        dialogs.allowUnscriptedOk();
         {
             frmPOP w;
-            ASSERT_EQ(dialogs.messages().size(), 1u) << version;
-            const auto& m = dialogs.messages()[0];
-            EXPECT_TRUE(
-                m.text.startsWith(QStringLiteral("You need to download the latest EXE from ")));
-            EXPECT_TRUE(m.text.endsWith(
-                QStringLiteral("\r\nand copy the file in the Corvane installation directory.")));
-            EXPECT_EQ(m.icon, platform::MsgIcon::None);
-            EXPECT_EQ(m.title, QStringLiteral("Corvane"));
-            EXPECT_TRUE(w.settings().stopped());
-            EXPECT_EQ(w.Account.Isp, "") << "nothing is read";
-            EXPECT_FALSE(w.mnConfirmDelete->isChecked());
+            EXPECT_EQ(w.settings().stopped(), stopped);
+            EXPECT_EQ(w.Account.Isp, stopped ? "" : "Home");
+            EXPECT_EQ(w.mnConfirmDelete->isChecked(), !stopped);
             w.close();
         }
-        EXPECT_EQ(temp.readRaw(), before) << "nothing is written";
+        EXPECT_EQ(dialogs.messages().size(), stopped ? 1u : 0u);
+        if (stopped) {
+            EXPECT_TRUE(dialogs.messages()[0].text.startsWith(
+                QStringLiteral("You need to download the latest EXE from ")));
+            EXPECT_EQ(temp.readRaw(), before) << "nothing is written";
+        }
     }
-
-    ReaderSettings::overrideProgramVersion("0.0.2");
-    dialogs.clear();
-    frmPOP w;
-    EXPECT_FALSE(w.settings().stopped());
-    EXPECT_EQ(w.Account.Isp, "Home");
-    EXPECT_TRUE(w.mnConfirmDelete->isChecked());
-    EXPECT_TRUE(dialogs.messages().empty());
-    EXPECT_EQ(ReaderSettings::AppVersion(), QStringLiteral("V0.0.2"));
     ReaderSettings::overrideProgramVersion("");
     EXPECT_EQ(ReaderSettings::AppVersion(), QStringLiteral("V0.1.50"));
-}
-
-TEST_F(StartUpTest, UnwritableStoreAtExitTellsOnceAndKeepsTheFile) {
-    temp.setSection("Settings", {{"ISP", "Home"}, {"ConfirmDelete", "True"}, {"Top", "3000"}});
-    temp.setSection("Home", {{"POPAddress", "pop.example.com"}, {"EmailPass", "c2VjcmV0"}});
-    const QByteArray before = temp.readRaw();
-    dialogs.allowUnscriptedOk();
-    {
-        frmPOP w;
-        w.mnConfirmDelete->setChecked(false);
-        // A full disk: files may not grow past a few bytes while the window closes.
-        rlimit saved{};
-        getrlimit(RLIMIT_FSIZE, &saved);
-        auto* previous = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit full = saved;
-        full.rlim_cur = 16;
-        setrlimit(RLIMIT_FSIZE, &full);
-        w.close();
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previous);
-    }
-    EXPECT_EQ(temp.readRaw(), before);
-    ASSERT_EQ(dialogs.messages().size(), 1u);
-    EXPECT_TRUE(dialogs.messages()[0].text.contains(QStringLiteral("could not save")));
 }
