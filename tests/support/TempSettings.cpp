@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 TempSettings::TempSettings() {
@@ -11,14 +12,22 @@ TempSettings::TempSettings() {
     platform::installSettingsStore(current.get());
 }
 
-TempSettings::~TempSettings() {
-    platform::installSettingsStore(nullptr);
-}
-
 void TempSettings::setSection(const std::string& section,
                               const std::map<std::string, std::string>& values) {
-    std::vector<std::pair<std::string_view, std::string>> list(values.begin(), values.end());
-    EXPECT_TRUE(current->SaveSettings(section, list));
+    EXPECT_TRUE(current->SaveSettings(section, {values.begin(), values.end()}));
+}
+
+void TempSettings::setAccounts(const std::vector<std::string>& list, const std::string& active) {
+    std::map<std::string, std::string> slots{{"nbISP", std::to_string(list.size())},
+                                             {"ISP", active}};
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        slots["ISP" + std::to_string(i)] = list[i];
+        const std::string pop = list[i] == "NoPop" ? "" : "pop." + list[i];
+        setSection(
+            list[i],
+            {{"POPAddress", pop}, {"EmailUsername", "user of " + list[i]}, {"EmailPass", "b2xk"}});
+    }
+    setSection("Settings", slots); // last: a list naming "Settings" or "" keeps its slots
 }
 
 QByteArray TempSettings::readRaw() const {
@@ -27,8 +36,8 @@ QByteArray TempSettings::readRaw() const {
 }
 
 void TempSettings::writeRaw(const QByteArray& bytes) {
-    QDir().mkpath(dir.filePath(QStringLiteral("Corvane")));
     QFile f(current->filePath());
+    QDir().mkpath(QFileInfo(f).absolutePath());
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(bytes);
 }

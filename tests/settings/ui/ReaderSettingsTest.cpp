@@ -1,134 +1,135 @@
 #include "settings/ui/ReaderSettings.h"
 #include "platform/ClickableLabel.h"
 #include "reader/ui/frmPOP.h"
+#include "settings/AppVersion.h"
+#include "settings/ui/AccountMenu.h"
+#include "settings/ui/frmEmailSetup.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempSettings.h"
 
 #include <QAction>
-#include <QLabel>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QMainWindow>
+#include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTimer>
 #include <gtest/gtest.h>
+
+using platform::MsgAnswer;
 
 namespace {
 
-// Confirm Delete, Keep Alive, Show HTML, No Picture, Clear IMG tags, Filter spam, Fixed Width.
+// The option marks: Confirm Delete, Keep Alive, Show HTML Msg in Browser, No Picture in HTML,
+// Clear Suspicious IMG tags, Filter spam, Fixed Width Font.
 std::string options(const frmPOP& w) {
     std::string marks;
     for (const QAction* a : {w.mnConfirmDelete, w.mnKeepAlive, w.mnShowHTML, w.mnNoPictures,
                              w.mnClearEmailInIMGTag, w.mnFilterSpam, w.mnFixedWidth}) {
         marks += a->isChecked() ? 'x' : '-';
     }
-    return marks;
-}
-
-std::map<std::string, std::string> allOptions(const std::string& value) {
-    std::map<std::string, std::string> m;
-    for (const char* key : {"ConfirmDelete", "KeepAlive", "ShowHTML", "NoPictures",
-                            "ClearEmailInIMGTag", "FilterSpam", "FixedWidth"}) {
-        m[key] = value;
-    }
-    return m;
+    return marks + (w.txtMsg->font().family() == QStringLiteral("Courier New") ? " Courier" : "");
 }
 
 void expectGeometry(const frmPOP& w, const QRectF& twips) {
     const QRectF g = w.windowTwips();
     const double px = w.twips().fromPixels(1); // positions go through pixels
-    EXPECT_NEAR(g.top(), twips.top(), px);
-    EXPECT_NEAR(g.left(), twips.left(), px);
-    EXPECT_NEAR(g.height(), twips.height(), px);
-    EXPECT_NEAR(g.width(), twips.width(), px);
+    const QRectF d(g.topLeft() - twips.topLeft(), g.size() - twips.size());
+    EXPECT_TRUE(std::max({std::abs(d.x()), std::abs(d.y()), std::abs(d.width()),
+                          std::abs(d.height())}) <= px)
+        << g.x() << " " << g.y() << " " << g.width() << " " << g.height();
 }
+
+// The reader window's account menu as the window builds it: item 0 shown, empty.
+struct MenuWindow {
+    TempSettings temp;
+    ScriptedDialogs dialogs;
+    QMainWindow window;
+    AccountMenu::Controls c{&window, window.menuBar()->addMenu(QStringLiteral("ISP Setup"))};
+    AccountRecord account;
+    bool connected = false;
+    int disconnects = 0;
+    std::unique_ptr<AccountMenu> menu;
+
+    MenuWindow(const std::vector<std::string>& list, const std::string& active) {
+        temp.setAccounts(list, active);
+        account.Isp = active;
+        c.mnSetup = c.mnISP->addAction(QStringLiteral("Edit"));
+        for (QAction*& item : c.mnSelectISP) {
+            item = c.mnISP->addAction(QString());
+            item->setCheckable(true);
+            item->setVisible(item == c.mnSelectISP[0]);
+        }
+        menu = std::make_unique<AccountMenu>(
+            c, account, [this] { return connected; }, [this] { ++disconnects; });
+        menu->BuildAccountMenu();
+    }
+
+    // The visible items' captions, "*" marking the checked one.
+    QStringList items() const {
+        QStringList shown;
+        for (const QAction* a : c.mnSelectISP) {
+            if (a->isVisible()) {
+                shown << a->text() + (a->isChecked() ? QStringLiteral("*") : QString());
+            }
+        }
+        return shown;
+    }
+};
+
+struct Dialog {
+    TempSettings temp;
+    ScriptedDialogs dialogs;
+    AccountRecord account;
+    std::unique_ptr<frmEmailSetup> d;
+
+    Dialog(const std::vector<std::string>& list, const std::string& active, bool ask = false) {
+        if (!list.empty()) {
+            temp.setAccounts(list, active);
+        }
+        account.GetPassword = ask;
+        d = std::make_unique<frmEmailSetup>(account, nullptr);
+    }
+    std::string get(const std::string& section, const std::string& key) {
+        return temp.store().GetSetting(section, key);
+    }
+    QStringList entries() const {
+        QStringList list;
+        for (int i = 0; i < d->cmbISP->count(); ++i) {
+            list << d->cmbISP->itemText(i);
+        }
+        return list;
+    }
+    // Types an account, every field filled ("POP.пример", ...) but the one named empty.
+    void fill(const char* name, const QString& pass, const char* empty = "") {
+        d->cmbISP->setEditText(QString::fromUtf8(name));
+        for (QLineEdit* e : {d->txtPOP, d->txtSMTP, d->txtUsername, d->txtDomain, d->txtPass}) {
+            const bool cleared = e->objectName() == QLatin1String(empty);
+            e->setText(cleared ? QString() : e->objectName().mid(3) + QStringLiteral(".пример"));
+        }
+        if (!d->txtPass->text().isEmpty()) {
+            d->txtPass->setText(pass);
+        }
+        d->chkSavePassword->setChecked(true);
+    }
+};
 
 } // namespace
 
-TEST(StartUp, StoredOptionsGeometryAndFontSize) {
-    using Map = std::map<std::string, std::string>;
-    const struct {
-        Map stored;
-        std::string options;
-        QRectF geometry; // left, top, width, height in twips
-        double fontSize;
-    } cases[] = {
-        {{}, "-xx-x--", {200, 100, 3000, 6000}, 8}, // the designed defaults
-        {allOptions("True"), "xxxxxxx", {200, 100, 3000, 6000}, 8},
-        {allOptions("False"), "-------", {200, 100, 3000, 6000}, 8},
-        {allOptions("true"), "-xx-x--", {200, 100, 3000, 6000}, 8},
-        {{{"Top", "1999"},
-          {"Left", "1999"},
-          {"Height", "5999.5"},
-          {"Width", "2999"},
-          {"FontSize", "6"}},
-         "-xx-x--",
-         {200, 100, 3000, 6000},
-         8},
-        {{{"Top", "2000"},
-          {"Left", "2000"},
-          {"Height", "6000"},
-          {"Width", "3000"},
-          {"FontSize", "6.5"}},
-         "-xx-x--",
-         {2000, 2000, 3000, 6000},
-         6.5},
-        {{{"Top", "3000"},
-          {"Left", "4500"},
-          {"Height", "7500"},
-          {"Width", "6000"},
-          {"FontSize", "23.9"}},
-         "-xx-x--",
-         {4500, 3000, 6000, 7500},
-         23.9},
-        {{{"Top", "junk"}, {"Height", "-7"}, {"Width", "1e999"}, {"FontSize", "24"}},
-         "-xx-x--",
-         {200, 100, 3000, 6000},
-         8},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.options + " " + std::to_string(c.fontSize));
-        TempSettings temp;
-        ScriptedDialogs dialogs;
-        temp.setSection("Settings", c.stored);
-        frmPOP w;
-        EXPECT_EQ(options(w), c.options);
-        expectGeometry(w, c.geometry);
-        EXPECT_DOUBLE_EQ(w.txtMsg->font().pointSizeF(), c.fontSize);
-        EXPECT_DOUBLE_EQ(w.lstHeaders->font().pointSizeF(), c.fontSize);
-        EXPECT_EQ(w.txtMsg->font().family() == QStringLiteral("Courier New"), c.options[6] == 'x');
-        EXPECT_EQ(w.lblStatus->text(), QStringLiteral("Ready"));
-        EXPECT_TRUE(dialogs.messages().empty());
-    }
-}
-
-TEST(StartUp, ActiveAccountIsLoadedAsTyped) {
-    const struct {
-        std::string isp, expectedIsp, pass64, expectedPass;
-    } cases[] = {
-        {"Home", "Home", "  c2VjcmV0  ", "secret"},
-        {"мир", "мир", "0L/QsNGA0L7Qu9GMLXphxbzDs8WCxIc=", "пароль-zażółć"},
-        {"Settings", "", "c2VjcmV0", ""}, // the store's own section is no account
-    };
-    for (const auto& c : cases) {
-        TempSettings temp;
-        temp.setSection("Settings", {{"ISP", c.isp}, {"EmailPass", c.pass64}});
-        temp.setSection(c.isp, {{"POPAddress", "pop." + c.isp + ":1110"},
-                                {"EmailUsername", "пользователь"},
-                                {"EmailPass", c.pass64},
-                                {"EmailFromDomain", "почта.example"}});
-        frmPOP w;
-        const bool loaded = !c.expectedIsp.empty();
-        EXPECT_EQ(w.Account.Isp, c.expectedIsp);
-        EXPECT_EQ(w.Account.POPAddress, loaded ? "pop." + c.isp + ":1110" : "");
-        EXPECT_EQ(w.Account.EmailUsername, loaded ? "пользователь" : "");
-        EXPECT_EQ(w.Account.EmailPass, c.expectedPass);
-        EXPECT_EQ(w.Account.EmailFromDomain, loaded ? "почта.example" : "");
-        EXPECT_EQ(w.Account.EmailAuth, 0) << "no EmailAuth key";
-    }
-}
-
-TEST(StartUp, RestartRestoresWhatTheWindowSaved) {
+TEST(StartUp, EmptyStoreOpensAsDesignedAndARestartRestoresWhatWasSaved) {
     TempSettings temp;
+    ScriptedDialogs dialogs;
     {
         frmPOP w;
+        EXPECT_EQ(options(w), "-xx-x--");
+        expectGeometry(w, QRectF(200, 100, 3000, 6000));
+        EXPECT_EQ(w.lstHeaders->font().pointSizeF(), 8);
+        EXPECT_EQ(w.lblStatus->text(), QStringLiteral("Ready"));
         for (QAction* a : {w.mnConfirmDelete, w.mnKeepAlive, w.mnNoPictures, w.mnFixedWidth}) {
             a->toggle();
         }
@@ -139,41 +140,244 @@ TEST(StartUp, RestartRestoresWhatTheWindowSaved) {
         w.mnExit->trigger();
     }
     // The debug window was never opened: what it would have opened at.
-    const std::pair<const char*, const char*> debug[] = {
-        {"deTop", "100"}, {"deLeft", "200"}, {"deHeight", "4500"}, {"deWidth", "5500"}};
-    for (const auto& [key, value] : debug) {
-        EXPECT_EQ(temp.get(key), value) << key;
-    }
+    EXPECT_EQ(temp.get("deTop") + "," + temp.get("deLeft") + "," + temp.get("deHeight") + "," +
+                  temp.get("deWidth"),
+              "100,200,4500,5500");
     temp.reopen();
     frmPOP again;
-    EXPECT_EQ(options(again), "x-xxx-x");
-    EXPECT_DOUBLE_EQ(again.txtMsg->font().pointSizeF(), 10.5);
+    EXPECT_EQ(options(again), "x-xxx-x Courier");
+    EXPECT_EQ(again.lstHeaders->font().pointSizeF(), 10.5);
     expectGeometry(again, QRectF(4500, 3000, 6000, 7500));
+    EXPECT_TRUE(dialogs.messages().empty());
+}
+
+TEST(StartUp, ActiveAccountIsLoadedAsTyped) {
+    const struct {
+        std::string isp, expectedIsp, pass64, expectedPass;
+    } cases[] = {{"Home", "Home", "  c2VjcmV0  ", "secret"},
+                 {"мир", "мир", "0L/QsNGA0L7Qu9GMLXphxbzDs8WCxIc=", "пароль-zażółć"},
+                 {"Settings", "", "c2VjcmV0", ""}}; // the store's own section is no account
+    for (const auto& c : cases) {
+        TempSettings temp;
+        temp.setSection("Settings", {{"ISP", c.isp}, {"EmailPass", c.pass64}});
+        temp.setSection(c.isp, {{"POPAddress", "pop." + c.isp + ":1110"},
+                                {"EmailUsername", "пользователь"},
+                                {"EmailPass", c.pass64}});
+        frmPOP w;
+        const AccountRecord& a = w.Account;
+        EXPECT_EQ(a.Isp + "|" + a.POPAddress + "|" + a.EmailUsername + "|" + a.EmailPass,
+                  c.expectedIsp.empty()
+                      ? "|||"
+                      : c.isp + "|pop." + c.isp + ":1110|пользователь|" + c.expectedPass);
+        EXPECT_EQ(a.EmailAuth, 0) << "no EmailAuth key";
+    }
 }
 
 TEST(StartUp, OldBuildsAreStoppedBeforeReadingAnything) {
     TempSettings temp;
     temp.setSection("Settings", {{"ISP", "Home"}, {"ConfirmDelete", "True"}});
     const QByteArray before = temp.readRaw();
-    for (const char* version : {"0.0.1", "0.0.2"}) {
-        const bool stopped = version[4] == '1';
-        ReaderSettings::overrideProgramVersion(version);
-        ScriptedDialogs dialogs;
-        dialogs.allowUnscriptedOk();
-        {
-            frmPOP w;
-            EXPECT_EQ(w.settings().stopped(), stopped);
-            EXPECT_EQ(w.Account.Isp, stopped ? "" : "Home");
-            EXPECT_EQ(w.mnConfirmDelete->isChecked(), !stopped);
-            w.close();
-        }
-        EXPECT_EQ(dialogs.messages().size(), stopped ? 1u : 0u);
-        if (stopped) {
-            EXPECT_TRUE(dialogs.messages()[0].text.startsWith(
-                QStringLiteral("You need to download the latest EXE from ")));
-            EXPECT_EQ(temp.readRaw(), before) << "nothing is written";
-        }
+    ReaderSettings::overrideProgramVersion("0.0.1");
+    ScriptedDialogs dialogs;
+    dialogs.answer(platform::MsgAnswer::Ok);
+    {
+        frmPOP w;
+        EXPECT_TRUE(w.settings().stopped());
+        EXPECT_EQ(w.Account.Isp + (w.mnConfirmDelete->isChecked() ? "!" : ""), "")
+            << "nothing is read";
+        w.close();
     }
     ReaderSettings::overrideProgramVersion("");
-    EXPECT_EQ(ReaderSettings::AppVersion(), QStringLiteral("V0.1.50"));
+    EXPECT_EQ(temp.readRaw(), before) << "nothing is written";
+    EXPECT_EQ(dialogs.messageTexts(),
+              QStringList{QString::fromStdString(settings::VersionGateMessage())});
+}
+
+TEST(AccountMenu, ListsTheStoredAccountsAndChecksTheActiveOne) {
+    const struct {
+        std::vector<std::string> list;
+        std::string active;
+        QStringList shown;
+    } cases[] = {{{}, "", {""}},
+                 {{"A", "B", "C"}, "B", {"A", "B*", "C"}},
+                 {{"A", "", "C"}, "A", {"A*", "C"}}, // empty slots close up
+                 {{"A", "B", "C", "D", "E", "F", "G"}, "G", {"A", "B", "C", "D", "E"}},
+                 {{"R&D"}, "R&D", {"R&&D*"}},
+                 {{"мир", "дом"}, "дом", {"мир", "дом*"}},
+                 {{"Settings", "Home"}, "Home", {"Home*"}}}; // the store's own section
+    for (const auto& c : cases) {
+        MenuWindow m(c.list, c.active);
+        EXPECT_EQ(m.items(), c.shown) << c.active;
+    }
+    const std::string longName(300, 'x');
+    MenuWindow m({longName}, "");
+    EXPECT_LT(m.c.mnSelectISP[0]->text().size(), 60) << "long names are cut";
+    EXPECT_EQ(m.c.mnSelectISP[0]->toolTip(), QString::fromStdString(longName));
+    m.c.mnSelectISP[0]->trigger();
+    EXPECT_EQ(m.account.Isp, longName);
+}
+
+TEST(AccountMenu, ChoosingAnAccountLoadsItAndEndsTheSessionFirst) {
+    MenuWindow m({"мир", "дом", "NoPop"}, "мир");
+    m.account.SMTPAddress = "smtp.previous";
+    m.c.mnSelectISP[1]->trigger();
+    EXPECT_EQ(m.disconnects, 0) << "not connected";
+    EXPECT_EQ(m.account.EmailUsername + "|" + m.account.EmailPass + "|" + m.account.SMTPAddress,
+              "user of дом|old|");
+    EXPECT_EQ(m.temp.get("ISP"), "дом");
+    EXPECT_EQ(m.items(), (QStringList{"мир", "дом*", "NoPop"}));
+    EXPECT_EQ(m.window.windowTitle(), QStringLiteral("Corvane - дом"));
+    // Connected, maybe with the connect button disabled while QUIT hangs: the
+    // connect command itself runs first.
+    m.connected = true;
+    m.c.mnSelectISP[2]->trigger();
+    EXPECT_EQ(m.disconnects, 1);
+    // Without a POP server only the name and the server change.
+    EXPECT_EQ(m.account.Isp + "|" + m.account.POPAddress + "|" + m.account.EmailUsername,
+              "NoPop||user of дом");
+    EXPECT_EQ(m.temp.get("ISP"), "дом");
+}
+
+TEST(AccountMenu, EditOpensTheSetupDialogAndRebuildsTheMenu) {
+    MenuWindow m({}, "");
+    QTimer::singleShot(0, [&] {
+        m.temp.setAccounts({"Home"}, ""); // as the dialog would
+        QApplication::activeModalWidget()->close();
+    });
+    m.c.mnSetup->trigger();
+    EXPECT_EQ(m.items(), QStringList{"Home"});
+}
+
+TEST(EmailSetup, AddChecksTheFieldsInOrder) {
+    const struct {
+        const char *name, *empty, *message;
+    } cases[] = {{"", "", "Please enter an ISP name for reference to this account"},
+                 {"   ", "", "Please enter an ISP name for reference to this account"},
+                 {"Home", "txtPOP", "Please enter a URL for the POP server"},
+                 {"Home", "txtSMTP", "Please enter a URL for the smtp server"},
+                 {"Home", "txtUsername", "Please enter a User Name"},
+                 {"Home", "txtDomain", "Please enter a Domain for the user"},
+                 {"Home", "txtPass", "Please enter a password"},
+                 {"Settings", "",
+                  "\"Settings\" is used by the program itself. Please choose another ISP name"}};
+    for (const auto& c : cases) {
+        Dialog s({"Work"}, "Work");
+        s.fill(c.name, QStringLiteral("pw"), c.empty);
+        s.dialogs.answer(MsgAnswer::Ok);
+        s.d->cmdAdd->click();
+        EXPECT_EQ(s.dialogs.messageTexts(), QStringList{QString::fromUtf8(c.message)});
+        EXPECT_EQ(s.temp.get("nbISP"), "1") << "the store holds nothing new";
+        EXPECT_FALSE(s.temp.store().HasSection("Home"));
+        EXPECT_EQ(s.account.POPAddress, c.empty == std::string("txtPOP") ? "" : "POP.пример");
+    }
+    // A refused "Settings" does not enter the list with the next Add either.
+    Dialog s({"Work"}, "Work");
+    s.fill("Settings", QStringLiteral("pw"));
+    s.dialogs.answer(MsgAnswer::Ok);
+    s.d->cmdAdd->click();
+    s.fill("Home", QStringLiteral("pw"));
+    s.d->cmdAdd->click();
+    EXPECT_EQ(s.entries(), (QStringList{"Work", "Home"}));
+    EXPECT_EQ(s.temp.get("ISP1") + s.temp.get("nbISP") + s.temp.get("ISP"), "Home2Home");
+}
+
+TEST(EmailSetup, AccountsAreStoredAsTyped) {
+    Dialog s({}, "");
+    EXPECT_EQ(s.entries().join(',') + s.d->cmbAuth->currentText(), "No ISPNone");
+    for (const char* name : {"мир", "  дом  ", "a/b", "R&D 50%"}) {
+        s.d = std::make_unique<frmEmailSetup>(s.account, nullptr);
+        s.fill(name, QStringLiteral("пароль-zażółć"));
+        s.d->cmdAdd->click();
+        EXPECT_EQ(s.d->result(), QDialog::Accepted)
+            << s.dialogs.messageTexts().join('|').toStdString();
+    }
+    EXPECT_EQ(s.account.Isp + "|" + s.account.EmailPass, "R&D 50%|пароль-zażółć");
+    s.temp.reopen();
+    EXPECT_EQ(s.temp.get("ISP1") + "|" + s.get("дом", "EmailUsername"), "дом|Username.пример");
+    s.d = std::make_unique<frmEmailSetup>(s.account, nullptr);
+    EXPECT_EQ(s.entries(), (QStringList{"мир", "дом", "a/b", "R&D 50%"}));
+    s.d->cmbISP->setCurrentIndex(0);
+    s.d->Timer1_Timer();
+    EXPECT_EQ(s.d->txtPass->text(), QStringLiteral("пароль-zażółć"));
+    EXPECT_EQ(s.d->txtPOP->text(), QStringLiteral("POP.пример"));
+}
+
+TEST(EmailSetup, OkAsksForANewNameAndRewritesAKnownOne) {
+    for (const MsgAnswer reply : {MsgAnswer::Yes, MsgAnswer::No}) {
+        Dialog s({"Work"}, "Work");
+        s.fill("Home", QStringLiteral("pw"));
+        s.dialogs.answer(reply);
+        s.d->cmdOK->click();
+        EXPECT_EQ(s.dialogs.messageTexts(),
+                  QStringList{"This is a new ISP. Do you want to add it?"});
+        EXPECT_EQ(s.get("Home", "POPAddress"), reply == MsgAnswer::Yes ? "POP.пример" : "");
+    }
+    const std::pair<const char*, std::string> passwords[] = {
+        {"keep", "b2xk"}, {"save", "bmV3"}, {"unsave", ""}};
+    for (const auto& [action, stored] : passwords) {
+        Dialog s({"Work", "Home"}, "Home", true);
+        frmEmailSetup& d = *s.d;
+        EXPECT_EQ(d.focusWidget(), d.txtPass) << "opened for a missing password";
+        EXPECT_EQ(d.txtPass->text(), QStringLiteral("old"));
+        EXPECT_FALSE(d.chkRemovePassword->isHidden());
+        d.txtSMTP->setText(QStringLiteral("  smtp.home.net  "));
+        d.txtPass->setText(QStringLiteral("new"));
+        d.chkSavePassword->setChecked(action == std::string("save"));
+        d.chkRemovePassword->setChecked(action == std::string("unsave"));
+        d.cmdOK->click();
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+        EXPECT_EQ(s.get("Home", "SMTPAddress") + "|" + s.get("Home", "EmailPass"),
+                  "smtp.home.net|" + stored);
+        EXPECT_EQ(s.account.EmailPass + (s.account.GetPassword ? "!" : ""), "new");
+    }
+}
+
+TEST(EmailSetup, TheTimerAndTheFocusLossTakeUpTheName) {
+    Dialog s({"A", "", "Settings", "Stale"}, "Gone");
+    s.temp.setSection("Settings", {{"nbISP", "3"}});
+    s.temp.setSection("A", {{"EmailAuth", "7"}});
+    s.d = std::make_unique<frmEmailSetup>(s.account, nullptr);
+    EXPECT_EQ(s.entries(), QStringList{"A"}) << "empty, reserved and stale slots skipped";
+    EXPECT_TRUE(s.d->txtPOP->text().isEmpty());
+    QSignalSpy fired(s.d->Timer1, &QTimer::timeout);
+    ASSERT_TRUE(fired.wait()); // 3 ms later the first account becomes the active one
+    EXPECT_EQ(s.temp.get("ISP") + "|" + s.d->txtPOP->text().toStdString(), "A|pop.A");
+    EXPECT_EQ(s.d->cmbAuth->currentText(), QStringLiteral("None")) << "EmailAuth 7";
+    for (const char* typed : {"M", "My", "MyISP"}) {
+        s.d->cmbISP->setEditText(QString::fromUtf8(typed));
+        s.d->Timer1_Timer();
+        EXPECT_EQ(s.temp.get("ISP"), typed);
+    }
+    EXPECT_EQ(s.temp.get("nbISP"), "3") << "no prefix enters the list";
+    s.d->cmbISP_LostFocus();
+    s.d->cmbISP_LostFocus();
+    EXPECT_EQ(s.temp.get("nbISP") + s.temp.get("ISP3"), "4MyISP");
+}
+
+TEST(EmailSetup, DeleteRewritesTheListOrSaysItCannot) {
+    Dialog s({"A", "B", "C"}, "B");
+    s.d->cmdDelete->click();
+    EXPECT_FALSE(s.temp.store().HasSection("B"));
+    EXPECT_EQ(s.entries(), (QStringList{"A", "C"}));
+    EXPECT_EQ(s.temp.get("ISP2"), "C") << "a slot past the count stays";
+    EXPECT_EQ(s.temp.get("ISP"), "A");
+    s.d->Timer1_Timer(); // the list was written by walking it: its last entry is taken up
+    EXPECT_EQ(s.temp.get("ISP"), "C");
+    for (const char* name : {"New one", "Settings"}) {
+        s.d->cmbISP->setEditText(QString::fromUtf8(name));
+        s.dialogs.answer(MsgAnswer::Ok);
+        s.d->cmdDelete->click();
+        EXPECT_EQ(s.dialogs.messageTexts().last(),
+                  QStringLiteral("Cannot remove %1 from registry").arg(QString::fromUtf8(name)));
+    }
+}
+
+TEST(EmailSetup, ALongNameKeepsTheDesignedSize) {
+    const QSize designed = Dialog({}, "").d->sizeHint();
+    const std::string longName(300, 'W');
+    Dialog s({longName}, longName);
+    EXPECT_EQ(s.d->sizeHint(), designed);
+    EXPECT_EQ(s.d->cmbISP->itemData(0, Qt::ToolTipRole).toString(),
+              QString::fromStdString(longName));
+    EXPECT_EQ(s.d->cmbISP->toolTip(), QString::fromStdString(longName));
 }

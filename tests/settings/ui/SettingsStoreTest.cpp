@@ -9,12 +9,11 @@
 
 TEST(SettingsStore, EveryNameAndValueRoundTripsAsTyped) {
     TempSettings temp;
-    const std::string names[] = {
-        "Home", "a/b",     "a\\b",        "/",        "\\",        "//x//", "[x]", "a]b[",
-        "a=b",  "a;b",     "#x",          " lead",    "trail ",    "%",     "%2F", "%25",
-        "%5C",  "General", "Smith, John", "a\"b",     "tab\there", "café",  "мир", "дом",
-        "日本", "",        "Settings2",   "a/b/c\\d",
-    };
+    const std::string names[] = {"Home",        "a/b",  "a\\b",      "/",       "\\",  "//x//",
+                                 "[x]",         "a]b[", "a=b",       "a;b",     "#x",  " lead",
+                                 "trail ",      "%",    "%2F",       "%25",     "%5C", "General",
+                                 "Smith, John", "a\"b", "tab\there", "café",    "мир", "дом",
+                                 "日本",        "",     "Settings2", "a/b/c\\d"};
     for (const std::string& name : names) {
         ASSERT_TRUE(temp.store().SaveSettings(name, {{"POPAddress", "pop for " + name},
                                                      {"EmailUsername", " x=y;#z, \"q\" " + name}}));
@@ -25,13 +24,14 @@ TEST(SettingsStore, EveryNameAndValueRoundTripsAsTyped) {
         EXPECT_EQ(s.GetSetting(name, "POPAddress"), "pop for " + name) << '"' << name << '"';
         EXPECT_EQ(s.GetSetting(name, "EmailUsername"), " x=y;#z, \"q\" " + name) << name;
     }
-    EXPECT_FALSE(temp.readRaw().contains("[General]"));
-    EXPECT_TRUE(temp.readRaw().contains("pop for мир")) << "UTF-8 in the file";
+    EXPECT_TRUE(temp.readRaw().contains("pop for мир") && !temp.readRaw().contains("[General]"));
     EXPECT_FALSE(s.HasSection("a")) << "no nested group";
     EXPECT_EQ(s.GetSetting("Home", "popaddress"), "") << "keys are case-sensitive";
     ASSERT_TRUE(s.DeleteSection("мир"));
-    EXPECT_FALSE(s.HasSection("мир"));
     EXPECT_EQ(s.GetSetting("дом", "POPAddress"), "pop for дом");
+    const QByteArray before = temp.readRaw();
+    EXPECT_FALSE(s.DeleteSection("мир") || s.DeleteSection("home") || s.DeleteSection("Ghost"));
+    EXPECT_EQ(temp.readRaw(), before);
 }
 
 TEST(SettingsStore, AFileWrittenBeforeReadsTheSame) {
@@ -40,51 +40,30 @@ TEST(SettingsStore, AFileWrittenBeforeReadsTheSame) {
                   "[caf%U00E9]\nPOPAddress=pop.caf\xc3\xa9:110\nEmailPass=c2VjcmV0\n");
     EXPECT_EQ(temp.get("ISP0"), "café");
     EXPECT_EQ(temp.store().GetSetting("café", "POPAddress"), "pop.café:110");
-    EXPECT_EQ(temp.store().GetSetting("café", "EmailPass"), "c2VjcmV0");
-}
-
-TEST(SettingsStore, DeletingAMissingSectionFailsAndChangesNothing) {
-    TempSettings temp;
-    EXPECT_FALSE(temp.store().DeleteSection("Ghost"));
-    EXPECT_FALSE(QFile::exists(temp.filePath())) << "nothing is created";
-    temp.setSection("Real", {{"POPAddress", "pop"}});
-    const QByteArray before = temp.readRaw();
-    for (const char* missing : {"Ghost", "real", ""}) {
-        EXPECT_FALSE(temp.store().DeleteSection(missing)) << missing;
-    }
-    EXPECT_EQ(temp.readRaw(), before);
 }
 
 TEST(SettingsStore, FileIsPrivateToItsOwner) {
     TempSettings temp;
     temp.setSection("Home", {{"EmailPass", "c2VjcmV0"}});
-    const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-    EXPECT_EQ(QFile::permissions(temp.filePath()) & 0xF0FF, ownerOnly);
-    QFile::setPermissions(temp.filePath(), ownerOnly | QFileDevice::ReadOther);
-    temp.setSection("Home", {{"POPAddress", "pop"}}); // the next save closes it again
-    EXPECT_EQ(QFile::permissions(temp.filePath()) & 0xF0FF, ownerOnly);
+    EXPECT_EQ(QFile::permissions(temp.store().filePath()) & 0xF0FF,
+              QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 TEST(SettingsStore, DamagedFilesReadWhatCanBeRead) {
-    const std::pair<QByteArray, std::map<std::string, std::string>> cases[] = {
-        {QByteArray(), {{"ISP", ""}}},
-        {"[Settings]\nISP=Home\nTop=3000\nFontSi", {{"ISP", "Home"}, {"Top", "3000"}}},
-        {"[Settings]\nISP=Home\n[Acc", {{"ISP", "Home"}}},
-        {QByteArray("\x01\x02\xff\xfe[[[\n==\n\x00\x00garbage", 20), {{"ISP", ""}}},
-        {"\xff\xfe junk\n[Settings]\nISP=Home\n=orphan\n%%%\nKeepAlive=False\n",
-         {{"ISP", "Home"}, {"KeepAlive", "False"}}},
-    };
+    const std::pair<QByteArray, const char*> cases[] = {
+        // file, then the ISP and KeepAlive read
+        {QByteArray(), ""},
+        {"[Settings]\nISP=Home\nKeepAlive=False\nFontSi", "HomeFalse"},
+        {QByteArray("\x01\x02\xff\xfe[[[\n==\n\x00\x00garbage", 20), ""},
+        {"\xff\xfe junk\n[Settings]\nISP=Home\n=orphan\n%%%\nKeepAlive=False\n", "HomeFalse"}};
     for (const auto& [content, readable] : cases) {
-        SCOPED_TRACE(content.toStdString());
         ScriptedDialogs dialogs;
         TempSettings temp;
         temp.writeRaw(content);
         temp.setSection("Settings", {{"FilterSpam", "True"}}); // the next save keeps what was read
         temp.reopen();
-        EXPECT_EQ(temp.get("FilterSpam"), "True");
-        for (const auto& [key, value] : readable) {
-            EXPECT_EQ(temp.get(key), value) << key;
-        }
+        EXPECT_EQ(temp.get("ISP") + temp.get("KeepAlive") + temp.get("FilterSpam"),
+                  readable + std::string("True"));
         EXPECT_TRUE(dialogs.messages().empty());
     }
 }
@@ -101,16 +80,15 @@ TEST(SettingsStore, FullDiskKeepsTheFileAndTellsTheUserOnce) {
     rlimit full = saved;
     full.rlim_cur = 16; // files may not grow past 16 bytes, for root too
     setrlimit(RLIMIT_FSIZE, &full);
-    const bool saving = temp.store().SaveSettings("Home", {{"POPAddress", "other"}});
-    const bool deleting = temp.store().DeleteSection("Home");
+    const bool written = temp.store().SaveSettings("Home", {{"POPAddress", "other"}}) ||
+                         temp.store().DeleteSection("Home");
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);
-    EXPECT_FALSE(saving);
-    EXPECT_FALSE(deleting);
+    EXPECT_FALSE(written);
     EXPECT_EQ(temp.readRaw(), before) << "nothing stored before is lost or half-written";
     EXPECT_EQ(temp.store().GetSetting("Home", "POPAddress"), "pop.example.com");
     ASSERT_EQ(dialogs.messages().size(), 1u);
-    EXPECT_TRUE(dialogs.messages()[0].text.contains(temp.filePath()));
+    EXPECT_TRUE(dialogs.messages()[0].text.contains(temp.store().filePath()));
     // Space again: saving works, and the message is not repeated.
     EXPECT_TRUE(temp.store().SaveSetting("Home", "POPAddress", "again"));
     EXPECT_EQ(dialogs.messages().size(), 1u);
