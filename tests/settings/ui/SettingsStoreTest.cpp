@@ -64,7 +64,6 @@ TEST(SettingsStore, DamagedFilesReadWhatCanBeRead) {
         temp.reopen();
         EXPECT_EQ(temp.get("ISP") + temp.get("KeepAlive") + temp.get("FilterSpam"),
                   readable + std::string("True"));
-        EXPECT_TRUE(dialogs.messages().empty());
     }
 }
 
