@@ -10,6 +10,7 @@
 #include "session/ui/PopSession.h"
 #include "session/ui/frmDebug.h"
 #include "settings/Numbers.h"
+#include "settings/ui/AccountText.h"
 #include "settings/ui/ReaderSettings.h"
 
 #include <QButtonGroup>
@@ -68,7 +69,7 @@ frmPOP::frmPOP(QWidget* parent) : QMainWindow(parent) {
     const Twips t = twips();
     setMinimumSize(t.toPixels(kMinWidth), t.toPixels(kMinHeight));
 
-    readerSettings = std::make_unique<ReaderSettings>(*this);
+    wireSettings();
     popSession = std::make_unique<PopSession>(*this);
     wireView();
     replyCommands = std::make_unique<ReplyCommands>(*this);
@@ -188,6 +189,58 @@ QString ReaderMessageView::BrowserText() const {
     const std::string& html = window.Browser.BrowserHTML;
     return platform::TextCodec::decode(modHTML2txt::HTML2txt(html),
                                        platform::TextCodec::htmlCharset(html, htmlTextCharset()));
+}
+
+// --- Settings: start-up, exit, account menu and setup dialog -----------------------
+void frmPOP::wireSettings() {
+    ReaderSettings::Controls c;
+    c.window = this;
+    c.txtMsg = txtMsg;
+    c.lstHeaders = lstHeaders;
+    c.lblStatus = lblStatus;
+    c.lblMsg = lblMsg;
+    c.lblAttachments = lblAttachments;
+    c.mnConfirmDelete = mnConfirmDelete;
+    c.mnKeepAlive = mnKeepAlive;
+    c.mnShowHTML = mnShowHTML;
+    c.mnNoPictures = mnNoPictures;
+    c.mnClearEmailInIMGTag = mnClearEmailInIMGTag;
+    c.mnFilterSpam = mnFilterSpam;
+    c.mnFixedWidth = mnFixedWidth;
+    c.accountMenu = {this, mnISP, mnSetup, mnSelectISP};
+
+    ReaderSettings::Callbacks cb;
+    cb.isConnected = [this] { return popSession->isConnectedCaption(); };
+    cb.disconnect = [this] { popSession->cmdConnect_Click(); };
+    cb.debugGeometry = [this] {
+        if (frmDebug* debug = popSession->debugWindow(false)) {
+            const QRectF r = debug->windowTwips();
+            return settings::WindowGeometry{r.top(), r.left(), r.height(), r.width()};
+        }
+        return ReaderSettings::storedDebugGeometry();
+    };
+    cb.clearMessage = [this] {
+        messageView->clearMessage();
+        lstHeaders->clear();
+    };
+    cb.resetSession = [this] {
+        Session.LastCommand.clear();
+        Session.KeepAliveCountdown = 60;
+        Session.GreetingReceived = false;
+        Session.ClearMsgPending = false;
+        Listing.MessageCount = 0;
+        Listing.ListingNumber = 0;
+        Listing.HeaderDone = false;
+        Listing.TopFailed = false;
+        Listing.ListComplete = false;
+        Listing.PacketCount = 0;
+        Listing.WorkRow = 0;
+        Listing.SavedTopIndex = 0;
+    };
+    cb.measureRows = [this] {
+        Listing.VisibleRows = settings::ToInt16(placement(lstHeaders).height() * 8 / 1740);
+    };
+    readerSettings = std::make_unique<ReaderSettings>(c, Account, std::move(cb));
 }
 
 void frmPOP::createControls() {
@@ -470,7 +523,7 @@ void frmPOP::resizeEvent(QResizeEvent* event) {
 void frmPOP::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
-        setWindowTitle(QStringLiteral("Corvane - ") + platform::TextCodec::fromBytes(Account.Isp));
+        setWindowTitle(accounttext::windowTitle(Account.Isp));
     }
 }
 

@@ -158,6 +158,7 @@ private:
     void layoutSteps();
     // Builds the message view and the window's own commands and connects them.
     void wireView();
+    void wireSettings();
 
     platform::TwipsPlacement placements{*this};
     std::unique_ptr<ReaderSettings> readerSettings;
