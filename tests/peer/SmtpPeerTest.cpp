@@ -30,30 +30,25 @@ using platform::MsgAnswer;
 namespace {
 
 const QString kScript = QStringLiteral(CORVANE_SOURCE_DIR "/scripts/smtp-sink");
-const QString kPython = QStringLiteral("/usr/bin/python3");
 
 // Reads one saved message with the email package and prints what the checks need.
 const char* const kParser = R"PY(
-import email, email.policy, hashlib, json, sys
+import email, email.utils, hashlib, json, sys
 from email.header import decode_header, make_header
 raw = open(sys.argv[1], 'rb').read()
-msg = email.message_from_bytes(raw, policy=email.policy.compat32)
-out = {'headers': {}, 'raw': raw.decode('latin-1'), 'parts': []}
-for name in ('Date', 'From', 'To', 'Subject', 'Message-ID', 'MIME-Version'):
-    v = msg.get(name)
-    out['headers'][name] = None if v is None else str(make_header(decode_header(v)))
-out['date_ok'] = email.utils.parsedate_tz(msg.get('Date', '')) is not None
+msg = email.message_from_bytes(raw)
+text = lambda v: None if v is None else str(make_header(decode_header(v)))
+out = {'raw': raw.decode('latin-1'), 'parts': [],
+       'envelope': json.load(open(sys.argv[1][:-4] + '.json')),
+       'date_ok': email.utils.parsedate_tz(msg.get('Date', '')) is not None}
+for name in ('From', 'To', 'Subject', 'Message-ID'):
+    out[name] = text(msg.get(name))
 for part in msg.walk():
-    if part.is_multipart():
-        continue
-    payload = part.get_payload(decode=True)
-    entry = {'type': part.get_content_type(), 'filename': part.get_filename(),
-             'charset': part.get_content_charset(),
-             'encoding': part.get('Content-Transfer-Encoding'),
-             'sha256': hashlib.sha256(payload).hexdigest()}
-    if part.get_filename() is None:
-        entry['text'] = payload.decode(part.get_content_charset() or 'ascii')
-    out['parts'].append(entry)
+    if not part.is_multipart():
+        payload = part.get_payload(decode=True)
+        out['parts'].append({'type': part.get_content_type(), 'filename': part.get_filename(),
+            'name': text(part.get_param('name')), 'sha256': hashlib.sha256(payload).hexdigest(),
+            'text': payload.decode(part.get_content_charset() or 'latin-1')})
 print(json.dumps(out))
 )PY";
 
@@ -71,24 +66,19 @@ public:
         p.start(kScript, {QStringLiteral("stop"), dir.path()});
         p.waitForFinished(30000);
     }
-    QStringList messages() const {
-        QStringList names = QDir(dir.filePath(QStringLiteral("messages")))
-                                .entryList({QStringLiteral("*.eml")}, QDir::Files, QDir::Name);
-        for (QString& n : names) {
-            n = dir.filePath(QStringLiteral("messages/") + n);
-        }
-        return names;
+    int count() const {
+        return QDir(dir.filePath(QStringLiteral("messages")))
+            .entryList({QStringLiteral("*.eml")}, QDir::Files)
+            .size();
     }
-    // The parsed message and its envelope record.
-    QJsonObject parsed(const QString& eml) const {
+    // Message n (from 1) as the parser reads it, with its envelope.
+    QJsonObject message(int n) const {
         QProcess p;
-        p.start(kPython, {QStringLiteral("-c"), QString::fromLatin1(kParser), eml});
+        p.start(QStringLiteral("/usr/bin/python3"),
+                {QStringLiteral("-c"), QString::fromLatin1(kParser),
+                 dir.filePath(QStringLiteral("messages/%1.eml").arg(n, 4, 10, QLatin1Char('0')))});
         EXPECT_TRUE(p.waitForFinished(30000));
-        QJsonObject o = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
-        QFile envelope(eml.chopped(4) + QStringLiteral(".json"));
-        EXPECT_TRUE(envelope.open(QIODevice::ReadOnly));
-        o[QStringLiteral("envelope")] = QJsonDocument::fromJson(envelope.readAll()).object();
-        return o;
+        return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
     }
 
     QTemporaryDir dir;
@@ -108,251 +98,175 @@ AccountRecord accountFor(quint16 port, std::int16_t auth = 0, std::string passwo
 }
 
 // The Send command with its two short waits run by explicit ticks, then the session's
-// events until the transfer is over.
+// events until the transfer is over (its last events come together with the end).
 void sendAndWait(frmSMTP& w) {
     w.cmdSend_Click();
     w.Timer1_Timer();
     w.Timer1_Timer();
     ASSERT_TRUE(QTest::qWaitFor([&] { return w.SMTP1 && !w.SMTP1->isSending(); }, 20000));
-    QTest::qWait(20); // events posted just before the end
 }
 
 QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
     const QString path = dir.filePath(name);
     QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
     return path;
 }
 
-QString sha256(const QByteArray& bytes) {
-    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+QString field(const QJsonObject& o, const char* name) {
+    return o[QLatin1String(name)].toString();
 }
 
-TEST(SmtpPeer, PlainSendArrivesIntact) {
+TEST(SmtpPeer, AMessageArrivesIntact) {
     SmtpSink sink;
     ScriptedDialogs dialogs;
     const AccountRecord account = accountFor(sink.port);
     frmSMTP w(account);
-
     QTemporaryDir files;
     QByteArray binary;
     for (int i = 0; i < 3000; ++i) {
         binary.append(static_cast<char>((i * 7) & 0xFF));
     }
     binary.append("\r\n.\r\n", 5); // an end-of-data mark inside the file must not end it
-    w.MsgAttachment = writeFile(files, QStringLiteral("data.bin"), binary);
-
+    const QString name = QStringLiteral("\u00fcn\u00efc\u00f6d\u00e9 \u0444\u0430\u0439\u043b "
+                                        "\u65e5\u672c.pdf");
+    w.MsgAttachment = writeFile(files, name, binary);
     const QString text = QStringLiteral("Hello Bob,\n.leading dot\n.\n..two\nna\u00efve caf\u00e9 "
                                         "\u2014 \u2713\n\nlast line");
-    w.txtTo->setText(QStringLiteral("Bob Example <bob@example.net>"));
+    w.txtTo->setText(QStringLiteral("Bob Example <bob@example.net>, \"Lee, Ann\" <ann@x.org>, "));
     w.txtSubject->setText(QStringLiteral("Gr\u00fc\u00dfe aus K\u00f6ln"));
     w.txtMsg->setPlainText(text);
     sendAndWait(w);
-
     EXPECT_TRUE(dialogs.messages().empty()) << dialogs.messageTexts().join(u'|').toStdString();
     EXPECT_EQ(w.lblProgress->text(), QStringLiteral("Message successfully sent"));
     EXPECT_FALSE(w.cmdSend->isEnabled());
-    EXPECT_TRUE(w.messageSent());
 
-    const QStringList saved = sink.messages();
-    ASSERT_EQ(saved.size(), 1);
-    const QJsonObject m = sink.parsed(saved[0]);
-    const QJsonObject h = m[QStringLiteral("headers")].toObject();
-    EXPECT_EQ(h[QStringLiteral("From")].toString(), QStringLiteral("alice@example.com"));
-    EXPECT_EQ(h[QStringLiteral("To")].toString(), QStringLiteral("Bob Example <bob@example.net>"));
-    EXPECT_EQ(h[QStringLiteral("Subject")].toString(),
-              QStringLiteral("Gr\u00fc\u00dfe aus K\u00f6ln"));
-    EXPECT_EQ(h[QStringLiteral("MIME-Version")].toString(), QStringLiteral("1.0"));
-    EXPECT_TRUE(h[QStringLiteral("Message-ID")].toString().endsWith(u"@example.com>"));
+    ASSERT_EQ(sink.count(), 1);
+    const QJsonObject m = sink.message(1);
+    EXPECT_EQ(field(m, "From"), QStringLiteral("alice@example.com"));
+    EXPECT_EQ(field(m, "To"),
+              QStringLiteral("Bob Example <bob@example.net>, \"Lee, Ann\" <ann@x.org>"));
+    EXPECT_EQ(field(m, "Subject"), w.txtSubject->text());
+    EXPECT_TRUE(field(m, "Message-ID").endsWith(u"@example.com>"));
     EXPECT_TRUE(m[QStringLiteral("date_ok")].toBool());
-    // The raw header carries no 8-bit byte: the subject went out encoded.
-    const QString raw = m[QStringLiteral("raw")].toString();
-    const QString head = raw.left(raw.indexOf(QStringLiteral("\r\n\r\n")));
-    EXPECT_TRUE(head.contains(QStringLiteral("Subject: =?UTF-8?B?")));
-    for (const QChar c : head) {
-        ASSERT_LT(c.unicode(), 0x80) << head.toStdString();
+    for (const QChar c : field(m, "raw")) { // names and subject go out encoded
+        ASSERT_LT(c.unicode(), 0x80);
     }
-
     const QJsonObject envelope = m[QStringLiteral("envelope")].toObject();
-    EXPECT_EQ(envelope[QStringLiteral("mail_from")].toString(),
-              QStringLiteral("alice@example.com"));
+    EXPECT_EQ(field(envelope, "mail_from"), QStringLiteral("alice@example.com"));
     EXPECT_EQ(envelope[QStringLiteral("rcpt_tos")].toArray(),
-              QJsonArray{QStringLiteral("bob@example.net")});
+              (QJsonArray{QStringLiteral("bob@example.net"), QStringLiteral("ann@x.org")}));
     EXPECT_TRUE(envelope[QStringLiteral("login")].isNull());
 
     const QJsonArray parts = m[QStringLiteral("parts")].toArray();
     ASSERT_EQ(parts.size(), 2);
-    const QJsonObject body = parts[0].toObject();
-    EXPECT_EQ(body[QStringLiteral("type")].toString(), QStringLiteral("text/plain"));
-    EXPECT_EQ(body[QStringLiteral("charset")].toString(), QStringLiteral("utf-8"));
-    QString expected = text;
-    expected.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    EXPECT_EQ(body[QStringLiteral("text")].toString(), expected);
+    EXPECT_EQ(field(parts[0].toObject(), "text"),
+              QString(text).replace(QStringLiteral("\n"), QStringLiteral("\r\n")));
     const QJsonObject file = parts[1].toObject();
-    EXPECT_EQ(file[QStringLiteral("filename")].toString(), QStringLiteral("data.bin"));
-    EXPECT_EQ(file[QStringLiteral("type")].toString(), QStringLiteral("application/octet-stream"));
-    EXPECT_EQ(file[QStringLiteral("encoding")].toString(), QStringLiteral("base64"));
-    EXPECT_EQ(file[QStringLiteral("sha256")].toString(), sha256(binary));
-}
-
-TEST(SmtpPeer, ReplyToAllListReachesEveryAddressOnce) {
-    SmtpSink sink;
-    ScriptedDialogs dialogs;
-    const AccountRecord account = accountFor(sink.port);
-    frmSMTP w(account);
-    w.txtTo->setText(QStringLiteral("\"Lee, Ann\" <ann@example.net>, carl@example.org, "));
-    w.txtSubject->setText(QStringLiteral("Re: plans"));
-    w.txtMsg->setPlainText(QStringLiteral("ok"));
-    sendAndWait(w);
-
-    const QStringList saved = sink.messages();
-    ASSERT_EQ(saved.size(), 1) << dialogs.messageTexts().join(u'|').toStdString();
-    const QJsonObject m = sink.parsed(saved[0]);
-    EXPECT_EQ(m[QStringLiteral("envelope")].toObject()[QStringLiteral("rcpt_tos")].toArray(),
-              (QJsonArray{QStringLiteral("ann@example.net"), QStringLiteral("carl@example.org")}));
-    EXPECT_EQ(m[QStringLiteral("headers")].toObject()[QStringLiteral("To")].toString(),
-              QStringLiteral("\"Lee, Ann\" <ann@example.net>, carl@example.org"));
+    EXPECT_EQ(QStringList({field(file, "filename"), field(file, "name"), field(file, "type")}),
+              QStringList({name, name, QStringLiteral("application/pdf")}));
+    EXPECT_EQ(field(file, "sha256"),
+              QCryptographicHash::hash(binary, QCryptographicHash::Sha256).toHex());
 }
 
 TEST(SmtpPeer, LogsInOnlyWhenTheAccountAuthenticates) {
     SmtpSink sink({QStringLiteral("--auth"), QStringLiteral("alice:s3cret")});
-    QTemporaryDir files;
-    const QString notes = writeFile(files, QStringLiteral("notes.txt"), "line one\r\nline two\r\n");
-    struct Case {
-        std::int16_t auth;
-        bool loggedIn;
-    };
-    for (const Case c : {Case{3, true}, Case{2, true}, Case{1, true}, Case{0, false}}) {
-        SCOPED_TRACE(c.auth);
+    for (const std::int16_t auth : {3, 2, 1, 0}) {
+        SCOPED_TRACE(auth);
         ScriptedDialogs dialogs;
-        const AccountRecord account = accountFor(sink.port, c.auth, c.auth ? "s3cret" : "");
+        const AccountRecord account = accountFor(sink.port, auth, auth ? "s3cret" : "");
         frmSMTP w(account);
         QStringList statuses;
         QObject::connect(w.SMTP1, &platform::SmtpSession::statusTextChanged,
                          [&](const QString& s) { statuses << s; });
-        w.MsgAttachment = notes;
         w.txtTo->setText(QStringLiteral("bob@example.net"));
-        w.txtSubject->setText(QStringLiteral("auth ") + QString::number(c.auth));
         sendAndWait(w);
         EXPECT_EQ(w.lblProgress->text(), QStringLiteral("Message successfully sent"));
         // The login shows as a step, never with what was sent in it.
-        EXPECT_EQ(statuses.contains(QStringLiteral("Logging in")), c.loggedIn);
-        for (const QString& s : statuses) {
-            EXPECT_FALSE(s.contains(QStringLiteral("s3cret"))) << s.toStdString();
-            EXPECT_FALSE(s.contains(QStringLiteral("AGFsaWNlAHMzY3JldA"))) << s.toStdString();
-        }
-        EXPECT_EQ(statuses.last(), QStringLiteral("Message successfully sent"));
-
-        const QStringList saved = sink.messages();
-        ASSERT_FALSE(saved.isEmpty());
-        const QJsonObject m = sink.parsed(saved.last());
-        EXPECT_EQ(m[QStringLiteral("headers")].toObject()[QStringLiteral("Subject")].toString(),
-                  QStringLiteral("auth ") + QString::number(c.auth));
-        const QJsonValue login = m[QStringLiteral("envelope")].toObject()[QStringLiteral("login")];
-        if (c.loggedIn) {
-            EXPECT_EQ(login.toObject()[QStringLiteral("user")].toString(), QStringLiteral("alice"));
-            EXPECT_EQ(login.toObject()[QStringLiteral("mechanism")].toString(),
-                      QStringLiteral("PLAIN"));
-        } else {
-            EXPECT_TRUE(login.isNull());
-        }
-        const QJsonObject file = m[QStringLiteral("parts")].toArray()[1].toObject();
-        EXPECT_EQ(file[QStringLiteral("filename")].toString(), QStringLiteral("notes.txt"));
-        EXPECT_EQ(file[QStringLiteral("type")].toString(), QStringLiteral("text/plain"));
-        EXPECT_EQ(file[QStringLiteral("sha256")].toString(), sha256("line one\r\nline two\r\n"));
+        EXPECT_EQ(statuses.contains(QStringLiteral("Logging in")), auth > 0);
+        EXPECT_FALSE(statuses.join(u'|').contains(QStringLiteral("s3cret")));
+        const QJsonObject envelope =
+            sink.message(sink.count())[QStringLiteral("envelope")].toObject();
+        EXPECT_EQ(field(envelope[QStringLiteral("login")].toObject(), "user"),
+                  auth > 0 ? QStringLiteral("alice") : QString());
     }
-    EXPECT_EQ(sink.messages().size(), 4);
+    EXPECT_EQ(sink.count(), 4);
 }
 
-TEST(SmtpPeer, RefusalsShowTheServerCodeAndText) {
+TEST(SmtpPeer, FailuresShowTheServersWordsOrASentence) {
     SmtpSink sink({QStringLiteral("--auth"), QStringLiteral("alice:s3cret"),
                    QStringLiteral("--reject"), QStringLiteral("nobody@example.net")});
-    struct Case {
-        const char* name;
-        std::int16_t auth;
-        const char* password;
-        const char* to;
-        QString box;
-    };
-    const Case cases[] = {
-        {"recipient refused", 0, "", "nobody@example.net",
-         QStringLiteral("SMTP Error 550: 5.1.1 <nobody@example.net>: Recipient address rejected")},
-        {"wrong password", 3, "wrong", "bob@example.net",
-         QStringLiteral("SMTP Error 535: 5.7.8 Authentication credentials invalid")},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ScriptedDialogs dialogs;
-        dialogs.answer(MsgAnswer::Ok);
-        const AccountRecord account = accountFor(sink.port, c.auth, c.password);
-        frmSMTP w(account);
-        w.txtTo->setText(QString::fromLatin1(c.to));
-        w.txtSubject->setText(QStringLiteral("refused"));
-        sendAndWait(w);
-        ASSERT_EQ(dialogs.messageTexts(), QStringList{c.box});
-        EXPECT_EQ(w.lblProgress->text(), c.box.mid(QStringLiteral("SMTP ").size()));
-        // The timer does not overwrite an error.
-        w.Timer1_Timer();
-        EXPECT_EQ(w.lblProgress->text(), c.box.mid(QStringLiteral("SMTP ").size()));
-    }
-    EXPECT_TRUE(sink.messages().isEmpty());
-}
-
-TEST(SmtpPeer, ServerNotListeningIsAClearError) {
-    // A port that was free a moment ago and has nobody listening on it.
-    quint16 port = 0;
+    quint16 closed = 0; // a port that was free a moment ago, with nobody listening on it
     {
         QTcpServer probe;
         ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-        port = probe.serverPort();
+        closed = probe.serverPort();
     }
-    ScriptedDialogs dialogs;
-    dialogs.answer(MsgAnswer::Ok);
-    const AccountRecord account = accountFor(port);
-    frmSMTP w(account);
-    w.txtTo->setText(QStringLiteral("bob@example.net"));
-    sendAndWait(w);
-    ASSERT_EQ(dialogs.messages().size(), 1u);
-    const QString box = dialogs.messages()[0].text;
-    EXPECT_TRUE(box.startsWith(QStringLiteral("SMTP Error 7: "))) << box.toStdString();
-    EXPECT_TRUE(box.contains(QStringLiteral("127.0.0.1"))) << box.toStdString();
-    EXPECT_TRUE(box.contains(QString::number(port))) << box.toStdString();
-    EXPECT_TRUE(w.lblProgress->text().startsWith(QStringLiteral("Error 7: ")));
+    const QString refused = QStringLiteral("Could not connect to the SMTP server 127.0.0.1 on "
+                                           "port %1. The server may be down, or its name or port "
+                                           "may be wrong.")
+                                .arg(closed);
+    const std::pair<AccountRecord, QString> cases[] = {
+        {accountFor(sink.port),
+         QStringLiteral("SMTP Error 550: 5.1.1 <nobody@example.net>: Recipient address rejected")},
+        {accountFor(sink.port, 3, "wrong"),
+         QStringLiteral("SMTP Error 535: 5.7.8 Authentication credentials invalid")},
+        {accountFor(closed), refused},
+    };
+    for (const auto& [account, box] : cases) {
+        SCOPED_TRACE(box.toStdString());
+        ScriptedDialogs dialogs;
+        dialogs.answer(MsgAnswer::Ok);
+        frmSMTP w(account);
+        w.txtTo->setText(QStringLiteral("nobody@example.net"));
+        sendAndWait(w);
+        EXPECT_EQ(dialogs.messageTexts(), QStringList{box});
+        w.Timer1_Timer(); // the timer does not overwrite an error
+        EXPECT_EQ(w.lblProgress->text(),
+                  box.startsWith(u"SMTP ") ? box.mid(5) : QStringLiteral("Error: ") + box);
+        EXPECT_TRUE(w.cmdSend->isEnabled());
+    }
+    EXPECT_EQ(sink.count(), 0);
 }
 
-TEST(SmtpPeer, SecondSendWithoutEditsAsksFirst) {
+TEST(SmtpPeer, EachSendTakesTheAttachmentShownAndAsksBeforeSendingTwice) {
     SmtpSink sink;
     ScriptedDialogs dialogs;
     const AccountRecord account = accountFor(sink.port);
     frmSMTP w(account);
-    w.txtTo->setText(QStringLiteral("bob@example.net"));
-    w.txtSubject->setText(QStringLiteral("once"));
-    sendAndWait(w);
-    ASSERT_EQ(sink.messages().size(), 1);
+    QTemporaryDir files;
+    w.MsgAttachment = writeFile(files, QStringLiteral("notes.txt"), "line one\r\n");
+    w.txtTo->setText(QStringLiteral(" , ")); // refused: nothing may stay queued
+    dialogs.answer(MsgAnswer::Ok);
+    w.cmdSend_Click();
+    w.Timer1_Timer();
+    w.Timer1_Timer();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages().empty(); }, 5000));
+    EXPECT_EQ(dialogs.messageTexts(), QStringList{QStringLiteral("No recipient address")});
 
+    w.txtTo->setText(QStringLiteral("bob@example.net"));
+    sendAndWait(w);
+    dialogs.clear();
     dialogs.answer(MsgAnswer::No);
     w.cmdSend_Click();
     EXPECT_EQ(dialogs.messageTexts(),
               QStringList{QStringLiteral("Message already sent, send again?")});
-    EXPECT_EQ(dialogs.messages()[0].buttons, platform::MsgButtons::YesNo);
     EXPECT_EQ(w.lblProgress->text(), QStringLiteral("Message successfully sent"));
-    EXPECT_EQ(w.waitTicks(), 0);
-
-    dialogs.clear();
     dialogs.answer(MsgAnswer::Yes);
     sendAndWait(w);
-    EXPECT_EQ(dialogs.messageTexts(),
-              QStringList{QStringLiteral("Message already sent, send again?")});
-    EXPECT_EQ(sink.messages().size(), 2);
 
-    // An edit makes it a new message: no question.
+    // Emptied for a new message: no question, and no file.
     dialogs.clear();
-    w.txtMsg->setPlainText(QStringLiteral("changed"));
-    EXPECT_TRUE(w.cmdSend->isEnabled());
+    w.fill(QStringLiteral("carl@example.org"), QStringLiteral("new"), QStringLiteral("text"));
     sendAndWait(w);
     EXPECT_TRUE(dialogs.messages().empty());
-    EXPECT_EQ(sink.messages().size(), 3);
+
+    ASSERT_EQ(sink.count(), 3);
+    for (const auto& [n, parts] : {std::pair{1, 2}, {2, 2}, {3, 1}}) {
+        EXPECT_EQ(sink.message(n)[QStringLiteral("parts")].toArray().size(), parts) << n;
+    }
+    EXPECT_EQ(field(sink.message(1)[QStringLiteral("parts")][1].toObject(), "type"),
+              QStringLiteral("text/plain"));
 }
 
 TEST(SmtpPeer, ClosingTheWindowDuringASendEndsItPromptly) {
@@ -362,7 +276,6 @@ TEST(SmtpPeer, ClosingTheWindowDuringASendEndsItPromptly) {
     std::vector<QTcpSocket*> held;
     QObject::connect(&silent, &QTcpServer::newConnection,
                      [&] { held.push_back(silent.nextPendingConnection()); });
-
     ScriptedDialogs dialogs;
     const AccountRecord account = accountFor(silent.serverPort());
     QPointer<frmSMTP> w = new frmSMTP(account);
@@ -372,7 +285,6 @@ TEST(SmtpPeer, ClosingTheWindowDuringASendEndsItPromptly) {
     w->Timer1_Timer();
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return w->lblProgress->text().startsWith(u"Connected"); }, 10000));
-    ASSERT_TRUE(w->SMTP1->isSending());
 
     // An edit enables Send again; a second message waits for the first.
     dialogs.answer(MsgAnswer::Ok);
@@ -381,9 +293,7 @@ TEST(SmtpPeer, ClosingTheWindowDuringASendEndsItPromptly) {
     w->Timer1_Timer();
     w->Timer1_Timer();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages().empty(); }, 2000));
-    EXPECT_EQ(dialogs.messageTexts(),
-              QStringList{QStringLiteral("SMTP Error 55: A message is still being sent")});
-    EXPECT_TRUE(w->SMTP1->isSending());
+    EXPECT_EQ(dialogs.messageTexts(), QStringList{QStringLiteral("A message is still being sent")});
     dialogs.clear();
 
     QElapsedTimer clock;

@@ -1,7 +1,6 @@
-// The compose window's commands, events and layout, with scripted dialogs. Sends that must
-// reach a server are in tests/peer/SmtpPeerTest.cpp.
+// The compose window's commands, events and layout, with scripted dialogs. Sends that reach
+// a server are in tests/peer/SmtpPeerTest.cpp.
 #include "compose/ui/frmSMTP.h"
-#include "platform/SmtpSession.h"
 #include "platform/Twips.h"
 #include "settings/AccountRecord.h"
 #include "support/ScriptedDialogs.h"
@@ -33,49 +32,31 @@ AccountRecord testAccount() {
 }
 
 int px(const QWidget& w, double twips) {
-    return Twips{w.logicalDpiY() > 0 ? double(w.logicalDpiY()) : 96.0}.toPixels(twips);
+    return Twips::of(w).toPixels(twips);
+}
+
+// The Send command with its two short waits run by explicit ticks.
+void send(frmSMTP& w) {
+    w.cmdSend_Click();
+    w.Timer1_Timer();
+    w.Timer1_Timer();
 }
 
 TEST(frmSMTP, LoadsEmptyWithTheAccountInItsTitle) {
     AccountRecord account = testAccount();
     frmSMTP w(account);
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Send mail using Test ISP"));
-    EXPECT_TRUE(w.txtTo->text().isEmpty());
-    EXPECT_TRUE(w.txtMsg->toPlainText().isEmpty());
-    EXPECT_TRUE(w.lblProgress->text().isEmpty());
-    EXPECT_TRUE(w.MsgAttachment.isEmpty());
-    EXPECT_FALSE(w.messageSent());
-    EXPECT_TRUE(w.Timer1->isActive());
-    EXPECT_EQ(w.Timer1->interval(), 500);
-    EXPECT_NE(w.SMTP1, nullptr);
-    for (QWidget* c : {static_cast<QWidget*>(w.Label1), static_cast<QWidget*>(w.Label2),
-                       static_cast<QWidget*>(w.Label3), static_cast<QWidget*>(w.Label5)}) {
-        EXPECT_FALSE(c->isHidden()) << c->objectName().toStdString();
-    }
-    EXPECT_TRUE(w.lblAttachment->isHidden());
-    EXPECT_TRUE(w.Label4->isHidden());
-    EXPECT_EQ(w.Label4->text(), QStringLiteral("Attach:"));
-    EXPECT_EQ(w.Label5->text(), QStringLiteral("Status:"));
+    EXPECT_TRUE(w.txtMsg->toPlainText().isEmpty() && w.lblProgress->text().isEmpty());
+    EXPECT_TRUE(w.lblAttachment->isHidden() && w.Label4->isHidden());
     EXPECT_EQ(w.txtMsg->geometry().top(), px(w, 720));
-    EXPECT_EQ(w.cmdSend->text(), QStringLiteral("Send"));
-
-    // The title follows an account change made in the reader window.
-    account.Isp = "Other";
+    account.Isp = "Other"; // changed in the reader window
     w.Timer1_Timer();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Send mail using Other"));
-}
 
-TEST(frmSMTP, FileNameValidDropsTheEightForbiddenCharacters) {
-    const struct {
-        QString in, out;
-    } cases[] = {
-        {QStringLiteral("Re: a/b?"), QStringLiteral("Re ab")},
-        {QStringLiteral("a:b\\c/d?e*f<g>h|i"), QStringLiteral("abcdefghi")},
-        {QStringLiteral("\"quoted\" & 'kept'.txt"), QStringLiteral("\"quoted\" & 'kept'.txt")},
-        {QString(), QString()},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(frmSMTP::FileNameValid(c.in), c.out) << c.in.toStdString();
+    for (const auto& [in, out] : {std::pair{"Re: a/b?", "Re ab"},
+                                  {"a:b\\c/d?e*f<g>h|i", "abcdefghi"},
+                                  {"\"quoted\" & 'kept'.txt", "\"quoted\" & 'kept'.txt"}}) {
+        EXPECT_EQ(frmSMTP::FileNameValid(QString::fromUtf8(in)), QString::fromUtf8(out));
     }
 }
 
@@ -85,55 +66,38 @@ TEST(frmSMTP, SessionEventsSetTheStatusLine) {
         const char* name;
         QString before;
         std::function<void(frmSMTP&)> event;
-        QStringList boxes;
+        QString box;
         QString after;
     };
+    const QString refused = QStringLiteral("Could not connect to the SMTP server x on port 25.");
     const Case cases[] = {
-        {"connected, no status text",
-         QString(),
-         [](frmSMTP& w) { w.SMTP1_ConnectSMTP(); },
-         {},
+        {"connected", QString(), [](frmSMTP& w) { w.SMTP1_ConnectSMTP(); }, QString(),
          QStringLiteral("Connected")},
-        {"sent, no status text",
-         QString(),
-         [](frmSMTP& w) { w.SMTP1_SendSMTP(); },
-         {},
+        {"sent", QString(), [](frmSMTP& w) { w.SMTP1_SendSMTP(); }, QString(),
          QStringLiteral("Message successfully sent")},
-        {"error with its text",
-         QStringLiteral("Sending recipient"),
+        {"server refusal", QStringLiteral("Sending recipient"),
          [](frmSMTP& w) { w.SMTP1_ErrorSMTP(550, QStringLiteral("5.1.1 No such user")); },
-         {QStringLiteral("SMTP Error 550: 5.1.1 No such user")},
+         QStringLiteral("SMTP Error 550: 5.1.1 No such user"),
          QStringLiteral("Error 550: 5.1.1 No such user")},
-        {"error without text takes the error file's",
-         QString(),
+        {"no description: the error file's", QString(),
          [](frmSMTP& w) { w.SMTP1_ErrorSMTP(550, QString()); },
-         {QStringLiteral("SMTP Error 550: Requested action not taken: mailbox unavailable")},
+         QStringLiteral("SMTP Error 550: Requested action not taken: mailbox unavailable"),
          QStringLiteral("Error 550: ")},
-        {"error after success: no box",
-         QStringLiteral("Message successfully sent"),
-         [](frmSMTP& w) { w.SMTP1_ErrorSMTP(421, QStringLiteral("Closing")); },
-         {},
+        {"a failed connection is a sentence", QString(),
+         [&](frmSMTP& w) { w.SMTP1_ErrorSMTP(7, refused); }, refused,
+         QStringLiteral("Error: ") + refused},
+        {"error after success: no box", QStringLiteral("Message successfully sent"),
+         [](frmSMTP& w) { w.SMTP1_ErrorSMTP(421, QStringLiteral("Closing")); }, QString(),
          QStringLiteral("Message successfully sent, then received Error 421: Closing")},
-        {"the success test is case-sensitive",
-         QStringLiteral("SUCCESS"),
-         [](frmSMTP& w) { w.SMTP1_ErrorSMTP(-3, QStringLiteral("x")); },
-         {QStringLiteral("SMTP Error -3: x")},
-         QStringLiteral("Error -3: x")},
-        {"close keeps an error",
-         QStringLiteral("Error 550: x"),
-         [](frmSMTP& w) { w.SMTP1_CloseSMTP(); },
-         {},
-         QStringLiteral("Error 550: x")},
-        {"close shows the status text",
-         QStringLiteral("Sending message"),
-         [](frmSMTP& w) { w.SMTP1_CloseSMTP(); },
-         {},
-         QString()},
-        {"the timer keeps an error",
-         QStringLiteral("Error 7: refused"),
-         [](frmSMTP& w) { w.Timer1_Timer(); },
-         {},
-         QStringLiteral("Error 7: refused")},
+        {"the success test is case-sensitive", QStringLiteral("SUCCESS"),
+         [](frmSMTP& w) { w.SMTP1_ErrorSMTP(451, QStringLiteral("x")); },
+         QStringLiteral("SMTP Error 451: x"), QStringLiteral("Error 451: x")},
+        {"close keeps an error", QStringLiteral("Error 550: x"),
+         [](frmSMTP& w) { w.SMTP1_CloseSMTP(); }, QString(), QStringLiteral("Error 550: x")},
+        {"close shows the status text", QStringLiteral("Sending message"),
+         [](frmSMTP& w) { w.SMTP1_CloseSMTP(); }, QString(), QString()},
+        {"the timer keeps an error", QStringLiteral("Error: refused"),
+         [](frmSMTP& w) { w.Timer1_Timer(); }, QString(), QStringLiteral("Error: refused")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -142,73 +106,46 @@ TEST(frmSMTP, SessionEventsSetTheStatusLine) {
         frmSMTP w(account);
         w.lblProgress->setText(c.before);
         c.event(w);
-        EXPECT_EQ(dialogs.messageTexts(), c.boxes);
-        for (const auto& m : dialogs.messages()) {
-            EXPECT_EQ(m.buttons, platform::MsgButtons::Ok);
-            EXPECT_EQ(m.icon, platform::MsgIcon::None);
-            EXPECT_EQ(m.title, QStringLiteral("Corvane"));
-        }
+        EXPECT_EQ(dialogs.messageTexts(), c.box.isEmpty() ? QStringList() : QStringList{c.box});
         EXPECT_EQ(w.lblProgress->text(), c.after);
     }
 }
 
-TEST(frmSMTP, SendRunsItsTwoWaitsThenHandsOverAndReportsTheOutcome) {
+TEST(frmSMTP, SendWaitsTwiceHandsOverAndIsUsableAgainAfterAFailure) {
     ScriptedDialogs dialogs;
     dialogs.answer(MsgAnswer::Ok);
     const AccountRecord account = testAccount();
     frmSMTP w(account);
     w.Timer1->stop(); // the ticks below are the test's
     w.txtTo->setText(QStringLiteral("bob@example.net"));
+    w.txtMsg->setPlainText(QStringLiteral("line"));
 
-    w.cmdSend_Click();
+    // Ctrl+Return in the text sends, without adding a line break.
+    QTest::keyClick(w.txtMsg, Qt::Key_Return, Qt::ControlModifier);
     EXPECT_EQ(w.lblProgress->text(), QStringLiteral("Sending Message"));
-    EXPECT_EQ(w.waitTicks(), 1);
-    EXPECT_FALSE(w.SMTP1->isSending());
+    EXPECT_EQ(w.txtMsg->toPlainText(), QStringLiteral("line"));
     w.cmdSend_Click(); // a second press during the wait starts nothing more
-    EXPECT_TRUE(dialogs.messages().empty());
-
     w.Timer1_Timer();
     EXPECT_EQ(w.lblProgress->text(), QStringLiteral("Contacting 127.0.0.1:1"));
-    EXPECT_EQ(w.waitTicks(), 1);
-    EXPECT_FALSE(w.SMTP1->isSending());
     EXPECT_TRUE(w.cmdSend->isEnabled());
-
     w.Timer1_Timer();
-    EXPECT_EQ(w.waitTicks(), 0);
-    EXPECT_TRUE(w.SMTP1->isSending());
     EXPECT_FALSE(w.cmdSend->isEnabled());
-    EXPECT_TRUE(w.messageSent());
 
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.SMTP1->isSending(); }, 10000));
-    ASSERT_EQ(dialogs.messages().size(), 1u);
-    EXPECT_TRUE(dialogs.messages()[0].text.startsWith(QStringLiteral("SMTP Error 7: ")));
-    EXPECT_TRUE(w.lblProgress->text().startsWith(QStringLiteral("Error 7: ")));
-
-    // Any edit makes it a new message.
-    w.txtSubject->setText(QStringLiteral("x"));
-    EXPECT_FALSE(w.messageSent());
-    EXPECT_TRUE(w.lblProgress->text().isEmpty());
-    EXPECT_TRUE(w.cmdSend->isEnabled());
-}
-
-TEST(frmSMTP, NoRecipientIsReportedByTheSession) {
-    ScriptedDialogs dialogs;
-    dialogs.answer(MsgAnswer::Ok);
-    const AccountRecord account = testAccount();
-    frmSMTP w(account);
-    w.Timer1->stop();
-    w.txtTo->setText(QStringLiteral(" , "));
-    w.cmdSend_Click();
-    w.Timer1_Timer();
-    w.Timer1_Timer();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages().empty(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages().empty(); }, 10000));
     EXPECT_EQ(dialogs.messageTexts(),
-              QStringList{QStringLiteral("SMTP Error 43: No recipient address")});
-    EXPECT_EQ(w.lblProgress->text(), QStringLiteral("Error 43: No recipient address"));
-    EXPECT_FALSE(w.SMTP1->isSending());
+              QStringList{QStringLiteral("Could not connect to the SMTP server 127.0.0.1 on port "
+                                         "1. The server may be down, or its name or port may be "
+                                         "wrong.")});
+    EXPECT_EQ(w.lblProgress->text(), QStringLiteral("Error: ") + dialogs.messageTexts()[0]);
+    // Nothing went out: Send works again, without "Message already sent".
+    EXPECT_TRUE(w.cmdSend->isEnabled());
+    dialogs.clear();
+    w.cmdSend_Click();
+    EXPECT_TRUE(dialogs.messages().empty());
+    EXPECT_EQ(w.lblProgress->text(), QStringLiteral("Sending Message"));
 }
 
-TEST(frmSMTP, RefusedInputNeverReachesTheSession) {
+TEST(frmSMTP, ARefusedSendLeavesTheMessageUnsentWithTheReason) {
     QTemporaryDir dir;
     const QString gone = dir.filePath(QStringLiteral("gone.txt"));
     struct Case {
@@ -223,7 +160,7 @@ TEST(frmSMTP, RefusedInputNeverReachesTheSession) {
          QStringLiteral("Please enter password")},
         {"line break in To",
          [](AccountRecord&, frmSMTP& w) {
-             w.txtTo->setText(QStringLiteral("bob@x\r\nRCPT TO:<eve@y>"));
+             w.txtTo->setText(QStringLiteral("b@x\r\nRCPT TO:<e@y>"));
          },
          QStringLiteral("The recipient") + lineBreak},
         {"NUL in Subject",
@@ -239,88 +176,71 @@ TEST(frmSMTP, RefusedInputNeverReachesTheSession) {
         {"attachment gone", [gone](AccountRecord&, frmSMTP& w) { w.MsgAttachment = gone; },
          QStringLiteral("The attachment cannot be read:\n") + gone +
              QStringLiteral("\nThe file no longer exists.\nNothing was sent.")},
+        {"no recipient",
+         [](AccountRecord&, frmSMTP& w) { w.txtTo->setText(QStringLiteral(" , ")); },
+         QStringLiteral("No recipient address")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ScriptedDialogs dialogs;
-        dialogs.answer(MsgAnswer::Ok);
+        dialogs.allowUnscriptedOk();
         AccountRecord account = testAccount();
         frmSMTP w(account);
         w.Timer1->stop();
         w.txtTo->setText(QStringLiteral("bob@example.net"));
         c.setup(account, w);
-        w.cmdSend_Click();
-        w.Timer1_Timer();
-        w.Timer1_Timer();
+        send(w);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages().empty(); }, 2000));
         EXPECT_EQ(dialogs.messageTexts(), QStringList{c.box});
-        EXPECT_FALSE(w.SMTP1->isSending());
-        EXPECT_TRUE(w.SMTP1->Attachments().isEmpty());
-        EXPECT_TRUE(w.SMTP1->StatusText().isEmpty());
+        EXPECT_TRUE(w.lblProgress->text().endsWith(QString(c.box).replace(u'\n', u' ')))
+            << w.lblProgress->text().toStdString();
         EXPECT_TRUE(w.cmdSend->isEnabled());
-        EXPECT_TRUE(w.messageSent()); // the Send command ran, whatever it sent
+        dialogs.clear();
+        w.cmdSend_Click(); // no "Message already sent, send again?"
+        EXPECT_TRUE(dialogs.messages().empty());
     }
 }
 
-TEST(frmSMTP, ClearEmptiesTheFieldsButKeepsTheAttachment) {
-    const AccountRecord account = testAccount();
-    frmSMTP w(account);
-    w.txtTo->setText(QStringLiteral("a"));
-    w.txtSubject->setText(QStringLiteral("b"));
-    w.txtMsg->setPlainText(QStringLiteral("c"));
-    w.MsgAttachment = QStringLiteral("/tmp/file.bin");
-    w.lblProgress->setText(QStringLiteral("Error 1: x"));
-    w.cmdClear->click();
-    EXPECT_TRUE(w.txtTo->text().isEmpty());
-    EXPECT_TRUE(w.txtSubject->text().isEmpty());
-    EXPECT_TRUE(w.txtMsg->toPlainText().isEmpty());
-    EXPECT_TRUE(w.lblProgress->text().isEmpty());
-    EXPECT_EQ(w.MsgAttachment, QStringLiteral("/tmp/file.bin"));
-}
-
-TEST(frmSMTP, SaveWritesDateToAndSubjectLinesThenTheText) {
+TEST(frmSMTP, ClearKeepsTheAttachmentAndSaveWritesTheMessage) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("saved.txt"));
     ScriptedDialogs dialogs;
-    dialogs.saveFile(std::nullopt).saveFile(path);
+    dialogs.saveFile(std::nullopt).saveFile(path).saveFile(dir.filePath(QStringLiteral("no/x")));
+    dialogs.answer(MsgAnswer::Ok);
     const AccountRecord account = testAccount();
     frmSMTP w(account);
     w.txtTo->setText(QStringLiteral("x"));
+    w.MsgAttachment = QStringLiteral("/tmp/file.bin");
+    w.lblProgress->setText(QStringLiteral("Error 1: x"));
+    w.cmdClear->click();
+    EXPECT_EQ(QStringList({w.txtTo->text(), w.txtSubject->text(), w.txtMsg->toPlainText(),
+                           w.lblProgress->text(), w.MsgAttachment}),
+              QStringList({QString(), QString(), QString(), QString(), w.MsgAttachment}));
+    EXPECT_EQ(w.MsgAttachment, QStringLiteral("/tmp/file.bin"));
+
+    w.txtTo->setText(QStringLiteral("x"));
     w.txtSubject->setText(QStringLiteral("Re: y/z?"));
     w.txtMsg->setPlainText(QStringLiteral("z\nsecond line \u00e9"));
-
     w.cmdSave->click(); // cancelled: nothing written
     EXPECT_FALSE(QFile::exists(path));
     w.cmdSave->click();
-
-    ASSERT_EQ(dialogs.fileRequests().size(), 2u);
     const platform::FileDialogRequest& request = dialogs.fileRequests()[1];
     EXPECT_EQ(request.filter, QStringLiteral("All Files (*.*)|*.*|Text Files(*.txt)|*.txt"));
     EXPECT_EQ(request.filterIndex, 2);
     EXPECT_EQ(request.fileName, QStringLiteral("Re yz"));
-
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
     ASSERT_EQ(lines.size(), 9) << lines.join(u'|').toStdString();
-    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Date: ")));
     EXPECT_GT(lines[0].size(), 10);
-    EXPECT_EQ(lines.mid(1),
-              (QStringList{QString(), QStringLiteral("To: x"), QString(),
+    EXPECT_EQ(lines,
+              QStringList({lines[0], QString(), QStringLiteral("To: x"), QString(),
                            QStringLiteral("Subject: Re: y/z?"), QString(), QStringLiteral("z"),
                            QStringLiteral("second line \u00e9"), QString()}));
-}
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Date: ")));
 
-TEST(frmSMTP, SaveFailureIsReported) {
-    QTemporaryDir dir;
-    ScriptedDialogs dialogs;
-    dialogs.saveFile(dir.filePath(QStringLiteral("no/such/folder/x.txt")));
-    dialogs.answer(MsgAnswer::Ok);
-    const AccountRecord account = testAccount();
-    frmSMTP w(account);
-    w.cmdSave->click();
-    ASSERT_EQ(dialogs.messages().size(), 1u);
-    EXPECT_TRUE(
-        dialogs.messages()[0].text.startsWith(QStringLiteral("The message could not be saved")));
+    w.cmdSave->click(); // a folder that does not exist
+    EXPECT_TRUE(dialogs.messageTexts().value(0).startsWith(u"The message could not be saved"));
 }
 
 TEST(frmSMTP, AttachShowsThePathShortenedFromTheLeft) {
@@ -332,34 +252,23 @@ TEST(frmSMTP, AttachShowsThePathShortenedFromTheLeft) {
     frmSMTP w(account);
     w.show();
     w.txtSubject->setText(QStringLiteral("a:b"));
-
     w.cmdAttach->click(); // cancelled
-    EXPECT_TRUE(w.MsgAttachment.isEmpty());
     EXPECT_TRUE(w.lblAttachment->isHidden());
-    ASSERT_EQ(dialogs.fileRequests().size(), 1u);
-    EXPECT_EQ(dialogs.fileRequests()[0].filterIndex, 2);
     EXPECT_EQ(dialogs.fileRequests()[0].fileName, QStringLiteral("ab"));
 
     w.cmdAttach->click();
-    EXPECT_EQ(w.MsgAttachment, QStringLiteral("/tmp/a.txt"));
-    EXPECT_FALSE(w.lblAttachment->isHidden());
-    EXPECT_FALSE(w.Label4->isHidden());
+    EXPECT_FALSE(w.lblAttachment->isHidden() || w.Label4->isHidden());
     EXPECT_EQ(w.lblAttachment->text(), QStringLiteral("/tmp/a.txt"));
     EXPECT_EQ(w.txtMsg->geometry().top(), px(w, 1080));
 
     w.cmdAttach->click();
     const QString shown = w.lblAttachment->text();
-    EXPECT_TRUE(shown.startsWith(QStringLiteral("..."))) << shown.toStdString();
-    EXPECT_TRUE(shown.endsWith(QStringLiteral("/file.txt")));
     const QFontMetrics metrics(w.lblAttachment->font());
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("...")) && longPath.endsWith(shown.mid(3)));
     EXPECT_LE(metrics.horizontalAdvance(shown), w.lblAttachment->width());
     // The longest tail that fits: one more character would not.
-    const QString oneMore = QStringLiteral("...") + longPath.right(shown.size() - 3 + 1);
-    EXPECT_GT(metrics.horizontalAdvance(oneMore), w.lblAttachment->width());
-
-    // A wider window shows more of the path.
-    w.resize(w.width() * 2, w.height());
-    EXPECT_GT(w.lblAttachment->text().size(), shown.size());
+    EXPECT_GT(metrics.horizontalAdvance(QStringLiteral("...") + longPath.right(shown.size() - 2)),
+              w.lblAttachment->width());
 }
 
 TEST(frmSMTP, WindowKeepsItsMinimumAndStretchesTheFields) {
@@ -369,36 +278,19 @@ TEST(frmSMTP, WindowKeepsItsMinimumAndStretchesTheFields) {
     w.resize(10, 10);
     EXPECT_GE(w.width(), px(w, 6500) - 1);
     EXPECT_GE(w.height(), px(w, 3600) - 1);
-
-    w.resize(px(w, 12000), px(w, 8000));
-    const int narrowField = w.txtTo->width();
     w.resize(px(w, 14000), px(w, 9000));
-    EXPECT_GT(w.txtTo->width(), narrowField);
-    EXPECT_GT(w.txtMsg->height(), px(w, 9000) - px(w, 1600));
-    // Every control lies inside the window, and the rows do not overlap.
     for (QWidget* c : w.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (!c->isHidden()) {
-            EXPECT_TRUE(w.rect().contains(c->geometry())) << c->objectName().toStdString();
-        }
+        EXPECT_TRUE(c->isHidden() || w.rect().contains(c->geometry()))
+            << c->objectName().toStdString();
     }
-    EXPECT_LE(w.txtTo->geometry().bottom(), w.txtSubject->geometry().top());
-    EXPECT_LE(w.txtSubject->geometry().bottom(), w.txtMsg->geometry().top());
-    EXPECT_LE(w.txtMsg->geometry().bottom(), w.lblProgress->geometry().top());
+    EXPECT_GT(w.txtMsg->height(), px(w, 9000) - px(w, 1600));
     EXPECT_LE(w.txtTo->geometry().right(), w.cmdSend->geometry().left());
-}
 
-TEST(frmSMTP, PointingAtTheMessageTextFocusesIt) {
-    const AccountRecord account = testAccount();
-    frmSMTP w(account);
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    // Pointing at the message text puts the focus there.
     w.txtTo->setFocus();
-    ASSERT_EQ(w.focusWidget(), w.txtTo);
-    // The event the toolkit sends when the pointer comes over the field.
     const QPointF inside = w.txtMsg->rect().center();
     QEnterEvent enter(inside, inside, w.txtMsg->mapToGlobal(inside));
     QApplication::sendEvent(w.txtMsg, &enter);
-    // Offscreen windows are never active, so the focus shows as the window's focus widget.
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.focusWidget() == w.txtMsg; }, 1000));
 }
 
@@ -414,14 +306,10 @@ TEST(frmSMTP, Picture) {
     w.lblProgress->setText(QStringLiteral("Message successfully sent"));
     w.show();
     w.LayoutWindow();
-    const QPixmap picture = w.grab();
-    EXPECT_FALSE(picture.isNull());
-    w.resize(w.minimumSize());
-    const QPixmap smallest = w.grab();
-    EXPECT_FALSE(smallest.isNull());
     if (const QString dir = qEnvironmentVariable("CORVANE_GRAB_DIR"); !dir.isEmpty()) {
-        picture.save(dir + QStringLiteral("/frmSMTP.png"));
-        smallest.save(dir + QStringLiteral("/frmSMTP-smallest.png"));
+        EXPECT_TRUE(w.grab().save(dir + QStringLiteral("/frmSMTP.png")));
+        w.resize(w.minimumSize());
+        EXPECT_TRUE(w.grab().save(dir + QStringLiteral("/frmSMTP-smallest.png")));
     }
 }
 
