@@ -51,7 +51,7 @@ frmPOP::frmPOP(QWidget* parent) : QMainWindow(parent) {
     readerSettings = std::make_unique<ReaderSettings>(*this);
     popSession = std::make_unique<PopSession>(*this);
     messageView = std::make_unique<MessageView>(*this);
-    replyCommands = std::make_unique<ReplyCommands>(*this);
+    wireCompose();
     readerCommands = std::make_unique<ReaderCommands>(*this);
 
     readerSettings->StartUp();
@@ -61,6 +61,27 @@ frmPOP::frmPOP(QWidget* parent) : QMainWindow(parent) {
 }
 
 frmPOP::~frmPOP() = default;
+
+void frmPOP::wireCompose() {
+    replyCommands = std::make_unique<ReplyCommands>(
+        ReplyCommands::Controls{cmdReply, cmdCompose}, Account, this, [this] {
+            ReplySource s;
+            s.from = lblFrom->text();
+            s.subject = shownSubject();
+            s.shownText = txtMsg->toPlainText();
+            s.fromHtml = btnHTML->isChecked();
+            if (s.fromHtml) {
+                s.htmlText = messageView->BrowserText();
+            }
+            s.fromField = Fields.FromAddress;
+            s.replyToField = Fields.ReplyToField;
+            s.xSenderField = Fields.XSenderField;
+            s.apparentlyToField = Fields.ApparentlyToField;
+            s.ccField = Fields.CcField;
+            return s;
+        });
+    connect(this, &frmPOP::unloading, replyCommands.get(), &ReplyCommands::closeCompose);
+}
 
 void frmPOP::createControls() {
     auto* central = new QWidget(this);
