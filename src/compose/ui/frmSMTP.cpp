@@ -102,10 +102,7 @@ void frmSMTP::createControls() {
     Label3 = label("Label3", QStringLiteral("Message"));
     txtMsg = new QPlainTextEdit(this);
     txtMsg->setObjectName(QStringLiteral("txtMsg"));
-    for (QWidget* field : {static_cast<QWidget*>(txtTo), static_cast<QWidget*>(txtSubject),
-                           static_cast<QWidget*>(txtMsg)}) {
-        field->installEventFilter(this);
-    }
+    txtMsg->installEventFilter(this);
     Label5 = label("Label5", QStringLiteral("Status:"));
     lblProgress = label("lblProgress", QString());
 
@@ -435,40 +432,21 @@ void frmSMTP::fieldEdited() {
 
 // --- Focus, unload ----------------------------------------------------------------------------
 
-namespace {
-
-// Ctrl+Return (or Ctrl+Enter on the keypad) sends, as in other mail programs.
-bool isSendKey(const QEvent* event) {
-    if (event->type() != QEvent::KeyPress) {
-        return false;
-    }
-    const auto* key = static_cast<const QKeyEvent*>(event);
-    return (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
-           key->modifiers().testFlag(Qt::ControlModifier);
-}
-
-} // namespace
-
-void frmSMTP::sendByKey() {
-    if (cmdSend->isEnabled()) {
-        cmdSend_Click();
-    }
-}
-
 bool frmSMTP::eventFilter(QObject* watched, QEvent* event) {
     if (watched == txtMsg && event->type() == QEvent::Enter) {
         txtMsg->setFocus(Qt::MouseFocusReason);
-    }
-    if (isSendKey(event)) {
-        sendByKey(); // before the field can take the key as a line break
-        return true;
     }
     return QWidget::eventFilter(watched, event);
 }
 
 void frmSMTP::keyPressEvent(QKeyEvent* event) {
-    if (isSendKey(event)) {
-        sendByKey();
+    // Ctrl+Return (or Ctrl+Enter) sends, as in other mail programs; the fields leave this key
+    // to the window.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        event->modifiers().testFlag(Qt::ControlModifier)) {
+        if (cmdSend->isEnabled()) {
+            cmdSend_Click();
+        }
         return;
     }
     QWidget::keyPressEvent(event);

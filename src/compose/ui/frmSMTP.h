@@ -103,7 +103,6 @@ private:
     Refusal refusal() const;
     // Sets the session's properties from the fields as they are now.
     void handOver();
-    void sendByKey();
     QString senderAddress() const;
 
     const AccountRecord& account;
