@@ -4,47 +4,38 @@
 
 #include <filesystem>
 #include <fstream>
-#include <string>
 #include <unistd.h>
 
 using modSMTPErrors::SMTPErrorText;
+namespace fs = std::filesystem;
 
 namespace {
 
-const std::filesystem::path kShipped =
-    std::filesystem::path(CORVANE_TEST_DATA) / ".." / ".." / "src" / "compose" / "SMTPErrors.txt";
-
 // The lookup reads the file by its relative name: each test runs in a fresh folder.
-class SmtpErrorsTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        previous = std::filesystem::current_path();
-        char pattern[] = "/tmp/corvane-smtperrors-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        std::filesystem::current_path(pattern);
-    }
+struct SmtpErrors : ::testing::Test {
+    void SetUp() override { fs::current_path(mkdtemp(folder)); }
     void TearDown() override {
-        const auto dir = std::filesystem::current_path();
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(dir);
+        fs::current_path(previous);
+        fs::remove_all(folder);
     }
     static void write(const std::string& content) {
         std::ofstream("SMTPErrors.txt", std::ios::binary) << content;
     }
-    std::filesystem::path previous;
+    const fs::path previous = fs::current_path();
+    char folder[32] = "/tmp/corvane-smtperrors-XXXXXX";
 };
 
-TEST_F(SmtpErrorsTest, TheTextStartsSevenAfterTheFirstMatch) {
+TEST_F(SmtpErrors, TheTextStartsSevenAfterTheFirstMatch) {
     write("421    Service not available\r\n550    Mailbox unavailable\n551    Not local\r"
           "12345  Five digits\r\n-1     Negative\r\n999\r\n777    Last line without a break");
     const std::pair<std::int16_t, std::string> cases[] = {
         {550, "Mailbox unavailable"},
         {551, "Not local"},
-        {55, "Mailbox unavailable"}, // found inside 550
-        {50, "ailbox unavailable"},  // the text starts 7 after the match, wherever it is
         {12345, "Five digits"},
         {-1, "Negative"},
-        {999, ""}, // the line ends before the text would start
+        {55, "Mailbox unavailable"}, // found inside 550
+        {50, "ailbox unavailable"},  // the text starts 7 after the match, wherever it is
+        {999, ""},                   // the line ends before the text would start
         {777, "Last line without a break"},
         {554, "Unknown Error"},
         {-32768, "Unknown Error"},
@@ -56,25 +47,18 @@ TEST_F(SmtpErrorsTest, TheTextStartsSevenAfterTheFirstMatch) {
     EXPECT_EQ(SMTPErrorText(550), "Second");
     write("");
     EXPECT_EQ(SMTPErrorText(550), "Unknown Error");
-}
-
-TEST_F(SmtpErrorsTest, AFileThatCannotBeReadIsReported) {
+    fs::remove("SMTPErrors.txt");
     EXPECT_EQ(SMTPErrorText(550), "Error File SMTPError.txt not found");
-    std::filesystem::create_directory("SMTPErrors.txt");
+    fs::create_directory("SMTPErrors.txt");
     EXPECT_EQ(SMTPErrorText(550), "Error File SMTPError.txt not found");
 }
 
-TEST_F(SmtpErrorsTest, ShippedFileHasTheStandardReplies) {
-    std::filesystem::copy_file(kShipped, "SMTPErrors.txt");
-    const std::pair<std::int16_t, std::string> cases[] = {
-        {354, "Start mail input; end with <CRLF>.<CRLF>"},
-        {421, "Service not available, closing transmission channel"},
-        {550, "Requested action not taken: mailbox unavailable"},
-        {535, "Unknown Error"},
-    };
-    for (const auto& [code, text] : cases) {
-        EXPECT_EQ(SMTPErrorText(code), text) << code;
-    }
+TEST_F(SmtpErrors, ShippedFileHasTheStandardReplies) {
+    fs::copy_file(fs::path(CORVANE_TEST_DATA) / "../../src/compose/SMTPErrors.txt",
+                  "SMTPErrors.txt");
+    EXPECT_EQ(SMTPErrorText(354), "Start mail input; end with <CRLF>.<CRLF>");
+    EXPECT_EQ(SMTPErrorText(550), "Requested action not taken: mailbox unavailable");
+    EXPECT_EQ(SMTPErrorText(535), "Unknown Error");
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 // The compose window's commands, events and layout, with scripted dialogs. Sends that reach
 // a server are in tests/peer/SmtpPeerTest.cpp.
 #include "compose/ui/frmSMTP.h"
-#include "platform/Twips.h"
 #include "settings/AccountRecord.h"
 #include "support/ScriptedDialogs.h"
 
@@ -22,24 +21,14 @@ using platform::MsgAnswer;
 namespace {
 
 AccountRecord testAccount() {
-    AccountRecord a;
-    a.Isp = "Test ISP";
-    a.SMTPAddress = "127.0.0.1:1"; // nothing listens there: a send fails at once
-    a.EmailFromName = "alice";
-    a.EmailFromDomain = "example.com";
-    a.EmailUsername = "alice";
+    AccountRecord a; // nothing listens on port 1: a send fails at once
+    std::tie(a.Isp, a.SMTPAddress, a.EmailFromName, a.EmailFromDomain) =
+        std::tuple("Test ISP", "127.0.0.1:1", "alice", "example.com");
     return a;
 }
 
 int px(const QWidget& w, double twips) {
     return Twips::of(w).toPixels(twips);
-}
-
-// The Send command with its two short waits run by explicit ticks.
-void send(frmSMTP& w) {
-    w.cmdSend_Click();
-    w.Timer1_Timer();
-    w.Timer1_Timer();
 }
 
 TEST(frmSMTP, LoadsEmptyWithTheAccountInItsTitle) {
@@ -52,61 +41,49 @@ TEST(frmSMTP, LoadsEmptyWithTheAccountInItsTitle) {
     account.Isp = "Other"; // changed in the reader window
     w.Timer1_Timer();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Send mail using Other"));
-
-    for (const auto& [in, out] : {std::pair{"Re: a/b?", "Re ab"},
-                                  {"a:b\\c/d?e*f<g>h|i", "abcdefghi"},
-                                  {"\"quoted\" & 'kept'.txt", "\"quoted\" & 'kept'.txt"}}) {
-        EXPECT_EQ(frmSMTP::FileNameValid(QString::fromUtf8(in)), QString::fromUtf8(out));
-    }
+    EXPECT_EQ(frmSMTP::FileNameValid(QStringLiteral("Re: a/b?\\*<\"x\">|'.txt")),
+              QStringLiteral("Re ab\"x\"'.txt"));
 }
 
 TEST(frmSMTP, SessionEventsSetTheStatusLine) {
-    const AccountRecord account = testAccount();
+    const QString refused = QStringLiteral("Could not connect to the SMTP server x on port 25.");
     struct Case {
-        const char* name;
         QString before;
         std::function<void(frmSMTP&)> event;
-        QString box;
-        QString after;
+        QString box, after;
     };
-    const QString refused = QStringLiteral("Could not connect to the SMTP server x on port 25.");
+    const auto error = [](qint16 n, const QString& text) {
+        return [=](frmSMTP& w) { w.SMTP1_ErrorSMTP(n, text); };
+    };
     const Case cases[] = {
-        {"connected", QString(), [](frmSMTP& w) { w.SMTP1_ConnectSMTP(); }, QString(),
-         QStringLiteral("Connected")},
-        {"sent", QString(), [](frmSMTP& w) { w.SMTP1_SendSMTP(); }, QString(),
+        {QString(), &frmSMTP::SMTP1_ConnectSMTP, QString(), QStringLiteral("Connected")},
+        {QString(), &frmSMTP::SMTP1_SendSMTP, QString(),
          QStringLiteral("Message successfully sent")},
-        {"server refusal", QStringLiteral("Sending recipient"),
-         [](frmSMTP& w) { w.SMTP1_ErrorSMTP(550, QStringLiteral("5.1.1 No such user")); },
+        {QString(), error(550, QStringLiteral("5.1.1 No such user")),
          QStringLiteral("SMTP Error 550: 5.1.1 No such user"),
          QStringLiteral("Error 550: 5.1.1 No such user")},
-        {"no description: the error file's", QString(),
-         [](frmSMTP& w) { w.SMTP1_ErrorSMTP(550, QString()); },
+        {QString(), error(550, QString()), // the error file's text, in the box only
          QStringLiteral("SMTP Error 550: Requested action not taken: mailbox unavailable"),
          QStringLiteral("Error 550: ")},
-        {"a failed connection is a sentence", QString(),
-         [&](frmSMTP& w) { w.SMTP1_ErrorSMTP(7, refused); }, refused,
-         QStringLiteral("Error: ") + refused},
-        {"error after success: no box", QStringLiteral("Message successfully sent"),
-         [](frmSMTP& w) { w.SMTP1_ErrorSMTP(421, QStringLiteral("Closing")); }, QString(),
-         QStringLiteral("Message successfully sent, then received Error 421: Closing")},
-        {"the success test is case-sensitive", QStringLiteral("SUCCESS"),
-         [](frmSMTP& w) { w.SMTP1_ErrorSMTP(451, QStringLiteral("x")); },
+        {QString(), error(7, refused), refused, QStringLiteral("Error: ") + refused},
+        {QStringLiteral("Message successfully sent"), error(421, QStringLiteral("Bye")), QString(),
+         QStringLiteral("Message successfully sent, then received Error 421: Bye")},
+        {QStringLiteral("SUCCESS"), error(451, QStringLiteral("x")), // case-sensitive
          QStringLiteral("SMTP Error 451: x"), QStringLiteral("Error 451: x")},
-        {"close keeps an error", QStringLiteral("Error 550: x"),
-         [](frmSMTP& w) { w.SMTP1_CloseSMTP(); }, QString(), QStringLiteral("Error 550: x")},
-        {"close shows the status text", QStringLiteral("Sending message"),
-         [](frmSMTP& w) { w.SMTP1_CloseSMTP(); }, QString(), QString()},
-        {"the timer keeps an error", QStringLiteral("Error: refused"),
-         [](frmSMTP& w) { w.Timer1_Timer(); }, QString(), QStringLiteral("Error: refused")},
+        {QStringLiteral("Error 550: x"), &frmSMTP::SMTP1_CloseSMTP, QString(),
+         QStringLiteral("Error 550: x")},
+        {QStringLiteral("Sending message"), &frmSMTP::SMTP1_CloseSMTP, QString(), QString()},
+        {QStringLiteral("Error: x"), &frmSMTP::Timer1_Timer, QString(), QStringLiteral("Error: x")},
     };
+    const AccountRecord account = testAccount();
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.after.toStdString());
         ScriptedDialogs dialogs;
         dialogs.allowUnscriptedOk();
         frmSMTP w(account);
         w.lblProgress->setText(c.before);
         c.event(w);
-        EXPECT_EQ(dialogs.messageTexts(), c.box.isEmpty() ? QStringList() : QStringList{c.box});
+        EXPECT_EQ(dialogs.messageTexts().join(u'|'), c.box);
         EXPECT_EQ(w.lblProgress->text(), c.after);
     }
 }
@@ -132,15 +109,14 @@ TEST(frmSMTP, SendWaitsTwiceHandsOverAndIsUsableAgainAfterAFailure) {
     EXPECT_FALSE(w.cmdSend->isEnabled());
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages().empty(); }, 10000));
-    EXPECT_EQ(dialogs.messageTexts(),
-              QStringList{QStringLiteral("Could not connect to the SMTP server 127.0.0.1 on port "
-                                         "1. The server may be down, or its name or port may be "
-                                         "wrong.")});
-    EXPECT_EQ(w.lblProgress->text(), QStringLiteral("Error: ") + dialogs.messageTexts()[0]);
+    const QString refused = QStringLiteral("Could not connect to the SMTP server 127.0.0.1 on "
+                                           "port 1. The server may be down, or its name or port "
+                                           "may be wrong.");
+    EXPECT_EQ(dialogs.messageTexts(), QStringList{refused});
+    EXPECT_EQ(w.lblProgress->text(), QStringLiteral("Error: ") + refused);
     // Nothing went out: Send works again, without "Message already sent".
-    EXPECT_TRUE(w.cmdSend->isEnabled());
     dialogs.clear();
-    w.cmdSend_Click();
+    w.cmdSend->click();
     EXPECT_TRUE(dialogs.messages().empty());
     EXPECT_EQ(w.lblProgress->text(), QStringLiteral("Sending Message"));
 }
@@ -148,55 +124,45 @@ TEST(frmSMTP, SendWaitsTwiceHandsOverAndIsUsableAgainAfterAFailure) {
 TEST(frmSMTP, ARefusedSendLeavesTheMessageUnsentWithTheReason) {
     QTemporaryDir dir;
     const QString gone = dir.filePath(QStringLiteral("gone.txt"));
-    struct Case {
-        const char* name;
-        std::function<void(AccountRecord&, frmSMTP&)> setup;
-        QString box;
-    };
     const QString lineBreak = QStringLiteral(
         " contains a line break or a null character; please correct it before sending.");
-    const Case cases[] = {
-        {"no password with a login", [](AccountRecord& a, frmSMTP&) { a.EmailAuth = 2; },
+    const std::pair<std::function<void(AccountRecord&, frmSMTP&)>, QString> cases[] = {
+        {[](AccountRecord& a, frmSMTP&) { a.EmailAuth = 2; },
          QStringLiteral("Please enter password")},
-        {"line break in To",
-         [](AccountRecord&, frmSMTP& w) {
+        {[](AccountRecord&, frmSMTP& w) {
              w.txtTo->setText(QStringLiteral("b@x\r\nRCPT TO:<e@y>"));
          },
          QStringLiteral("The recipient") + lineBreak},
-        {"NUL in Subject",
-         [](AccountRecord&, frmSMTP& w) { w.txtSubject->setText(QStringLiteral("a") + QChar(0)); },
+        {[](AccountRecord&, frmSMTP& w) { w.txtSubject->setText(QStringLiteral("a") + QChar(0)); },
          QStringLiteral("The subject") + lineBreak},
-        {"line break in the sender",
-         [](AccountRecord& a, frmSMTP&) { a.EmailFromDomain = "example.com\nBcc: eve@y"; },
+        {[](AccountRecord& a, frmSMTP&) { a.EmailFromDomain = "example.com\nBcc: eve@y"; },
          QStringLiteral("The sender address") + lineBreak},
-        {"server port out of range",
-         [](AccountRecord& a, frmSMTP&) { a.SMTPAddress = "mail.example.com:99999"; },
+        {[](AccountRecord& a, frmSMTP&) { a.SMTPAddress = "mail.example.com:99999"; },
          QStringLiteral("The SMTP server \"mail.example.com:99999\" is not a valid address; "
                         "please correct it in the ISP setup.")},
-        {"attachment gone", [gone](AccountRecord&, frmSMTP& w) { w.MsgAttachment = gone; },
+        {[&](AccountRecord&, frmSMTP& w) { w.MsgAttachment = gone; },
          QStringLiteral("The attachment cannot be read:\n") + gone +
              QStringLiteral("\nThe file no longer exists.\nNothing was sent.")},
-        {"no recipient",
-         [](AccountRecord&, frmSMTP& w) { w.txtTo->setText(QStringLiteral(" , ")); },
+        {[](AccountRecord&, frmSMTP& w) { w.txtTo->setText(QStringLiteral(" , ")); },
          QStringLiteral("No recipient address")},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [setup, box] : cases) {
+        SCOPED_TRACE(box.toStdString());
         ScriptedDialogs dialogs;
         dialogs.allowUnscriptedOk();
         AccountRecord account = testAccount();
         frmSMTP w(account);
         w.Timer1->stop();
         w.txtTo->setText(QStringLiteral("bob@example.net"));
-        c.setup(account, w);
-        send(w);
+        setup(account, w);
+        w.cmdSend_Click();
+        w.Timer1_Timer();
+        w.Timer1_Timer();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages().empty(); }, 2000));
-        EXPECT_EQ(dialogs.messageTexts(), QStringList{c.box});
-        EXPECT_TRUE(w.lblProgress->text().endsWith(QString(c.box).replace(u'\n', u' ')))
-            << w.lblProgress->text().toStdString();
-        EXPECT_TRUE(w.cmdSend->isEnabled());
+        EXPECT_EQ(dialogs.messageTexts(), QStringList{box});
+        EXPECT_TRUE(w.lblProgress->text().endsWith(QString(box).replace(u'\n', u' ')));
         dialogs.clear();
-        w.cmdSend_Click(); // no "Message already sent, send again?"
+        w.cmdSend->click(); // no "Message already sent, send again?"
         EXPECT_TRUE(dialogs.messages().empty());
     }
 }
@@ -209,15 +175,11 @@ TEST(frmSMTP, ClearKeepsTheAttachmentAndSaveWritesTheMessage) {
     dialogs.answer(MsgAnswer::Ok);
     const AccountRecord account = testAccount();
     frmSMTP w(account);
-    w.txtTo->setText(QStringLiteral("x"));
     w.MsgAttachment = QStringLiteral("/tmp/file.bin");
     w.lblProgress->setText(QStringLiteral("Error 1: x"));
-    w.cmdClear->click();
-    EXPECT_EQ(QStringList({w.txtTo->text(), w.txtSubject->text(), w.txtMsg->toPlainText(),
-                           w.lblProgress->text(), w.MsgAttachment}),
-              QStringList({QString(), QString(), QString(), QString(), w.MsgAttachment}));
-    EXPECT_EQ(w.MsgAttachment, QStringLiteral("/tmp/file.bin"));
-
+    w.cmdClear->click(); // the attachment stays
+    EXPECT_EQ(QStringList({w.lblProgress->text(), w.MsgAttachment}),
+              QStringList({QString(), QStringLiteral("/tmp/file.bin")}));
     w.txtTo->setText(QStringLiteral("x"));
     w.txtSubject->setText(QStringLiteral("Re: y/z?"));
     w.txtMsg->setPlainText(QStringLiteral("z\nsecond line \u00e9"));
@@ -231,14 +193,11 @@ TEST(frmSMTP, ClearKeepsTheAttachmentAndSaveWritesTheMessage) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
-    ASSERT_EQ(lines.size(), 9) << lines.join(u'|').toStdString();
-    EXPECT_GT(lines[0].size(), 10);
-    EXPECT_EQ(lines,
-              QStringList({lines[0], QString(), QStringLiteral("To: x"), QString(),
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Date: ")) && lines[0].size() > 10);
+    EXPECT_EQ(lines.mid(1),
+              QStringList({QString(), QStringLiteral("To: x"), QString(),
                            QStringLiteral("Subject: Re: y/z?"), QString(), QStringLiteral("z"),
                            QStringLiteral("second line \u00e9"), QString()}));
-    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Date: ")));
-
     w.cmdSave->click(); // a folder that does not exist
     EXPECT_TRUE(dialogs.messageTexts().value(0).startsWith(u"The message could not be saved"));
 }
@@ -255,7 +214,6 @@ TEST(frmSMTP, AttachShowsThePathShortenedFromTheLeft) {
     w.cmdAttach->click(); // cancelled
     EXPECT_TRUE(w.lblAttachment->isHidden());
     EXPECT_EQ(dialogs.fileRequests()[0].fileName, QStringLiteral("ab"));
-
     w.cmdAttach->click();
     EXPECT_FALSE(w.lblAttachment->isHidden() || w.Label4->isHidden());
     EXPECT_EQ(w.lblAttachment->text(), QStringLiteral("/tmp/a.txt"));
@@ -292,25 +250,6 @@ TEST(frmSMTP, WindowKeepsItsMinimumAndStretchesTheFields) {
     QEnterEvent enter(inside, inside, w.txtMsg->mapToGlobal(inside));
     QApplication::sendEvent(w.txtMsg, &enter);
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.focusWidget() == w.txtMsg; }, 1000));
-}
-
-// Set CORVANE_GRAB_DIR to keep a picture of the window, to look at.
-TEST(frmSMTP, Picture) {
-    const AccountRecord account = testAccount();
-    frmSMTP w(account);
-    w.txtTo->setText(QStringLiteral("\"Ann Lee\" <ann@example.com>"));
-    w.txtSubject->setText(QStringLiteral("Re: Meeting notes"));
-    w.txtMsg->setPlainText(QStringLiteral("\n\n> \"Ann Lee\" said:\n> \n> See you at ten."));
-    w.MsgAttachment = QStringLiteral("/home/ann/Documents/projects/2024/agenda-for-the-"
-                                     "quarterly-planning-meeting.txt");
-    w.lblProgress->setText(QStringLiteral("Message successfully sent"));
-    w.show();
-    w.LayoutWindow();
-    if (const QString dir = qEnvironmentVariable("CORVANE_GRAB_DIR"); !dir.isEmpty()) {
-        EXPECT_TRUE(w.grab().save(dir + QStringLiteral("/frmSMTP.png")));
-        w.resize(w.minimumSize());
-        EXPECT_TRUE(w.grab().save(dir + QStringLiteral("/frmSMTP-smallest.png")));
-    }
 }
 
 } // namespace
