@@ -17,14 +17,14 @@ using platform::MsgAnswer;
 namespace {
 
 const QString kFrom = QStringLiteral("\"Ann Lee\" <ann@example.com>");
-const QString kQuoted = QStringLiteral("\r\n\r\n> \"Ann Lee\" said:\r\n> \r\n> Are you free?");
+const QString kQuoted = QStringLiteral("\r\n\r\n> \"Ann Lee\" said:\r\n> \r\n> Are you\r\n> free?");
 
 // A reader window reduced to what a reply reads: its two buttons and the shown message.
 struct Reader {
     Reader() : replies({&reply, &compose}, account, &window, [this] { return shown; }) {
         shown.from = kFrom;
         shown.subject = QStringLiteral("Lunch");
-        shown.shownText = QStringLiteral("Are you free?");
+        shown.shownText = QStringLiteral("Are you\nfree?");
     }
     frmSMTP* composer() { return replies.composeWindow(); }
     // To, Subject and the text with the program's CR LF line breaks.
@@ -41,20 +41,10 @@ struct Reader {
     ReplyCommands replies;
 };
 
+// The subject, attribution and quoting rules have their own tables; here, what goes where.
 TEST(ReplyCommands, TheReplyQuotesTheShownMessage) {
-    const QString plain = QStringLiteral("\r\n\r\n> Are you free?");
     const std::pair<std::function<void(ReplySource&)>, QStringList> cases[] = {
         {[](ReplySource&) {}, {kFrom, QStringLiteral("Re: Lunch"), kQuoted}},
-        {[](ReplySource& s) { s.subject = QStringLiteral("Re: Lunch"); },
-         {kFrom, QStringLiteral("Re: Re: Lunch"), kQuoted}},
-        {[](ReplySource& s) { s.subject.clear(); }, {kFrom, QString(), kQuoted}},
-        {[](ReplySource& s) { s.from = QStringLiteral("a@x"); },
-         {QStringLiteral("a@x"), QStringLiteral("Re: Lunch"), plain}},
-        {[](ReplySource& s) { s.from = QStringLiteral("a@x \"Ann\""); }, // closing quote last
-         {QStringLiteral("a@x \"Ann\""), QStringLiteral("Re: Lunch"), plain}},
-        {[](ReplySource& s) { s.shownText = QStringLiteral("one\nline"); },
-         {kFrom, QStringLiteral("Re: Lunch"),
-          QStringLiteral("\r\n\r\n> \"Ann Lee\" said:\r\n> \r\n> one\r\n> line")}},
         {[](ReplySource& s) { // HTML: the converted text, no attribution
              s.fromHtml = true;
              s.htmlText = QStringLiteral("Hello there\nBye");
@@ -70,9 +60,8 @@ TEST(ReplyCommands, TheReplyQuotesTheShownMessage) {
         change(r.shown);
         r.pressReply();
         ASSERT_NE(r.composer(), nullptr);
-        EXPECT_TRUE(r.composer()->isVisible());
+        EXPECT_TRUE(r.composer()->isVisible() && !r.reply.isDown());
         EXPECT_EQ(r.fields(), fields);
-        EXPECT_FALSE(r.reply.isDown());
     }
 }
 
