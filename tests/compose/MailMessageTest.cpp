@@ -81,11 +81,7 @@ TEST(MailMessage, LongHeaderValuesFoldIntoWordsOfWholeCharacters) {
     EXPECT_EQ(decoded, text);
 }
 
-TEST(MailMessage, LineBreaksDatesAndNames) {
-    for (const std::string& bad : Texts{"a\r\nb", "a\nb", "a\rb", std::string("a\0b", 3)}) {
-        EXPECT_TRUE(HasLineBreakOrNul(bad));
-    }
-    EXPECT_FALSE(HasLineBreakOrNul("bob@example.net"));
+TEST(MailMessage, LineEndsDatesAndNames) {
     EXPECT_EQ(WithCrLf("a\nb\r\nc\rd\n\r\r\n"), "a\r\nb\r\nc\r\nd\r\n\r\n\r\n");
     std::tm t{};
     std::tie(t.tm_year, t.tm_mon, t.tm_mday, t.tm_wday, t.tm_hour, t.tm_min, t.tm_sec) =

@@ -11,21 +11,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The lookup reads the file by its relative name: each test runs in a fresh folder.
-struct SmtpErrors : ::testing::Test {
-    void SetUp() override { fs::current_path(mkdtemp(folder)); }
-    void TearDown() override {
-        fs::current_path(previous);
-        fs::remove_all(folder);
-    }
-    static void write(const std::string& content) {
-        std::ofstream("SMTPErrors.txt", std::ios::binary) << content;
-    }
+// The lookup reads the file by its relative name: the test runs in a fresh folder.
+TEST(SmtpErrors, TheTextStartsSevenAfterTheFirstMatch) {
     const fs::path previous = fs::current_path();
-    char folder[32] = "/tmp/corvane-smtperrors-XXXXXX";
-};
-
-TEST_F(SmtpErrors, TheTextStartsSevenAfterTheFirstMatch) {
+    char folder[] = "/tmp/corvane-smtperrors-XXXXXX";
+    fs::current_path(mkdtemp(folder));
+    const auto write = [](const std::string& content) {
+        std::ofstream("SMTPErrors.txt", std::ios::binary) << content;
+    };
     write("421    Service not available\r\n550    Mailbox unavailable\n551    Not local\r"
           "12345  Five digits\r\n-1     Negative\r\n999\r\n777    Last line without a break");
     const std::pair<std::int16_t, std::string> cases[] = {
@@ -51,14 +44,15 @@ TEST_F(SmtpErrors, TheTextStartsSevenAfterTheFirstMatch) {
     EXPECT_EQ(SMTPErrorText(550), "Error File SMTPError.txt not found");
     fs::create_directory("SMTPErrors.txt");
     EXPECT_EQ(SMTPErrorText(550), "Error File SMTPError.txt not found");
-}
+    fs::remove("SMTPErrors.txt");
 
-TEST_F(SmtpErrors, ShippedFileHasTheStandardReplies) {
     fs::copy_file(fs::path(CORVANE_TEST_DATA) / "../../src/compose/SMTPErrors.txt",
-                  "SMTPErrors.txt");
+                  "SMTPErrors.txt"); // the file the program ships
     EXPECT_EQ(SMTPErrorText(354), "Start mail input; end with <CRLF>.<CRLF>");
     EXPECT_EQ(SMTPErrorText(550), "Requested action not taken: mailbox unavailable");
     EXPECT_EQ(SMTPErrorText(535), "Unknown Error");
+    fs::current_path(previous);
+    fs::remove_all(folder);
 }
 
 } // namespace

@@ -50,28 +50,22 @@ struct SmtpSink {
     quint16 port;
 };
 
-AccountRecord accountFor(quint16 port, std::int16_t auth = 0, std::string password = {}) {
+AccountRecord accountFor(quint16 port, std::int16_t auth = 0, const char* password = "") {
     AccountRecord a;
-    a.SMTPAddress = "127.0.0.1:" + std::to_string(port);
-    a.EmailFromName = a.EmailUsername = "alice";
-    a.EmailFromDomain = "example.com";
-    a.EmailPass = std::move(password);
-    a.EmailAuth = auth;
+    std::tie(a.SMTPAddress, a.EmailFromName, a.EmailUsername, a.EmailFromDomain, a.EmailPass,
+             a.EmailAuth) = std::tuple("127.0.0.1:" + std::to_string(port), "alice", "alice",
+                                       "example.com", password, auth);
     return a;
 }
 
-// The Send command with its two short waits run by explicit ticks.
-void send(frmSMTP& w) {
+// The Send command with its two short waits run by explicit ticks, then the session's
+// events until done, by default until the transfer is over (its last events come with it).
+void sendAndWait(frmSMTP& w, std::function<bool()> done = {}) {
     w.cmdSend_Click();
     w.Timer1_Timer();
     w.Timer1_Timer();
-}
-
-// A send, then the session's events until the transfer is over; its last events come with
-// the end.
-void sendAndWait(frmSMTP& w) {
-    send(w);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.SMTP1->isSending(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        done ? done : [&] { return !w.SMTP1->isSending(); }, 20000));
 }
 
 TEST(SmtpPeer, MessagesArriveIntactEachWithTheAttachmentShown) {
@@ -89,7 +83,7 @@ TEST(SmtpPeer, MessagesArriveIntactEachWithTheAttachmentShown) {
     file.close();
     w.MsgAttachment = file.fileName();
     w.txtTo->setText(QStringLiteral(" , ")); // refused: nothing may stay queued
-    send(w);
+    sendAndWait(w);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages().empty(); }, 5000));
 
     const QString text = QStringLiteral("Hi,\n.leading dot\n.\n..two\nna\u00efve \u2713\n\nend");
@@ -131,13 +125,9 @@ TEST(SmtpPeer, MessagesArriveIntactEachWithTheAttachmentShown) {
     EXPECT_EQ(sink.message(3).filter(QStringLiteral("File ")).size(), 0);
 }
 
-TEST(SmtpPeer, LoginsAndFailures) {
+TEST(SmtpPeer, LoginsAndRefusals) {
     SmtpSink sink({QStringLiteral("--auth"), QStringLiteral("alice:s3cret"),
                    QStringLiteral("--reject"), QStringLiteral("nobody@example.net")});
-    QTcpServer probe; // a port that was free a moment ago, with nobody listening on it
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-    const quint16 closed = probe.serverPort();
-    probe.close();
     struct Case {
         AccountRecord account;
         const char* to;
@@ -152,10 +142,6 @@ TEST(SmtpPeer, LoginsAndFailures) {
          QStringLiteral("SMTP Error 550: 5.1.1 <nobody@example.net>: Recipient address rejected")},
         {accountFor(sink.port, 3, "wrong"), "bob@x",
          QStringLiteral("SMTP Error 535: 5.7.8 Authentication credentials invalid")},
-        {accountFor(closed), "bob@x",
-         QStringLiteral("Could not connect to the SMTP server 127.0.0.1 on port %1. The server "
-                        "may be down, or its name or port may be wrong.")
-             .arg(closed)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.box.toStdString() + std::to_string(c.account.EmailAuth));
@@ -165,26 +151,23 @@ TEST(SmtpPeer, LoginsAndFailures) {
         QStringList statuses;
         QObject::connect(w.SMTP1, &platform::SmtpSession::statusTextChanged,
                          [&](const QString& s) { statuses << s; });
-        const int before = sink.count();
         w.txtTo->setText(QString::fromLatin1(c.to));
         sendAndWait(w);
         w.Timer1_Timer(); // the timer does not overwrite an error
         EXPECT_EQ(dialogs.messageTexts().join(u'|'), c.box);
         EXPECT_EQ(w.lblProgress->text(),
-                  c.box.isEmpty()              ? QStringLiteral("Message successfully sent")
-                  : c.box.startsWith(u"SMTP ") ? c.box.mid(5)
-                                               : QStringLiteral("Error: ") + c.box);
+                  c.box.isEmpty() ? QStringLiteral("Message successfully sent") : c.box.mid(5));
         EXPECT_EQ(w.cmdSend->isEnabled(), !c.box.isEmpty());
         // The login shows as a step, never with what was sent in it.
         EXPECT_FALSE(statuses.join(u'|').contains(QStringLiteral("s3cret")));
-        ASSERT_EQ(sink.count(), before + (c.box.isEmpty() ? 1 : 0));
-        if (c.box.isEmpty()) {
+        if (c.box.isEmpty()) { // a login only when the account asks for one
             EXPECT_EQ(statuses.contains(QStringLiteral("Logging in")), c.account.EmailAuth > 0);
             EXPECT_TRUE(sink.message(sink.count())
                             .contains(c.account.EmailAuth > 0 ? QStringLiteral("Login: alice")
                                                               : QStringLiteral("Login: none")));
         }
     }
+    EXPECT_EQ(sink.count(), 4);
 }
 
 TEST(SmtpPeer, ClosingTheWindowDuringASendEndsItPromptly) {
@@ -195,13 +178,9 @@ TEST(SmtpPeer, ClosingTheWindowDuringASendEndsItPromptly) {
     const AccountRecord account = accountFor(silent.serverPort());
     QPointer<frmSMTP> w = new frmSMTP(account);
     w->txtTo->setText(QStringLiteral("bob@example.net"));
-    send(*w);
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return w->lblProgress->text().startsWith(u"Connected"); }, 10000));
-    // An edit enables Send again; a second message waits for the first.
-    w->txtSubject->setText(QStringLiteral("second"));
-    send(*w);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages().empty(); }, 2000));
+    sendAndWait(*w, [&] { return w->lblProgress->text().startsWith(u"Connected"); });
+    w->txtSubject->setText(QStringLiteral("second"));             // an edit enables Send again
+    sendAndWait(*w, [&] { return !dialogs.messages().empty(); }); // it waits for the first
     QElapsedTimer clock;
     clock.start();
     w->close();

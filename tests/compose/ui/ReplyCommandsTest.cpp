@@ -100,53 +100,49 @@ TEST(ReplyCommands, AskBeforeALargeReplyOrReplacingADraft) {
     const QString large = QStringLiteral("The message is fairly large, proceed?");
     const QString discard = QStringLiteral("Discard the message you are writing?");
     struct Case {
-        int length; // of the shown text
-        bool typed; // the user wrote in the compose window first
+        int length;   // of the shown text
+        bool typed;   // the user wrote in the compose window first
+        bool compose; // Compose, not Reply
         QString question;
         MsgAnswer answer;
-        bool replaced;
+        const char* after; // the compose window's text, "reply" when the reply replaced it
     };
-    for (const Case& c : {Case{20000, false, QString(), MsgAnswer::Ok, true},
-                          Case{20001, false, large, MsgAnswer::No, false},
-                          Case{20001, false, large, MsgAnswer::Yes, true},
-                          Case{10, true, discard, MsgAnswer::No, false},
-                          Case{10, true, discard, MsgAnswer::Yes, true}}) {
-        SCOPED_TRACE(c.length);
+    for (const Case& c : {Case{20000, false, false, QString(), MsgAnswer::Ok, "reply"},
+                          Case{20001, false, false, large, MsgAnswer::No, "untouched"},
+                          Case{20001, false, false, large, MsgAnswer::Yes, "reply"},
+                          Case{1, true, false, discard, MsgAnswer::No, "draft"},
+                          Case{1, true, false, discard, MsgAnswer::Yes, "reply"},
+                          Case{1, true, true, discard, MsgAnswer::No, "draft"},
+                          Case{1, true, true, discard, MsgAnswer::Yes, ""},
+                          Case{1, false, true, QString(), MsgAnswer::Ok, ""}}) {
+        SCOPED_TRACE(c.question.toStdString() + c.after);
         ScriptedDialogs dialogs;
-        dialogs.answer(c.answer);
         Reader r;
-        r.shown.shownText = QString(c.length, QLatin1Char('x'));
+        r.compose.click();
+        r.composer()->fill(QString(), QString(), QStringLiteral("untouched"));
         if (c.typed) {
-            r.compose.click();
-            r.composer()->txtMsg->setPlainText(QStringLiteral("my draft"));
+            r.composer()->txtMsg->setPlainText(QStringLiteral("draft"));
         }
-        r.pressReply();
+        r.shown.shownText = QString(c.length, QLatin1Char('x'));
+        dialogs.answer(c.answer);
+        c.compose ? r.compose.click() : r.pressReply();
         EXPECT_EQ(dialogs.messageTexts().join(u'|'), c.question);
-        EXPECT_EQ(r.composer() && r.fields()[1] == QStringLiteral("Re: Lunch"), c.replaced);
+        const bool replied = r.fields()[1] == QStringLiteral("Re: Lunch");
+        EXPECT_EQ(replied ? QStringLiteral("reply") : r.fields()[2], QString::fromLatin1(c.after));
+        EXPECT_TRUE(r.composer()->isVisible());
     }
 }
 
-TEST(ReplyCommands, ComposeEmptiesTheWindowUnlessTheUserKeepsADraft) {
+TEST(ReplyCommands, OneComposeWindowWhileItIsOpen) {
     ScriptedDialogs dialogs;
     Reader r;
     r.pressReply();
     frmSMTP* first = r.composer();
-    // A reply the user did not touch is replaced without a question, attachment and all.
     first->MsgAttachment = QStringLiteral("/tmp/a.txt");
-    r.compose.click();
-    EXPECT_EQ(r.composer(), first); // one compose window for the program
-    EXPECT_EQ(r.fields(), QStringList({QString(), QString(), QString()}));
-    EXPECT_TRUE(first->lblAttachment->isHidden());
-
-    first->txtTo->setText(QStringLiteral("typed@x"));
-    dialogs.answer(MsgAnswer::No);
-    r.compose.click();
-    EXPECT_EQ(dialogs.messageTexts(),
-              QStringList{QStringLiteral("Discard the message you are writing?")});
-    EXPECT_EQ(first->txtTo->text(), QStringLiteral("typed@x"));
-
-    // Closed, it is loaded anew; the program's end closes it.
-    first->close();
+    r.compose.click(); // the same window, emptied, attachment and all
+    EXPECT_EQ(r.composer(), first);
+    EXPECT_TRUE(first->MsgAttachment.isEmpty() && first->lblAttachment->isHidden());
+    first->close(); // closed, it is loaded anew; the program's end closes it
     EXPECT_TRUE(QTest::qWaitFor([&] { return r.composer() == nullptr; }, 2000));
     r.compose.click();
     ASSERT_NE(r.composer(), nullptr);
