@@ -72,7 +72,7 @@ frmPOP::frmPOP(QWidget* parent) : QMainWindow(parent) {
     wireSettings();
     popSession = std::make_unique<PopSession>(*this);
     wireView();
-    replyCommands = std::make_unique<ReplyCommands>(*this);
+    wireCompose();
 
     readerSettings->StartUp();
     Loading = false;
@@ -241,6 +241,29 @@ void frmPOP::wireSettings() {
         Listing.VisibleRows = settings::ToInt16(placement(lstHeaders).height() * 8 / 1740);
     };
     readerSettings = std::make_unique<ReaderSettings>(c, Account, std::move(cb));
+}
+
+void frmPOP::wireCompose() {
+    replyCommands = std::make_unique<ReplyCommands>(
+        ReplyCommands::Controls{cmdReply, cmdCompose}, Account, this, [this] {
+            const MessageView& view = *messageView;
+            const decoding::MessageFields& f = view.fields();
+            ReplySource s;
+            s.from = view.fromText();
+            s.subject = view.shownSubject();
+            s.shownText = view.shownText();
+            s.fromHtml = view.htmlShown();
+            if (s.fromHtml) {
+                s.htmlText = view.BrowserText();
+            }
+            s.fromField = f.FromAddress;
+            s.replyToField = f.ReplyToField;
+            s.xSenderField = f.XSenderField;
+            s.apparentlyToField = f.ApparentlyToField;
+            s.ccField = f.CcField;
+            return s;
+        });
+    connect(this, &frmPOP::unloading, replyCommands.get(), &ReplyCommands::closeCompose);
 }
 
 void frmPOP::createControls() {

@@ -159,6 +159,7 @@ private:
     // Builds the message view and the window's own commands and connects them.
     void wireView();
     void wireSettings();
+    void wireCompose();
 
     platform::TwipsPlacement placements{*this};
     std::unique_ptr<ReaderSettings> readerSettings;
