@@ -40,6 +40,11 @@ QString text(const std::string& bytes) {
     return platform::TextCodec::fromBytes(bytes);
 }
 
+// The account's fields hold what the user typed, as UTF-8.
+QString accountText(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
 } // namespace
 
 frmSMTP::frmSMTP(const AccountRecord& account, QWidget* parent)
@@ -124,7 +129,7 @@ void frmSMTP::createControls() {
 }
 
 QString frmSMTP::caption() const {
-    return QStringLiteral("Send mail using ") + text(account.Isp);
+    return QStringLiteral("Send mail using ") + accountText(account.Isp);
 }
 
 QString frmSMTP::FileNameValid(const QString& sFileName) {
@@ -144,7 +149,8 @@ QString frmSMTP::trimmedStatus() const {
 }
 
 QString frmSMTP::senderAddress() const {
-    return text(account.EmailFromName) + QLatin1Char('@') + text(account.EmailFromDomain);
+    return accountText(account.EmailFromName) + QLatin1Char('@') +
+           accountText(account.EmailFromDomain);
 }
 
 // --- Timer and waits -------------------------------------------------------------------------
@@ -207,7 +213,7 @@ frmSMTP::Refusal frmSMTP::refusal() const {
     }
     if (!settings::parseServerAddress(account.SMTPAddress, settings::kDefaultSmtpPort).valid) {
         return exclamation(
-            QStringLiteral("The SMTP server \"") + text(account.SMTPAddress) +
+            QStringLiteral("The SMTP server \"") + accountText(account.SMTPAddress) +
             QStringLiteral("\" is not a valid address; please correct it in the ISP setup."));
     }
     const std::pair<const char*, QString> fields[] = {
@@ -258,7 +264,7 @@ void frmSMTP::SendSMTPMail(std::function<void(bool handedOver)> done) {
         }
         return;
     }
-    lblProgress->setText(QStringLiteral("Contacting ") + text(account.SMTPAddress));
+    lblProgress->setText(QStringLiteral("Contacting ") + accountText(account.SMTPAddress));
     waitOneTick([this, done = std::move(done)] {
         if (!SMTP1) {
             done(false);
@@ -276,8 +282,8 @@ void frmSMTP::handOver() {
     const settings::ServerAddress server =
         settings::parseServerAddress(account.SMTPAddress, settings::kDefaultSmtpPort);
     if (account.EmailAuth > 0) {
-        SMTP1->Username = text(account.EmailUsername);
-        SMTP1->Password = text(account.EmailPass);
+        SMTP1->Username = accountText(account.EmailUsername);
+        SMTP1->Password = accountText(account.EmailPass);
     } else {
         // The same session serves every send: credentials of an earlier account must not
         // go to this server.
@@ -296,7 +302,7 @@ void frmSMTP::handOver() {
         attachment.Encoding = 0;
         SMTP1->Attachments().append(attachment);
     }
-    SMTP1->Server = text(server.host);
+    SMTP1->Server = accountText(server.host);
     SMTP1->MailFrom = senderAddress();
     SMTP1->SendTo = txtTo->text();
     SMTP1->Port = server.port;
