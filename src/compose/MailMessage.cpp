@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
@@ -24,6 +25,47 @@ bool isPlainAscii(std::string_view text) {
         }
     }
     return true;
+}
+
+// A whole RFC 5322 quoted string: opening and closing quote, every quote between escaped.
+bool isQuotedString(std::string_view text) {
+    if (text.size() < 2 || text.front() != '"' || text.back() != '"') {
+        return false;
+    }
+    for (std::size_t i = 1; i + 1 < text.size(); ++i) {
+        if (text[i] == '\\') {
+            ++i;
+        } else if (text[i] == '"') {
+            return false;
+        }
+    }
+    return true; // a final backslash would escape the closing quote
+}
+
+std::string quoted(std::string_view text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+        }
+        out += c;
+    }
+    return out + '"';
+}
+
+std::string withBlanksForControls(std::string text) {
+    for (char& c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) {
+            c = ' ';
+        }
+    }
+    return text;
+}
+
+// Header text as the user reads it, kept on one line.
+std::string shownText(std::string_view raw, const decoding::CharsetConverter& convert) {
+    return withBlanksForControls(decoding::DecodeEncodedWords(raw, convert));
 }
 
 // Position of the "<" that opens an entry's address, outside quotes; npos when none.
@@ -125,19 +167,63 @@ std::string EncodeAddressList(std::string_view to) {
             out += ", ";
         }
         const std::size_t open = angleOutsideQuotes(entry);
-        if (isPlainAscii(entry) || open == std::string_view::npos) {
+        if (open == std::string_view::npos) {
             out += entry; // an address itself cannot be encoded
             continue;
         }
         std::string_view name = decoding::TrimWhite(entry.substr(0, open));
-        if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
-            name = name.substr(1, name.size() - 2);
+        if (isPlainAscii(entry)) {
+            out += QuotedDisplayName(name);
+        } else {
+            if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
+                name = name.substr(1, name.size() - 2);
+            }
+            out += EncodeHeaderValue(name, 0);
         }
         if (!name.empty()) {
-            out += EncodeHeaderValue(name, 0);
             out += ' ';
         }
         out += entry.substr(open);
+    }
+    return out;
+}
+
+std::string QuotedDisplayName(std::string_view name) {
+    if (name.empty() || isQuotedString(name) ||
+        name.find_first_of("()<>[]:;@\\,\"") == std::string_view::npos) {
+        return std::string(name);
+    }
+    return quoted(name);
+}
+
+std::string ReplyAddressText(std::string_view raw, const decoding::CharsetConverter& convert) {
+    const std::string field = withBlanksForControls(std::string(raw));
+    std::string out;
+    for (const std::string_view part : listEntries(field)) {
+        const std::string_view entry = decoding::TrimWhite(part);
+        if (entry.empty()) {
+            continue;
+        }
+        const std::string address = entryAddress(entry);
+        std::string text;
+        const std::size_t open = angleOutsideQuotes(entry);
+        if (open == std::string_view::npos) {
+            // A bare address, perhaps with a comment; a decoded comment must not turn it
+            // into another address or into two.
+            text = shownText(entry, convert);
+            if (EnvelopeAddresses(text) != std::vector<std::string>{address}) {
+                text = address;
+            }
+        } else {
+            text =
+                QuotedDisplayName(decoding::TrimWhite(shownText(entry.substr(0, open), convert)));
+            text += text.empty() ? "<" : " <";
+            text += address + ">";
+        }
+        if (!out.empty()) {
+            out += ", ";
+        }
+        out += text;
     }
     return out;
 }
@@ -218,6 +304,38 @@ std::string MailDate(const std::tm& local, long utcOffsetSeconds) {
                   local.tm_hour, local.tm_min, local.tm_sec, utcOffsetSeconds < 0 ? '-' : '+',
                   minutes / 60, minutes % 60);
     return buffer;
+}
+
+std::string AttachmentDisposition(std::string_view utf8Name) {
+    if (isPlainAscii(utf8Name)) {
+        return "attachment; filename=" + quoted(utf8Name);
+    }
+    // RFC 2231 section 4: attribute characters stay, every other byte is %XX.
+    static constexpr std::string_view kept = "!#$&+-.^_`|~";
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string out = "attachment;\r\n filename*=UTF-8''";
+    for (const char c : utf8Name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (std::isalnum(u) != 0 && u < 0x80) {
+            out += c;
+        } else if (kept.find(c) != std::string_view::npos) {
+            out += c;
+        } else {
+            out += '%';
+            out += hex[u >> 4];
+            out += hex[u & 0x0F];
+        }
+    }
+    return out;
+}
+
+std::string AttachmentContentType(std::string_view type, std::string_view utf8Name) {
+    if (isPlainAscii(utf8Name)) {
+        return std::string(type) + "; name=" + quoted(utf8Name);
+    }
+    constexpr std::string_view lead = " name=\"";
+    return std::string(type) + ";\r\n" + std::string(lead) +
+           EncodeHeaderValue(utf8Name, lead.size()) + '"';
 }
 
 std::string AttachmentName(std::string_view path) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "decoding/Charset.h"
+
 #include <ctime>
 #include <string>
 #include <string_view>
@@ -18,8 +20,20 @@ std::vector<std::string> EnvelopeAddresses(std::string_view to);
 
 // The To text as a header value: its non-empty entries joined by ", " (a reply to all,
 // "a, b, ", gives "a, b"), each display name that is not plain ASCII written as RFC 2047
-// encoded words; addresses stay as they are.
+// encoded words, and a plain one quoted when it holds specials; addresses stay as they are.
 std::string EncodeAddressList(std::string_view to);
+
+// A display name as an RFC 5322 phrase: kept when it is a quoted string already or holds
+// none of the specials ( ) < > [ ] : ; @ \ , " (a "." alone is common and tolerated);
+// otherwise quoted, with "\" and '"' escaped.
+std::string QuotedDisplayName(std::string_view name);
+
+// A raw address field of a received message (From, Reply-To, Cc, ...) as the recipient text
+// of a reply: entries joined by ", ", each display name decoded from RFC 2047 encoded words
+// with convert, control characters (an encoded line break among them) shown as blanks,
+// and quoted by QuotedDisplayName, so that a decoded name can never split the list or pose
+// as another address.
+std::string ReplyAddressText(std::string_view raw, const decoding::CharsetConverter& convert);
 
 // True when text holds CR, LF or NUL, which would let a field inject SMTP commands or
 // header lines.
@@ -36,6 +50,15 @@ std::string WithCrLf(std::string_view text);
 // The Date field value (RFC 5322 section 3.3) of a local time, in English whatever the
 // user's locale: "Tue, 05 Mar 2024 14:03:01 +0100". utcOffsetSeconds is east of UTC.
 std::string MailDate(const std::tm& local, long utcOffsetSeconds);
+
+// The Content-Disposition value of an attached file: "attachment; filename=" the quoted
+// name when it is plain ASCII, else the RFC 2231 form filename*=UTF-8''<percent-encoded>
+// on a folded line of its own.
+std::string AttachmentDisposition(std::string_view utf8Name);
+
+// The Content-Type value of an attached file with its name= parameter, the name as RFC 2047
+// encoded words when it is not plain ASCII (the form older readers look for).
+std::string AttachmentContentType(std::string_view type, std::string_view utf8Name);
 
 // The file name part of a path: the text after the last "/" or "\", the whole text when
 // it has neither.

@@ -1,7 +1,6 @@
 #include "platform/SettingsStore.h"
 
 #include "platform/Dialogs.h"
-#include "platform/TextCodec.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,8 +53,12 @@ std::unique_ptr<QSettings> openSettings(const QString& path) {
     return s;
 }
 
+QString text(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
 QString keyPath(const QString& group, std::string_view key) {
-    return group + QLatin1Char('/') + TextCodec::fromBytes(key);
+    return group + QLatin1Char('/') + text(key);
 }
 
 SettingsStore* installed = nullptr;
@@ -73,7 +76,7 @@ QString SettingsStore::sectionGroup(std::string_view section) {
     if (section.empty()) {
         return QStringLiteral("%");
     }
-    const QString name = TextCodec::fromBytes(section);
+    const QString name = text(section);
     QString group;
     group.reserve(name.size());
     for (const QChar c : name) {
@@ -95,9 +98,9 @@ std::string SettingsStore::GetSetting(std::string_view section, std::string_view
     const QVariant value = s->value(keyPath(sectionGroup(section), key));
     // An unquoted "a, b" written by hand reads as a list; take it back as text.
     if (value.typeId() == QMetaType::QStringList) {
-        return TextCodec::toBytes(value.toStringList().join(QStringLiteral(", ")));
+        return value.toStringList().join(QStringLiteral(", ")).toStdString();
     }
-    return TextCodec::toBytes(value.toString());
+    return value.toString().toStdString();
 }
 
 bool SettingsStore::HasSection(std::string_view section) const {
@@ -107,7 +110,7 @@ bool SettingsStore::HasSection(std::string_view section) const {
 
 bool SettingsStore::SaveSetting(std::string_view section, std::string_view key,
                                 std::string_view value) {
-    return commit({{keyPath(sectionGroup(section), key), TextCodec::fromBytes(value)}}, {});
+    return commit({{keyPath(sectionGroup(section), key), text(value)}}, {});
 }
 
 bool SettingsStore::SaveSettings(
@@ -116,7 +119,7 @@ bool SettingsStore::SaveSettings(
     std::vector<std::pair<QString, QString>> writes;
     writes.reserve(values.size());
     for (const auto& [key, value] : values) {
-        writes.emplace_back(keyPath(group, key), TextCodec::fromBytes(value));
+        writes.emplace_back(keyPath(group, key), text(value));
     }
     return commit(writes, {});
 }

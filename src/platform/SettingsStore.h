@@ -10,8 +10,10 @@ namespace platform {
 
 // The per-user settings store of application "Corvane": text values addressed
 // by section and key, kept in an INI file that only its owner may read (it
-// holds the password). Values and names are bytes, Windows-1252 as everywhere
-// else in the program; every save reaches the disk in one atomic step.
+// holds the password). Values and names are UTF-8 text, exactly as the user
+// typed them; every save reaches the disk in one atomic step. The file itself
+// holds text, so files written when the program passed Windows-1252 bytes read
+// back as the same text.
 //
 // A section may be named by any text, "/", "\" and "" included: the names are
 // escaped on their way into the file so that each one is its own section.

@@ -13,6 +13,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -24,8 +25,8 @@ std::string utf8(const QString& text) {
 }
 
 struct FileData {
-    std::string name;
-    std::string contentType;
+    std::string contentType; // with the name= parameter
+    std::string disposition;
     QByteArray bytes;
 };
 
@@ -157,6 +158,45 @@ std::string messageId(const std::string& sender) {
            QString::number(random->generate64(), 36).toStdString() + "@" + domain + ">";
 }
 
+// A failure of the connection itself, as a sentence naming the server and port; SMTP codes
+// are kept for what the server said.
+QString failureText(CURLcode code, const QString& server, quint16 port, const QString& detail) {
+    const QString host = server, number = QString::number(port);
+    switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return QStringLiteral("The SMTP server %1 (port %2) could not be found. Check the server "
+                              "name in the ISP setup.")
+            .arg(host, number);
+    case CURLE_COULDNT_CONNECT:
+        return QStringLiteral("Could not connect to the SMTP server %1 on port %2. The server may "
+                              "be down, or its name or port may be wrong.")
+            .arg(host, number);
+    case CURLE_OPERATION_TIMEDOUT:
+        return QStringLiteral("The SMTP server %1 on port %2 did not answer in time.")
+            .arg(host, number);
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_USE_SSL_FAILED:
+        return QStringLiteral("A secure connection to the SMTP server %1 on port %2 could not be "
+                              "set up (%3).")
+            .arg(host, number, detail);
+    case CURLE_GOT_NOTHING:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_WEIRD_SERVER_REPLY:
+        return QStringLiteral("The connection to the SMTP server %1 on port %2 ended before the "
+                              "message was sent.")
+            .arg(host, number);
+    default:
+        return QStringLiteral("Sending through the SMTP server %1 on port %2 failed: %3")
+            .arg(host, number, detail);
+    }
+}
+
 std::string dateNow() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -177,6 +217,7 @@ struct SmtpSession::Job {
     std::string text;
     QList<SmtpAttachment> attachments;
     QString server;
+    quint16 port = 0;
 };
 
 SmtpSession::SmtpSession(QObject* parent)
@@ -200,11 +241,14 @@ void SmtpSession::SendEmail() {
     auto refuse = [this](qint16 number, const QString& description) {
         post([this, number, description] { Q_EMIT ErrorSMTP(number, description); });
     };
+    // The files go with this send whatever becomes of it: a refused send leaves none
+    // behind for the next message.
+    Job job;
+    job.attachments = std::exchange(attachments, {});
     if (sending) {
         refuse(CURLE_SEND_ERROR, QStringLiteral("A message is still being sent"));
         return;
     }
-    Job job;
     job.sender = utf8(MailFrom);
     const std::string to = utf8(SendTo);
     const std::string subject = utf8(MessageSubject);
@@ -241,8 +285,7 @@ void SmtpSession::SendEmail() {
         "Message-ID: " + messageId(job.sender),
     };
     job.text = compose::WithCrLf(utf8(MessageText));
-    job.attachments = attachments;
-    attachments.clear();
+    job.port = Port;
 
     if (worker.joinable()) {
         worker.join();
@@ -279,7 +322,12 @@ void SmtpSession::run(Job job) {
             });
             return;
         }
-        files.push_back({utf8(a.AttachmentName), utf8(a.ContentType), file.readAll()});
+        const std::string name = utf8(a.AttachmentName);
+        const std::string type =
+            a.ContentType.isEmpty() ? "application/octet-stream" : utf8(a.ContentType);
+        files.push_back({compose::AttachmentContentType(type, name),
+                         "Content-Disposition: " + compose::AttachmentDisposition(name),
+                         file.readAll()});
     }
 
     Conversation conversation;
@@ -306,9 +354,10 @@ void SmtpSession::run(Job job) {
     for (const FileData& f : files) {
         curl_mimepart* part = curl_mime_addpart(mime);
         curl_mime_data(part, f.bytes.constData(), static_cast<size_t>(f.bytes.size()));
-        curl_mime_filename(part, f.name.c_str());
-        curl_mime_type(part,
-                       f.contentType.empty() ? "application/octet-stream" : f.contentType.c_str());
+        // The name goes in our own parameters: libcurl would write it raw, which is wrong
+        // for any name outside ASCII.
+        curl_mime_type(part, f.contentType.c_str());
+        curl_mime_headers(part, curl_slist_append(nullptr, f.disposition.c_str()), 1);
         curl_mime_encoder(part, "base64");
     }
 
@@ -377,8 +426,9 @@ void SmtpSession::run(Job job) {
                           ? QString::fromUtf8(conversation.refusedText).trimmed()
                           : QString();
     } else {
-        description =
-            QString::fromUtf8(errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(result));
+        description = failureText(
+            result, job.server, job.port,
+            QString::fromUtf8(errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(result)));
     }
     post([this, number, description, connected] {
         const QPointer<SmtpSession> self(this);

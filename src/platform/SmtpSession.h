@@ -45,8 +45,8 @@ public:
     QString MessageSubject;
     QString MessageText;
 
-    // Files for the next send. The session takes them when a send starts, so a file is
-    // never sent twice or with a later message.
+    // Files for the next send. Every call of SendEmail takes them, also one it refuses, so a
+    // file is never sent twice or with a later message.
     QList<SmtpAttachment>& Attachments() { return attachments; }
 
     QString StatusText() const { return status; }
@@ -60,6 +60,9 @@ Q_SIGNALS:
     void ConnectSMTP();
     void SendSMTP();
     void CloseSMTP();
+    // Number is the server's reply code (400 to 599) with the server's own words when the
+    // server refused; otherwise a code of the client, with a sentence naming the server and
+    // port (a failed connection, a time-out, TLS) or the reason the send was refused.
     void ErrorSMTP(qint16 Number, const QString& Description);
     // Every new status text, in order (the window polls StatusText(); tests listen here).
     void statusTextChanged(const QString& text);

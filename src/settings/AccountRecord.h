@@ -3,8 +3,11 @@
 #include <cstdint>
 #include <string>
 
-// The active account as the rest of the program sees it. The password is
-// held in clear text here and only base64-wrapped in the store.
+// The active account as the rest of the program sees it. Every text field is
+// UTF-8, exactly as the user typed it (the settings store keeps it so too): a
+// window shows it with QString::fromStdString, and the password goes to the
+// POP3 server (PASS) and to SMTP AUTH as these very bytes. The password is held
+// in clear text here and only base64-wrapped in the store.
 struct AccountRecord {
     std::string Isp;
     std::string POPAddress;

@@ -1,6 +1,7 @@
 #include "settings/SettingsValues.h"
 
 #include "decoding/Base64.h"
+#include "decoding/Charset.h"
 #include "settings/Numbers.h"
 #include "settings/SettingsKeys.h"
 
@@ -70,7 +71,13 @@ std::string_view TrimBlanks(std::string_view text) {
 }
 
 std::string DecodeStoredPassword(std::string_view stored) {
-    return modBase64::Base64Decode(TrimBlanks(stored));
+    std::string password = modBase64::Base64Decode(TrimBlanks(stored));
+    // Earlier versions wrapped Windows-1252 bytes; such a password is not
+    // UTF-8, and reads as the text it was typed as.
+    if (decoding::SanitizeUtf8(password) != password) {
+        password = decoding::Windows1252ToUtf8(password);
+    }
+    return password;
 }
 
 std::string EncodeStoredPassword(std::string_view password) {

@@ -29,9 +29,11 @@ std::string SlotKey(int slot);
 // never below 0, so that a damaged count cannot make a loop run backwards.
 int SlotCount(std::string_view text);
 
-// The password as stored ("" or base64, blanks around it ignored) -> clear text.
+// The password as stored ("" or base64, blanks around it ignored) -> clear text,
+// UTF-8. A stored password that is not UTF-8 was written as Windows-1252 and is
+// converted, so that it stays the text the user typed.
 std::string DecodeStoredPassword(std::string_view stored);
-// Clear text -> the stored form.
+// Clear text (UTF-8) -> the stored form.
 std::string EncodeStoredPassword(std::string_view password);
 
 // The text with leading and trailing spaces removed.

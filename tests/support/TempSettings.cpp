@@ -5,56 +5,44 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
-namespace {
-int fileCounter = 0;
-}
-
 TempSettings::TempSettings() {
-    EXPECT_TRUE(dir.isValid());
-    // A new file name for every store: the settings library caches files by name.
+    static int files = 0; // a new name per store: the settings library caches files by name
     current = std::make_unique<platform::SettingsStore>(
-        dir.filePath(QStringLiteral("Corvane/Corvane-%1.ini").arg(++fileCounter)));
+        dir.filePath(QStringLiteral("Corvane/Corvane-%1.ini").arg(++files)));
     platform::installSettingsStore(current.get());
-}
-
-TempSettings::~TempSettings() {
-    platform::installSettingsStore(nullptr);
-}
-
-std::string TempSettings::get(const std::string& key) const {
-    return current->GetSetting("Settings", key);
-}
-
-void TempSettings::set(const std::string& key, const std::string& value) {
-    EXPECT_TRUE(current->SaveSetting("Settings", key, value));
 }
 
 void TempSettings::setSection(const std::string& section,
                               const std::map<std::string, std::string>& values) {
-    std::vector<std::pair<std::string_view, std::string>> list;
-    for (const auto& [key, value] : values) {
-        list.emplace_back(key, value);
-    }
-    EXPECT_TRUE(current->SaveSettings(section, list));
+    EXPECT_TRUE(current->SaveSettings(section, {values.begin(), values.end()}));
 }
 
-void TempSettings::writeRaw(const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(current->filePath()).absolutePath());
-    QFile f(current->filePath());
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
+void TempSettings::setAccounts(const std::vector<std::string>& list, const std::string& active) {
+    std::map<std::string, std::string> slots{{"nbISP", std::to_string(list.size())},
+                                             {"ISP", active}};
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        slots["ISP" + std::to_string(i)] = list[i];
+        const std::string pop = list[i] == "NoPop" ? "" : "pop." + list[i];
+        setSection(
+            list[i],
+            {{"POPAddress", pop}, {"EmailUsername", "user of " + list[i]}, {"EmailPass", "b2xk"}});
+    }
+    setSection("Settings", slots); // last: a list naming "Settings" or "" keeps its slots
 }
 
 QByteArray TempSettings::readRaw() const {
     QFile f(current->filePath());
-    if (!f.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void TempSettings::writeRaw(const QByteArray& bytes) {
+    QFile f(current->filePath());
+    QDir().mkpath(QFileInfo(f).absolutePath());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
 }
 
 void TempSettings::reopen() {
-    const QString path = current->filePath();
-    current = std::make_unique<platform::SettingsStore>(path);
+    current = std::make_unique<platform::SettingsStore>(current->filePath());
     platform::installSettingsStore(current.get());
 }

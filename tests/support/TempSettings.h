@@ -2,33 +2,27 @@
 
 #include "platform/SettingsStore.h"
 
-#include <QString>
 #include <QTemporaryDir>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 // A settings store on a file of its own in a temp folder, installed as the
 // program's store for the lifetime of this object.
 class TempSettings {
 public:
     TempSettings();
-    ~TempSettings();
+    ~TempSettings() { platform::installSettingsStore(nullptr); }
 
     platform::SettingsStore& store() { return *current; }
-    QString folder() const { return dir.path(); }
-    QString filePath() const { return current->filePath(); }
-
-    // Shorthands for section "Settings".
-    std::string get(const std::string& key) const;
-    void set(const std::string& key, const std::string& value);
-    // Values of one section in one write.
+    std::string get(const std::string& key) const { return current->GetSetting("Settings", key); }
     void setSection(const std::string& section, const std::map<std::string, std::string>& values);
-
-    // Replaces the file's bytes (to start from a damaged file).
-    void writeRaw(const QByteArray& bytes);
+    // The account list (slots in order, "" an empty one), the active account, and for each
+    // name POP server "pop." + name ("" for "NoPop"), user "user of " + name, password "old".
+    void setAccounts(const std::vector<std::string>& list, const std::string& active);
     QByteArray readRaw() const;
-
+    void writeRaw(const QByteArray& bytes);
     // A fresh store object on the same file, as after a restart of the program.
     void reopen();
 

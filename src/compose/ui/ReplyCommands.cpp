@@ -2,28 +2,21 @@
 
 #include "compose/MailMessage.h"
 #include "compose/ui/frmSMTP.h"
-#include "decoding/Charset.h"
-#include "decoding/ui/MessageView.h"
 #include "platform/Dialogs.h"
 #include "platform/TextCodec.h"
-#include "reader/ui/frmPOP.h"
 
 #include <QAction>
 #include <QCursor>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRadioButton>
 
 namespace {
 
 constexpr qsizetype kLargeMessage = 20000;
 
-// A header field as the user reads it: encoded words decoded, as UTF-8.
-std::string shownField(const std::string& raw) {
-    return platform::TextCodec::headerUtf8(raw);
+// A raw address field as a reply's recipient text, in UTF-8.
+std::string replyAddress(const std::string& raw) {
+    return compose::ReplyAddressText(raw, &platform::TextCodec::charsetToUtf8);
 }
 
 // Menu captions treat "&" as a mnemonic marker and a tab as the start of a shortcut.
@@ -36,22 +29,25 @@ QString menuText(const std::string& caption) {
 
 } // namespace
 
-ReplyCommands::ReplyCommands(frmPOP& window) : window(window) {
+ReplyCommands::ReplyCommands(Controls controls, const AccountRecord& account, QWidget* window,
+                             std::function<ReplySource()> source)
+    : controls(controls), account(account), window(window), source(std::move(source)) {
     createMenu();
     // On the press, not the click: the menu opens where the button went down.
-    connect(window.cmdReply, &QPushButton::pressed, this, &ReplyCommands::cmdReply_MouseDown);
-    connect(window.cmdCompose, &QPushButton::clicked, this, &ReplyCommands::cmdCompose_Click);
-    connect(&window, &frmPOP::unloading, this, [this] {
-        if (compose) {
-            compose->close();
-        }
-    });
+    connect(controls.cmdReply, &QPushButton::pressed, this, &ReplyCommands::cmdReply_MouseDown);
+    connect(controls.cmdCompose, &QPushButton::clicked, this, &ReplyCommands::cmdCompose_Click);
 }
 
 ReplyCommands::~ReplyCommands() = default;
 
+void ReplyCommands::closeCompose() {
+    if (compose) {
+        compose->close();
+    }
+}
+
 void ReplyCommands::createMenu() {
-    mnReply = new QMenu(&window);
+    mnReply = new QMenu(window);
     mnReply->setObjectName(QStringLiteral("mnReply"));
     mnChoose = mnReply->addAction(
         QString::fromLatin1(decoding::kChooseCaption.data(), decoding::kChooseCaption.size()));
@@ -73,7 +69,7 @@ frmSMTP* ReplyCommands::composeWindow() const {
 
 frmSMTP& ReplyCommands::ensureCompose() {
     if (!compose) {
-        compose = new frmSMTP(window.Account, &window);
+        compose = new frmSMTP(account, window);
     }
     return *compose;
 }
@@ -86,27 +82,27 @@ void ReplyCommands::showCompose() {
 
 void ReplyCommands::cmdReply_MouseDown() {
     // The button would stay pressed behind a question or the menu.
-    window.cmdReply->setDown(false);
-    const QString shown = window.txtMsg->toPlainText();
+    controls.cmdReply->setDown(false);
+    shown = source();
     // Counted as the program holds the text, with CR LF line breaks.
-    const qsizetype length = shown.size() + shown.count(QLatin1Char('\n'));
+    const qsizetype length = shown.shownText.size() + shown.shownText.count(QLatin1Char('\n'));
     if (length > kLargeMessage &&
-        platform::dialogs().messageBox(&window,
+        platform::dialogs().messageBox(window,
                                        QStringLiteral("The message is fairly large, proceed?"),
                                        platform::MsgButtons::YesNo) != platform::MsgAnswer::Yes) {
         return;
     }
 
     decoding::ReplyAddresses addresses;
-    addresses.From = window.lblFrom->text().toStdString();
-    addresses.ReplyToField = shownField(window.Fields.ReplyToField);
-    addresses.XSenderField = shownField(window.Fields.XSenderField);
-    addresses.ApparentlyToField = shownField(window.Fields.ApparentlyToField);
-    addresses.CcField = shownField(window.Fields.CcField);
+    addresses.From =
+        shown.fromField.empty() ? shown.from.toStdString() : replyAddress(shown.fromField);
+    addresses.ReplyToField = replyAddress(shown.replyToField);
+    addresses.XSenderField = replyAddress(shown.xSenderField);
+    addresses.ApparentlyToField = replyAddress(shown.apparentlyToField);
+    addresses.CcField = replyAddress(shown.ccField);
 
     if (!decoding::NeedsAddressChoice(addresses)) {
-        ensureCompose().txtTo->setText(window.lblFrom->text());
-        BuildReply();
+        BuildReply(QString::fromStdString(addresses.From));
         return;
     }
 
@@ -130,39 +126,27 @@ void ReplyCommands::mnReplyTo_Click(int index) {
     if (index < 0 || static_cast<std::size_t>(index) >= items.size()) {
         return;
     }
-    const std::string to = decoding::ChosenAddress(items, static_cast<std::size_t>(index));
-    ensureCompose().txtTo->setText(QString::fromStdString(to));
-    BuildReply();
+    BuildReply(
+        QString::fromStdString(decoding::ChosenAddress(items, static_cast<std::size_t>(index))));
 }
 
-void ReplyCommands::BuildReply() {
+void ReplyCommands::BuildReply(const QString& to) {
     frmSMTP& target = ensureCompose();
-    // The whole subject: the label may show it cut to its width.
-    target.txtSubject->setText(
-        QString::fromStdString(decoding::ReplySubject(window.shownSubject().toStdString())));
-    target.MsgAttachment.clear();
-    target.LayoutWindow();
-
-    const bool fromHtml = window.btnHTML->isChecked();
-    std::string text;
-    if (fromHtml) {
-        // The converted HTML in the charset the browser showed it in.
-        text = compose::WithCrLf(window.view().BrowserText().toStdString());
-    } else {
-        text = compose::WithCrLf(window.txtMsg->toPlainText().toStdString());
+    if (target.mayReplaceDraft()) {
+        const std::string text =
+            compose::WithCrLf((shown.fromHtml ? shown.htmlText : shown.shownText).toStdString());
+        const std::string reply =
+            decoding::BuildReplyText(text, shown.from.toStdString(), shown.fromHtml);
+        target.fill(to, QString::fromStdString(decoding::ReplySubject(shown.subject.toStdString())),
+                    QString::fromStdString(reply));
     }
-    const std::string reply =
-        decoding::BuildReplyText(text, window.lblFrom->text().toStdString(), fromHtml);
-    target.txtMsg->setPlainText(QString::fromStdString(reply));
     showCompose();
 }
 
 void ReplyCommands::cmdCompose_Click() {
     frmSMTP& target = ensureCompose();
-    target.txtTo->clear();
-    target.txtSubject->clear();
-    target.txtMsg->clear();
-    target.MsgAttachment.clear();
-    target.LayoutWindow();
+    if (target.mayReplaceDraft()) {
+        target.fill(QString(), QString(), QString());
+    }
     showCompose();
 }

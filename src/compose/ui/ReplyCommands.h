@@ -4,18 +4,47 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QString>
 #include <array>
+#include <functional>
+#include <string>
 
 class QAction;
 class QMenu;
-class frmPOP;
+class QPushButton;
+class QWidget;
 class frmSMTP;
+struct AccountRecord;
+
+// What a reply needs of the shown message, read at the moment of the reply.
+struct ReplySource {
+    QString from;      // the From line as shown
+    QString subject;   // the whole subject as shown
+    QString shownText; // the text view's text
+    bool fromHtml = false;
+    QString htmlText; // the shown HTML converted to text; used when fromHtml
+    // The raw header values of the message; empty when it has none. Without a raw From,
+    // the reply goes to the From line as shown.
+    std::string fromField;
+    std::string replyToField;
+    std::string xSenderField;
+    std::string apparentlyToField;
+    std::string ccField;
+};
 
 // Reply and Compose: fill the compose window from the shown message.
 class ReplyCommands : public QObject {
     Q_OBJECT
 public:
-    explicit ReplyCommands(frmPOP& window);
+    struct Controls {
+        QPushButton* cmdReply = nullptr;
+        QPushButton* cmdCompose = nullptr;
+    };
+
+    // account must outlive this object; window is the parent of the menu, the questions and
+    // the compose window; source is asked for the shown message at each reply.
+    ReplyCommands(Controls controls, const AccountRecord& account, QWidget* window,
+                  std::function<ReplySource()> source);
     ~ReplyCommands() override;
 
     // The address pop-up menu: a title item, a separator and six address items.
@@ -29,19 +58,25 @@ public:
     // The user chose address item index of the pop-up menu.
     void mnReplyTo_Click(int index);
     void cmdCompose_Click();
-    // Fills the compose window's subject and text from the shown message and shows it.
-    void BuildReply();
 
     // The compose window, or nullptr when it is not loaded.
     frmSMTP* composeWindow() const;
-    // The compose window, loaded first when needed.
-    frmSMTP& ensureCompose();
+    // The program is ending: the compose window closes with it.
+    void closeCompose();
 
 private:
     void createMenu();
+    frmSMTP& ensureCompose();
     void showCompose();
+    // Fills the compose window with a reply to to and shows it, unless the user keeps the
+    // message being written there.
+    void BuildReply(const QString& to);
 
-    frmPOP& window;
+    Controls controls;
+    const AccountRecord& account;
+    QWidget* window;
+    std::function<ReplySource()> source;
+    ReplySource shown; // the message the open menu answers
     QPointer<frmSMTP> compose;
     std::array<decoding::ReplyMenuItem, decoding::kReplyMenuItems> items{};
 };

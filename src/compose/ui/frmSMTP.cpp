@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -37,6 +38,11 @@ const QString kFileFilter =
 
 QString text(const std::string& bytes) {
     return platform::TextCodec::fromBytes(bytes);
+}
+
+// The account's fields hold what the user typed, as UTF-8.
+QString accountText(const std::string& utf8) {
+    return QString::fromStdString(utf8);
 }
 
 } // namespace
@@ -123,7 +129,7 @@ void frmSMTP::createControls() {
 }
 
 QString frmSMTP::caption() const {
-    return QStringLiteral("Send mail using ") + text(account.Isp);
+    return QStringLiteral("Send mail using ") + accountText(account.Isp);
 }
 
 QString frmSMTP::FileNameValid(const QString& sFileName) {
@@ -143,7 +149,8 @@ QString frmSMTP::trimmedStatus() const {
 }
 
 QString frmSMTP::senderAddress() const {
-    return text(account.EmailFromName) + QLatin1Char('@') + text(account.EmailFromDomain);
+    return accountText(account.EmailFromName) + QLatin1Char('@') +
+           accountText(account.EmailFromDomain);
 }
 
 // --- Timer and waits -------------------------------------------------------------------------
@@ -188,40 +195,41 @@ void frmSMTP::cmdSend_Click() {
     sendRunning = true;
     lblProgress->setText(QStringLiteral("Sending Message"));
     waitOneTick([this] {
-        SendSMTPMail([this] {
-            MessageSent = true;
+        SendSMTPMail([this](bool handedOver) {
+            // Only a message that reached the session counts as sent; a refused one stays
+            // a draft, with the refusal in the status line.
+            MessageSent = MessageSent || handedOver;
             sendRunning = false;
         });
     });
 }
 
-bool frmSMTP::checkFields() {
-    struct Field {
-        const char* name;
-        QString value;
+frmSMTP::Refusal frmSMTP::refusal() const {
+    const auto exclamation = [](const QString& text) {
+        return Refusal{text, platform::MsgIcon::Exclamation};
     };
-    const Field fields[] = {
+    if (account.EmailPass.empty() && account.EmailAuth > 0) {
+        return {QStringLiteral("Please enter password"), platform::MsgIcon::None};
+    }
+    if (!settings::parseServerAddress(account.SMTPAddress, settings::kDefaultSmtpPort).valid) {
+        return exclamation(
+            QStringLiteral("The SMTP server \"") + accountText(account.SMTPAddress) +
+            QStringLiteral("\" is not a valid address; please correct it in the ISP setup."));
+    }
+    const std::pair<const char*, QString> fields[] = {
         {"recipient", txtTo->text()},
         {"subject", txtSubject->text()},
         {"sender address", senderAddress()},
     };
-    for (const Field& f : fields) {
-        if (compose::HasLineBreakOrNul(f.value.toStdString())) {
-            platform::dialogs().messageBox(
-                this,
-                QStringLiteral("The %1 contains a line break or a null character; please "
-                               "correct it before sending.")
-                    .arg(QLatin1String(f.name)),
-                platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
-            return false;
+    for (const auto& [name, value] : fields) {
+        if (compose::HasLineBreakOrNul(value.toStdString())) {
+            return exclamation(QStringLiteral("The %1 contains a line break or a null character; "
+                                              "please correct it before sending.")
+                                   .arg(QLatin1String(name)));
         }
     }
-    return true;
-}
-
-bool frmSMTP::checkAttachment() {
     if (MsgAttachment.isEmpty()) {
-        return true;
+        return {};
     }
     QFile file(MsgAttachment);
     const QFileInfo info(MsgAttachment);
@@ -233,60 +241,49 @@ bool frmSMTP::checkAttachment() {
     } else if (!file.open(QIODevice::ReadOnly)) {
         why = file.errorString();
     } else {
-        return true;
+        return {};
     }
-    platform::dialogs().messageBox(this,
-                                   QStringLiteral("The attachment cannot be read:\n") +
-                                       MsgAttachment + QStringLiteral("\n") + why +
-                                       QStringLiteral("\nNothing was sent."),
-                                   platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
-    return false;
+    return exclamation(QStringLiteral("The attachment cannot be read:\n") + MsgAttachment +
+                       QStringLiteral("\n") + why + QStringLiteral("\nNothing was sent."));
 }
 
-void frmSMTP::SendSMTPMail(std::function<void()> done) {
-    auto finish = [&done] {
-        if (done) {
-            done();
-        }
-    };
+void frmSMTP::SendSMTPMail(std::function<void(bool handedOver)> done) {
+    if (!done) {
+        done = [](bool) {};
+    }
     if (!SMTP1) {
-        finish();
+        done(false);
         return;
     }
-    QPointer<frmSMTP> self(this);
-    if (account.EmailPass.empty() && account.EmailAuth > 0) {
-        platform::dialogs().messageBox(this, QStringLiteral("Please enter password"));
+    if (const Refusal r = refusal(); !r.text.isEmpty()) {
+        QPointer<frmSMTP> self(this);
+        platform::dialogs().messageBox(this, r.text, platform::MsgButtons::Ok, r.icon);
         if (self) {
-            finish();
+            lblProgress->setText(QString(r.text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+            done(false);
         }
         return;
     }
+    lblProgress->setText(QStringLiteral("Contacting ") + accountText(account.SMTPAddress));
+    waitOneTick([this, done = std::move(done)] {
+        if (!SMTP1) {
+            done(false);
+            return;
+        }
+        // The session is given what the window shows now, the attachment above all.
+        handOver();
+        SMTP1->SendEmail();
+        cmdSend->setEnabled(false);
+        done(true);
+    });
+}
+
+void frmSMTP::handOver() {
     const settings::ServerAddress server =
         settings::parseServerAddress(account.SMTPAddress, settings::kDefaultSmtpPort);
-    if (!server.valid) {
-        platform::dialogs().messageBox(
-            this,
-            QStringLiteral("The SMTP server \"") + text(account.SMTPAddress) +
-                QStringLiteral("\" is not a valid address; please correct it in the ISP setup."),
-            platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
-        if (self) {
-            finish();
-        }
-        return;
-    }
-    if (!checkFields() || !checkAttachment()) {
-        if (self) {
-            finish();
-        }
-        return;
-    }
-    if (!self) {
-        return;
-    }
-
     if (account.EmailAuth > 0) {
-        SMTP1->Username = text(account.EmailUsername);
-        SMTP1->Password = text(account.EmailPass);
+        SMTP1->Username = accountText(account.EmailUsername);
+        SMTP1->Password = accountText(account.EmailPass);
     } else {
         // The same session serves every send: credentials of an earlier account must not
         // go to this server.
@@ -294,6 +291,7 @@ void frmSMTP::SendSMTPMail(std::function<void()> done) {
         SMTP1->Password.clear();
     }
     SMTP1->TlsMode = 0;
+    SMTP1->Attachments().clear();
     if (!MsgAttachment.isEmpty()) {
         platform::SmtpAttachment attachment;
         attachment.FilePath = MsgAttachment;
@@ -304,23 +302,12 @@ void frmSMTP::SendSMTPMail(std::function<void()> done) {
         attachment.Encoding = 0;
         SMTP1->Attachments().append(attachment);
     }
-    SMTP1->Server = text(server.host);
+    SMTP1->Server = accountText(server.host);
     SMTP1->MailFrom = senderAddress();
     SMTP1->SendTo = txtTo->text();
     SMTP1->Port = server.port;
     SMTP1->MessageSubject = txtSubject->text();
     SMTP1->MessageText = txtMsg->toPlainText();
-
-    lblProgress->setText(QStringLiteral("Contacting ") + text(account.SMTPAddress));
-    waitOneTick([this, done = std::move(done)] {
-        if (SMTP1) {
-            SMTP1->SendEmail();
-        }
-        cmdSend->setEnabled(false);
-        if (done) {
-            done();
-        }
-    });
 }
 
 // --- Session events --------------------------------------------------------------------------
@@ -333,6 +320,7 @@ void frmSMTP::SMTP1_ConnectSMTP() {
 void frmSMTP::SMTP1_SendSMTP() {
     const QString s = trimmedStatus();
     lblProgress->setText(s.isEmpty() ? QStringLiteral("Message successfully sent") : s);
+    draftTyped = false;
 }
 
 void frmSMTP::SMTP1_CloseSMTP() {
@@ -342,22 +330,28 @@ void frmSMTP::SMTP1_CloseSMTP() {
 }
 
 void frmSMTP::SMTP1_ErrorSMTP(qint16 Number, const QString& Description) {
+    // Server replies carry their three-digit code; the session's own failures are sentences.
+    const bool serverCode = (Number >= 100 && Number <= 999) || Description.isEmpty();
     const QString number = QString::number(Number);
     QString prefix;
     if (!lblProgress->text().contains(QLatin1String("success"))) {
+        MessageSent = false; // nothing went out: sending again needs no question
         const QString shown =
             Description.isEmpty() ? text(modSMTPErrors::SMTPErrorText(Number)) : Description;
         QPointer<frmSMTP> self(this);
-        platform::dialogs().messageBox(this, QStringLiteral("SMTP Error ") + number +
-                                                 QStringLiteral(": ") + shown);
+        platform::dialogs().messageBox(this, serverCode ? QStringLiteral("SMTP Error ") + number +
+                                                              QStringLiteral(": ") + shown
+                                                        : shown);
         if (!self) {
             return;
         }
     } else {
         prefix = QStringLiteral("Message successfully sent, then received ");
     }
-    lblProgress->setText(prefix + QStringLiteral("Error ") + number + QStringLiteral(": ") +
-                         Description);
+    cmdSend->setEnabled(true);
+    lblProgress->setText(prefix + QStringLiteral("Error") +
+                         (serverCode ? QLatin1Char(' ') + number : QString()) +
+                         QStringLiteral(": ") + Description);
 }
 
 // --- Attach, Save, Clear, edits ------------------------------------------------------------------
@@ -372,6 +366,7 @@ void frmSMTP::cmdAttach_Click() {
         return;
     }
     MsgAttachment = *chosen;
+    draftTyped = true;
     LayoutWindow();
 }
 
@@ -401,7 +396,9 @@ void frmSMTP::cmdSave_Click() {
                                        QStringLiteral("The message could not be saved to ") +
                                            *chosen + QStringLiteral(": ") + file.errorString(),
                                        platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+        return;
     }
+    draftTyped = false;
 }
 
 void frmSMTP::cmdClear_Click() {
@@ -411,7 +408,29 @@ void frmSMTP::cmdClear_Click() {
     lblProgress->clear();
 }
 
+bool frmSMTP::mayReplaceDraft() {
+    const bool shown = !txtTo->text().isEmpty() || !txtSubject->text().isEmpty() ||
+                       !txtMsg->toPlainText().isEmpty() || !MsgAttachment.isEmpty();
+    return !draftTyped || !shown ||
+           platform::dialogs().messageBox(this,
+                                          QStringLiteral("Discard the message you are writing?"),
+                                          platform::MsgButtons::YesNo,
+                                          platform::MsgIcon::Question) == platform::MsgAnswer::Yes;
+}
+
+void frmSMTP::fill(const QString& to, const QString& subject, const QString& message) {
+    filling = true;
+    txtTo->setText(to);
+    txtSubject->setText(subject);
+    txtMsg->setPlainText(message);
+    MsgAttachment.clear();
+    filling = false;
+    draftTyped = false;
+    LayoutWindow();
+}
+
 void frmSMTP::fieldEdited() {
+    draftTyped = draftTyped || !filling;
     MessageSent = false;
     lblProgress->clear();
     cmdSend->setEnabled(true);
@@ -424,6 +443,19 @@ bool frmSMTP::eventFilter(QObject* watched, QEvent* event) {
         txtMsg->setFocus(Qt::MouseFocusReason);
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void frmSMTP::keyPressEvent(QKeyEvent* event) {
+    // Ctrl+Return (or Ctrl+Enter) sends, as in other mail programs; the fields leave this key
+    // to the window.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        event->modifiers().testFlag(Qt::ControlModifier)) {
+        if (cmdSend->isEnabled()) {
+            cmdSend_Click();
+        }
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void frmSMTP::mouseMoveEvent(QMouseEvent* event) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Dialogs.h"
 #include "platform/Twips.h"
 
 #include <QHash>
@@ -61,8 +62,14 @@ public:
     void SMTP1_CloseSMTP();
     void SMTP1_ErrorSMTP(qint16 Number, const QString& Description);
 
-    // Gives the message to the session; done runs when it has been handed over or refused.
-    void SendSMTPMail(std::function<void()> done = {});
+    // Gives the message to the session; done runs when it has been handed over (true) or
+    // refused (false, the refusal shown in a box and in the status line).
+    void SendSMTPMail(std::function<void(bool handedOver)> done = {});
+    // Replaces the fields with a new message, without an attachment.
+    void fill(const QString& to, const QString& subject, const QString& message);
+    // True when the fields may be replaced: nothing the user typed, attached or edited is
+    // left unsent and unsaved, or the user agreed to discard it.
+    bool mayReplaceDraft();
     // sFileName without any of the characters : \ / ? * < > |
     static QString FileNameValid(const QString& sFileName);
     // Arranges the controls for the window's size and the attachment.
@@ -77,6 +84,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -87,9 +95,14 @@ private:
     void waitOneTick(std::function<void()> next);
     void fieldEdited();
     QString trimmedStatus() const;
-    // A clear refusal of input that must not reach the server; true when the send may go on.
-    bool checkFields();
-    bool checkAttachment();
+    struct Refusal {
+        QString text; // "" when the message may go
+        platform::MsgIcon icon = platform::MsgIcon::None;
+    };
+    // Why this message must not reach the server.
+    Refusal refusal() const;
+    // Sets the session's properties from the fields as they are now.
+    void handOver();
     QString senderAddress() const;
 
     const AccountRecord& account;
@@ -97,5 +110,7 @@ private:
     std::int16_t WaitTicks = 0;
     std::function<void()> afterWait;
     bool sendRunning = false; // between the Send command and the hand-over
+    bool draftTyped = false;  // edited by the user since last filled, sent or saved
+    bool filling = false;
     platform::TwipsPlacement placements{*this};
 };

@@ -2,14 +2,14 @@
 
 #include "decoding/Charset.h"
 #include "decoding/TextSearch.h"
+#include "decoding/ui/frmQuoted.h"
 #include "html/HtmlPrepare.h"
 #include "html/HtmlToText.h"
 #include "platform/BrowserView.h"
 #include "platform/ClickableLabel.h"
 #include "platform/Dialogs.h"
 #include "platform/TextCodec.h"
-#include "reader/ui/frmPOP.h"
-#include "session/ui/frmQuoted.h"
+#include "session/RetrFields.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -20,8 +20,8 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTextEdit>
-#include <QTimer>
 #include <exception>
+#include <type_traits>
 
 namespace {
 
@@ -36,7 +36,8 @@ QString bytesToText(std::string_view bytes, const std::string& charset) {
 
 } // namespace
 
-MessageView::MessageView(frmPOP& window) : window(window) {
+MessageView::MessageView(const Controls& controls, Callbacks callbacks)
+    : c(controls), callbacks(std::move(callbacks)) {
     createEditMenu();
     wire();
 }
@@ -44,23 +45,98 @@ MessageView::MessageView(frmPOP& window) : window(window) {
 MessageView::~MessageView() = default;
 
 void MessageView::wire() {
-    connect(window.btnText, &QRadioButton::clicked, this, [this] { TextCommand(); });
-    connect(window.btnHTML, &QRadioButton::clicked, this, [this] { HtmlCommand(); });
-    connect(window.btnAll, &QRadioButton::clicked, this, [this] { AllCommand(); });
-    connect(window.lstViewAs, &QComboBox::activated, this, [this] { PartChosen(); });
-    connect(window.lblAttachments, &ClickableLabel::doubleClicked, this,
+    connect(c.btnText, &QRadioButton::clicked, this, [this] { TextCommand(); });
+    connect(c.btnHTML, &QRadioButton::clicked, this, [this] { HtmlCommand(); });
+    connect(c.btnAll, &QRadioButton::clicked, this, [this] { AllCommand(); });
+    connect(c.lstViewAs, &QComboBox::activated, this, [this] { PartChosen(); });
+    connect(c.lblAttachments, &ClickableLabel::doubleClicked, this,
             [this] { AttachmentsDoubleClick(); });
-    connect(window.mnClearEmailInIMGTag, &QAction::triggered, this,
+    connect(c.mnClearEmailInIMGTag, &QAction::triggered, this,
             [this] { ClearEmailInIMGTagCommand(); });
-    connect(window.mnShowQuotedPrintable, &QAction::triggered, this,
-            [this] { ShowQuotedPrintable(); });
-    connect(window.Timer1, &QTimer::timeout, this, [this] { BrowserUpkeep(); });
-    connect(&window, &frmPOP::unloading, this, [this] {
-        if (quoted) {
-            quoted->close();
-        }
-    });
-    window.txtMsg->viewport()->installEventFilter(this);
+    connect(c.mnShowQuotedPrintable, &QAction::triggered, this, [this] { ShowQuotedPrintable(); });
+    // The browser reports link addresses as they are: never read as markup.
+    c.lblBrowser->setTextFormat(Qt::PlainText);
+    c.txtMsg->viewport()->installEventFilter(this);
+}
+
+// --- What the session hands over ----------------------------------------------------------
+
+void MessageView::emptyControls() {
+    c.txtMsg->clear();
+    setViewButtons(c.btnText);
+    hideBrowser();
+    c.txtMsg->show();
+    quietly(c.lstViewAs, [&] { c.lstViewAs->clear(); });
+    c.lblAttachments->clear();
+    c.lblBrowser->clear();
+}
+
+void MessageView::clearMessage() {
+    Decoded = decoding::DecodedMessage{};
+    messageFields = decoding::MessageFields{};
+    Browser.RemovedTags.clear();
+    c.lblFrom->clear();
+    c.lblSubject->clear();
+    const bool hadAttachments = !c.lblAttachments->text().isEmpty();
+    const bool wasHtml = c.btnHTML->isChecked();
+    c.txtMsg->clear();
+    quietly(c.lstViewAs, [&] { c.lstViewAs->clear(); });
+    c.lblAttachments->clear();
+    c.lblBrowser->clear();
+    if (wasHtml) {
+        setViewButtons(c.btnText);
+        hideBrowser();
+        c.txtMsg->show();
+    }
+    if (hadAttachments) {
+        callbacks.layout();
+    }
+}
+
+void MessageView::beginDownload() {
+    Decoded.MsgBody.clear();
+    Browser.RemovedTags.clear();
+    messageFields.ReplyToField.clear();
+    messageFields.XSenderField.clear();
+    messageFields.ApparentlyToField.clear();
+    messageFields.CcField.clear();
+    emptyControls();
+    callbacks.layout();
+}
+
+void MessageView::showDownloaded(std::string reply) {
+    // Each label counts after a line break; a message file has none before its first line.
+    const session::RetrFields picked = session::PickRetrFields("\r\n" + reply);
+    messageFields.FromDate = picked.FromDate.value_or("");
+    messageFields.FromAddress = picked.FromAddress.value_or("");
+    messageFields.FromSubject = picked.FromSubject.value_or("");
+    messageFields.ReplyToField = picked.ReplyToField.value_or("");
+    messageFields.XSenderField = picked.XSenderField.value_or("");
+    messageFields.ApparentlyToField = picked.ApparentlyToField.value_or("");
+    messageFields.CcField = picked.CcField.value_or("");
+    c.lblFrom->setText(fromText());
+    // A new message: nothing of the one before stays on its lines.
+    c.lblAttachments->clear();
+    c.lblBrowser->clear();
+    callbacks.layout(); // the subject label shows the new subject
+    decodeAndShow(reply);
+    Q_EMIT shown();
+}
+
+QString MessageView::fromText() const {
+    return platform::TextCodec::headerText(messageFields.FromAddress);
+}
+
+QString MessageView::shownSubject() const {
+    return platform::TextCodec::headerText(messageFields.FromSubject);
+}
+
+bool MessageView::htmlShown() const {
+    return c.btnHTML->isChecked();
+}
+
+QString MessageView::shownText() const {
+    return c.txtMsg->toPlainText();
 }
 
 // --- Decoding -----------------------------------------------------------------------------
@@ -72,9 +148,11 @@ std::string MessageView::partCharset(std::size_t partStart) const {
     return decoding::FindCharset(std::string_view(Decoded.MsgBody).substr(partStart));
 }
 
-void MessageView::DecodeMessage() {
-    Decoded = decoding::DecodeMessage(window.Session.ReceiveBuffer, window.mnShowHTML->isChecked(),
-                                      PartBoundaries);
+void MessageView::decodeAndShow(const std::string& raw) {
+    // Each message is cut by the boundaries it declares itself, so that it shows the same
+    // whatever was read before it.
+    decoding::Boundaries boundaries;
+    Decoded = decoding::DecodeMessage(raw, c.mnShowHTML->isChecked(), boundaries);
     if (Decoded.BodyDecodedQP) {
         ensureQuoted().setText(platform::TextCodec::fromBytes(Decoded.QPText));
     }
@@ -93,28 +171,27 @@ void MessageView::DecodeMessage() {
         htmlCharset = first("CONTENT-TYPE: TEXT/HTML");
     }
 
-    quietly(window.lstViewAs, [&] {
-        window.lstViewAs->clear();
+    quietly(c.lstViewAs, [&] {
+        c.lstViewAs->clear();
         QStringList entries;
         entries.reserve(qsizetype(Decoded.PartEntries.size()));
         for (const std::string& entry : Decoded.PartEntries) {
             entries << platform::TextCodec::fromBytes(entry);
         }
-        window.lstViewAs->addItems(entries);
+        c.lstViewAs->addItems(entries);
     });
 
     if (!Decoded.Attachments.empty()) {
-        window.lblAttachments->setText(
-            window.lblAttachments->text() +
-            QString::fromStdString(decoding::DecodeEncodedWords(
-                Decoded.Attachments, platform::TextCodec::charsetToUtf8)));
+        c.lblAttachments->setText(c.lblAttachments->text() +
+                                  QString::fromStdString(decoding::DecodeEncodedWords(
+                                      Decoded.Attachments, platform::TextCodec::charsetToUtf8)));
     }
-    if (!window.lblAttachments->text().isEmpty()) {
-        window.LayoutWindow();
+    if (!c.lblAttachments->text().isEmpty()) {
+        callbacks.layout();
     }
-    quietly(window.lstViewAs, [&] {
-        if (window.lstViewAs->count() > 0) {
-            window.lstViewAs->setCurrentIndex(0);
+    quietly(c.lstViewAs, [&] {
+        if (c.lstViewAs->count() > 0) {
+            c.lstViewAs->setCurrentIndex(0);
         }
     });
 
@@ -135,10 +212,10 @@ void MessageView::DecodeMessage() {
 
 void MessageView::SelectPartEntry(const std::string& partType) {
     const std::size_t i = decoding::FindPartEntry(Decoded, partType);
-    if (i == std::string::npos || int(i) >= window.lstViewAs->count()) {
+    if (i == std::string::npos || int(i) >= c.lstViewAs->count()) {
         return;
     }
-    quietly(window.lstViewAs, [&] { window.lstViewAs->setCurrentIndex(int(i)); });
+    quietly(c.lstViewAs, [&] { c.lstViewAs->setCurrentIndex(int(i)); });
 }
 
 void MessageView::ShowText(const std::string& text) {
@@ -158,7 +235,7 @@ template <class Change> void MessageView::quietly(QWidget* control, Change chang
 }
 
 void MessageView::setViewButtons(QRadioButton* selected) {
-    QRadioButton* const buttons[] = {window.btnText, window.btnHTML, window.btnAll};
+    QRadioButton* const buttons[] = {c.btnText, c.btnHTML, c.btnAll};
     for (QRadioButton* b : buttons) {
         b->setEnabled(false);
     }
@@ -169,7 +246,7 @@ void MessageView::setViewButtons(QRadioButton* selected) {
 }
 
 void MessageView::showInTextView(const std::string& text, const std::string& charset) {
-    window.txtMsg->setPlainText(bytesToText(text, charset));
+    c.txtMsg->setPlainText(bytesToText(text, charset));
 }
 
 void MessageView::hideBrowser() {
@@ -179,10 +256,10 @@ void MessageView::hideBrowser() {
 }
 
 void MessageView::TextCommand() {
-    if (!window.btnText->isEnabled()) {
+    if (!c.btnText->isEnabled()) {
         return;
     }
-    setViewButtons(window.btnText);
+    setViewButtons(c.btnText);
     hideBrowser();
     if (!Decoded.MsgText.empty()) {
         showInTextView(Decoded.MsgText, textCharset);
@@ -191,23 +268,23 @@ void MessageView::TextCommand() {
     } else if (!Decoded.MsgBody.empty()) {
         showInTextView(Decoded.MsgBody, bodyCharset);
     } else {
-        platform::dialogs().messageBox(&window, kTotallyEmpty);
+        platform::dialogs().messageBox(c.window, kTotallyEmpty);
     }
-    window.txtMsg->show();
-    window.txtMsg->setFocus();
+    c.txtMsg->show();
+    c.txtMsg->setFocus();
 }
 
 void MessageView::HtmlCommand() {
-    if (!window.btnHTML->isEnabled()) {
+    if (!c.btnHTML->isEnabled()) {
         return;
     }
     if (Decoded.MsgHTML.empty()) {
         const platform::MsgAnswer answer = platform::dialogs().messageBox(
-            &window, QStringLiteral("Message does not contain HTML, display text as HTML anyhow?"),
+            c.window, QStringLiteral("Message does not contain HTML, display text as HTML anyhow?"),
             platform::MsgButtons::YesNo);
         if (answer != platform::MsgAnswer::Yes) {
-            setViewButtons(window.btnText);
-            window.txtMsg->setFocus();
+            setViewButtons(c.btnText);
+            c.txtMsg->setFocus();
             return;
         }
         if (!Decoded.MsgText.empty()) {
@@ -217,42 +294,42 @@ void MessageView::HtmlCommand() {
             Decoded.MsgHTML = Decoded.MsgBody;
             htmlCharset = bodyCharset;
         } else {
-            platform::dialogs().messageBox(&window, kTotallyEmpty);
-            window.txtMsg->setFocus();
+            platform::dialogs().messageBox(c.window, kTotallyEmpty);
+            c.txtMsg->setFocus();
             return;
         }
     }
-    setViewButtons(window.btnHTML);
-    window.txtMsg->hide();
+    setViewButtons(c.btnHTML);
+    c.txtMsg->hide();
     DisplayHTML(Decoded.MsgHTML);
 }
 
 void MessageView::AllCommand() {
-    if (!window.btnAll->isEnabled()) {
+    if (!c.btnAll->isEnabled()) {
         return;
     }
-    setViewButtons(window.btnAll);
+    setViewButtons(c.btnAll);
     hideBrowser();
     std::string all;
     all.reserve(Decoded.MsgHeader.size() + Decoded.MsgBody.size());
     all.append(Decoded.MsgHeader).append(Decoded.MsgBody);
     // The message as received: no charset applies to header and body together.
     showInTextView(all, std::string());
-    window.txtMsg->show();
-    window.txtMsg->setFocus();
+    c.txtMsg->show();
+    c.txtMsg->setFocus();
 }
 
 QString MessageView::BrowserText() const {
-    const std::string& html = window.Browser.BrowserHTML;
+    const std::string& html = Browser.BrowserHTML;
     return platform::TextCodec::decode(modHTML2txt::HTML2txt(html),
                                        platform::TextCodec::htmlCharset(html, htmlCharset));
 }
 
 void MessageView::PartChosen() {
-    if (!window.lstViewAs->isEnabled()) {
+    if (!c.lstViewAs->isEnabled()) {
         return;
     }
-    const int i = window.lstViewAs->currentIndex();
+    const int i = c.lstViewAs->currentIndex();
     if (i < 0) {
         return;
     }
@@ -272,11 +349,11 @@ void MessageView::PartChosen() {
 }
 
 void MessageView::AttachmentsDoubleClick() {
-    platform::dialogs().messageBox(&window, QStringLiteral("yes"));
+    platform::dialogs().messageBox(c.window, QStringLiteral("yes"));
 }
 
 void MessageView::ClearEmailInIMGTagCommand() {
-    window.mnShowRemovedTags->setEnabled(window.mnClearEmailInIMGTag->isChecked());
+    c.mnShowRemovedTags->setEnabled(c.mnClearEmailInIMGTag->isChecked());
 }
 
 // --- HTML view ----------------------------------------------------------------------------
@@ -287,90 +364,88 @@ platform::BrowserView* MessageView::browser() const {
 
 platform::BrowserView& MessageView::ensureBrowser() {
     if (!view) {
-        auto* created = new platform::BrowserView(window.txtMsg->parentWidget());
+        auto* created = new platform::BrowserView(c.txtMsg->parentWidget());
         created->setObjectName(QStringLiteral("WebBrowser1"));
         created->hide();
         connect(created, &platform::BrowserView::statusTextChanged, this,
-                [this](const QString& text) { window.lblBrowser->setText(text); });
+                [this](const QString& text) { c.lblBrowser->setText(text); });
         connect(created, &platform::BrowserView::downloadBegun, this,
-                [this] { window.setCursor(Qt::WaitCursor); });
+                [this] { c.window->setCursor(Qt::WaitCursor); });
         connect(created, &platform::BrowserView::downloadComplete, this,
-                [this] { window.unsetCursor(); });
+                [this] { c.window->unsetCursor(); });
         connect(created, &platform::BrowserView::documentComplete, this,
-                [this] { window.unsetCursor(); });
+                [this] { c.window->unsetCursor(); });
         view = created;
-        window.WebBrowser1 = created;
-        const QRectF r = window.placement(window.txtMsg);
-        window.place(created, r.left(), r.top(), r.width(), r.height());
+        if (callbacks.browserCreated) {
+            callbacks.browserCreated(created);
+        }
     }
     return *view;
 }
 
 void MessageView::DisplayHTML(const std::string& html) {
-    window.Browser.BrowserHTML = html;
+    Browser.BrowserHTML = html;
     if (html.empty()) {
-        platform::dialogs().messageBox(&window, QStringLiteral("Message empty"));
+        platform::dialogs().messageBox(c.window, QStringLiteral("Message empty"));
         return;
     }
     try {
         html::HtmlOptions options;
-        options.NoPictures = window.mnNoPictures->isChecked();
-        options.ClearEmailInIMGTag = window.mnClearEmailInIMGTag->isChecked();
-        options.SMTPDomain = window.Account.SMTPDomain;
+        options.NoPictures = c.mnNoPictures->isChecked();
+        options.ClearEmailInIMGTag = c.mnClearEmailInIMGTag->isChecked();
+        options.SMTPDomain = callbacks.smtpDomain ? callbacks.smtpDomain() : std::string();
         html::PreparedHtml prepared = html::PrepareHTML(html, options);
-        window.Browser.RemovedTags += prepared.RemovedTags;
+        Browser.RemovedTags += prepared.RemovedTags;
         if (prepared.LinkRemoved) {
-            window.lblMsg->setText(QStringLiteral("Link removed from IMG tag"));
-            window.lblMsg->show();
-            window.Session.ClearMsgPending = true;
-            if (!window.Timer1->isActive()) {
-                window.Timer1->start();
+            if (callbacks.showNote) {
+                callbacks.showNote(QStringLiteral("Link removed from IMG tag"));
             }
         }
-        window.Browser.BrowserHTML = std::move(prepared.BrowserHTML);
+        Browser.BrowserHTML = std::move(prepared.BrowserHTML);
 
-        setViewButtons(window.btnHTML);
-        window.Browser.BrowserUsed = true;
-        window.setCursor(Qt::WaitCursor);
+        setViewButtons(c.btnHTML);
+        Browser.BrowserUsed = true;
+        c.window->setCursor(Qt::WaitCursor);
 
         platform::BrowserView& b = ensureBrowser();
         b.setBlockRemoteContent(options.NoPictures);
         b.show();
         b.raise();
-        window.txtMsg->hide();
+        c.txtMsg->hide();
         // Given as UTF-8, so that the browser reads the text exactly as the text view does.
-        b.showDocument(platform::TextCodec::htmlForBrowser(window.Browser.BrowserHTML, htmlCharset),
+        b.showDocument(platform::TextCodec::htmlForBrowser(Browser.BrowserHTML, htmlCharset),
                        QByteArrayLiteral("utf-8"));
         b.setFocus();
     } catch (const std::exception& e) {
         showBrowserFailure(QString::fromLocal8Bit(e.what()));
     }
+    Q_EMIT shown();
 }
 
 void MessageView::showBrowserFailure(const QString& description) {
-    window.unsetCursor();
-    platform::dialogs().messageBox(&window, QStringLiteral("Error opening browser ") + description +
-                                                QStringLiteral(" 0"));
+    c.window->unsetCursor();
+    platform::dialogs().messageBox(c.window, QStringLiteral("Error opening browser ") +
+                                                 description + QStringLiteral(" 0"));
     hideBrowser();
-    setViewButtons(window.btnText);
-    window.Browser.BrowserHTML.clear();
+    setViewButtons(c.btnText);
+    Browser.BrowserHTML.clear();
     // The message stays readable as text.
-    window.txtMsg->show();
+    c.txtMsg->show();
 }
 
 void MessageView::BrowserUpkeep() {
     if (!view) {
         return;
     }
-    if (window.Browser.BrowserUsed && !view->isBusy()) {
-        window.unsetCursor();
+    if (Browser.BrowserUsed && !view->isBusy()) {
+        c.window->unsetCursor();
     }
-    if (window.btnHTML->isChecked()) {
+    if (c.btnHTML->isChecked()) {
         // A message written into the view has no address of its own; only a real one is
         // worth the status line.
         const QString address = view->currentAddress();
         if (!address.isEmpty() && address != QLatin1String("http:///")) {
-            window.lblStatus->setText(address);
+            c.lblStatus->setText(address);
         }
     }
 }
@@ -383,9 +458,15 @@ frmQuoted* MessageView::quotedWindow() const {
 
 frmQuoted& MessageView::ensureQuoted() {
     if (!quoted) {
-        quoted = new frmQuoted(&window);
+        quoted = new frmQuoted(c.window);
     }
     return *quoted;
+}
+
+void MessageView::closeQuoted() {
+    if (quoted) {
+        quoted->close();
+    }
 }
 
 void MessageView::ShowQuotedPrintable() {
@@ -398,7 +479,7 @@ void MessageView::ShowQuotedPrintable() {
 // --- Edit pop-up menu -----------------------------------------------------------------------
 
 void MessageView::createEditMenu() {
-    mnEditMain = new QMenu(QStringLiteral("Edit"), &window);
+    mnEditMain = new QMenu(QStringLiteral("Edit"), c.window);
     mnEditMain->setObjectName(QStringLiteral("mnEditMain"));
     struct Item {
         const char* caption;
@@ -432,74 +513,57 @@ void MessageView::ShowEditMenu(const QPoint& globalPos) {
     }
 }
 
+namespace {
+
+// Sends edit request index to a text control of any of Qt's kinds; false for a gap index.
+template <class Edit> bool SendEditRequest(Edit* edit, int index) {
+    switch (index) {
+    case 0:
+        edit->undo();
+        return true;
+    case 2:
+        edit->cut();
+        return true;
+    case 3:
+        edit->copy();
+        return true;
+    case 4:
+        edit->paste();
+        return true;
+    case 5:
+        if (!edit->isReadOnly()) {
+            if constexpr (std::is_same_v<Edit, QLineEdit>) {
+                if (edit->hasSelectedText()) {
+                    edit->del();
+                }
+            } else {
+                edit->textCursor().removeSelectedText();
+            }
+        }
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
 void MessageView::EditRequest(int index) {
     QWidget* focused = QApplication::focusWidget();
+    bool sent = false;
     if (auto* plain = qobject_cast<QPlainTextEdit*>(focused)) {
-        switch (index) {
-        case 0:
-            plain->undo();
-            return;
-        case 2:
-            plain->cut();
-            return;
-        case 3:
-            plain->copy();
-            return;
-        case 4:
-            plain->paste();
-            return;
-        case 5:
-            if (!plain->isReadOnly()) {
-                plain->textCursor().removeSelectedText();
-            }
-            return;
-        }
+        sent = SendEditRequest(plain, index);
     } else if (auto* rich = qobject_cast<QTextEdit*>(focused)) {
-        switch (index) {
-        case 0:
-            rich->undo();
-            return;
-        case 2:
-            rich->cut();
-            return;
-        case 3:
-            rich->copy();
-            return;
-        case 4:
-            rich->paste();
-            return;
-        case 5:
-            if (!rich->isReadOnly()) {
-                rich->textCursor().removeSelectedText();
-            }
-            return;
-        }
+        sent = SendEditRequest(rich, index);
     } else if (auto* line = qobject_cast<QLineEdit*>(focused)) {
-        switch (index) {
-        case 0:
-            line->undo();
-            return;
-        case 2:
-            line->cut();
-            return;
-        case 3:
-            line->copy();
-            return;
-        case 4:
-            line->paste();
-            return;
-        case 5:
-            if (!line->isReadOnly() && line->hasSelectedText()) {
-                line->del();
-            }
-            return;
-        }
+        sent = SendEditRequest(line, index);
     }
-    QApplication::beep();
+    if (!sent) {
+        QApplication::beep();
+    }
 }
 
 bool MessageView::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == window.txtMsg->viewport() && event->type() == QEvent::MouseButtonRelease) {
+    if (watched == c.txtMsg->viewport() && event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::RightButton) {
             ShowEditMenu(mouse->globalPosition().toPoint());

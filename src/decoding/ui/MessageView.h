@@ -1,17 +1,25 @@
 #pragma once
 
 #include "decoding/MessageDecoder.h"
+#include "decoding/MessageFields.h"
+#include "html/BrowserState.h"
 
 #include <QObject>
 #include <QPointer>
+#include <QString>
 #include <array>
+#include <functional>
 #include <string>
 
+class ClickableLabel;
 class QAction;
+class QComboBox;
+class QLabel;
 class QMenu;
+class QPlainTextEdit;
 class QPoint;
 class QRadioButton;
-class frmPOP;
+class QWidget;
 class frmQuoted;
 
 namespace platform {
@@ -20,19 +28,68 @@ class BrowserView;
 
 // Shows the downloaded message: the decoding onto the controls, the three view modes, the
 // MIME part list, the HTML view and its upkeep, the Edit pop-up menu of the message view,
-// and the quoted-text window the decoder writes to.
+// and the quoted-text window the decoder writes to. It owns what it shows: the decoded
+// message, the header fields of the message and the browser state.
 class MessageView : public QObject {
     Q_OBJECT
 public:
-    explicit MessageView(frmPOP& window);
+    // The controls it drives; the window keeps owning them.
+    struct Controls {
+        QWidget* window = nullptr; // dialogs' parent, pointer shape
+        QRadioButton* btnText = nullptr;
+        QRadioButton* btnHTML = nullptr;
+        QRadioButton* btnAll = nullptr;
+        QComboBox* lstViewAs = nullptr;
+        QLabel* lblFrom = nullptr;
+        QLabel* lblSubject = nullptr;
+        ClickableLabel* lblAttachments = nullptr;
+        QLabel* lblBrowser = nullptr;
+        QLabel* lblStatus = nullptr;
+        QPlainTextEdit* txtMsg = nullptr;
+        QAction* mnShowHTML = nullptr;
+        QAction* mnNoPictures = nullptr;
+        QAction* mnClearEmailInIMGTag = nullptr;
+        QAction* mnShowRemovedTags = nullptr;
+        QAction* mnShowQuotedPrintable = nullptr;
+    };
+    // What it needs from the rest of the window.
+    struct Callbacks {
+        std::function<void()> layout;                 // the window's layout operation
+        std::function<std::string()> smtpDomain;      // the active account's mail domain
+        std::function<void(const QString&)> showNote; // a short note the window clears later
+        std::function<void(QWidget*)> browserCreated; // place the new browser view
+    };
+
+    MessageView(const Controls& controls, Callbacks callbacks);
     ~MessageView() override;
 
-    // --- Decoded-message state ------------------------------------------------------------
-    decoding::DecodedMessage Decoded;
-    decoding::Boundaries PartBoundaries; // kept from one message to the next
+    // --- What the session and the file command hand over -----------------------------------
+    // "Get Mail": nothing of the previous message stays on show.
+    void clearMessage();
+    // Just before a download: the view is emptied and set to Text.
+    void beginDownload();
+    // reply: a complete RETR reply (status line, dot-unstuffed message, end mark) or the text
+    // of a message file. Picks the header fields, fills From, Subject and Attachments,
+    // decodes and shows the message.
+    void showDownloaded(std::string reply);
 
-    // Decodes window.Session.ReceiveBuffer and shows it.
-    void DecodeMessage();
+    // --- Read access for replying and printing -----------------------------------------------
+    const decoding::MessageFields& fields() const { return messageFields; }
+    const decoding::DecodedMessage& decoded() const { return Decoded; }
+    QString fromText() const;
+    // The subject as the labels show it, whole.
+    QString shownSubject() const;
+    bool htmlShown() const;
+    // The text the message view shows.
+    QString shownText() const;
+    // The HTML last shown, as plain text in its charset.
+    QString BrowserText() const;
+    const html::BrowserState& browserState() const { return Browser; }
+    const std::string& removedTags() const { return Browser.RemovedTags; }
+    // The charset the HTML last shown is in.
+    const std::string& htmlTextCharset() const { return htmlCharset; }
+
+    // --- Decoding steps --------------------------------------------------------------------
     // Quietly selects the first part entry whose type is exactly partType.
     void SelectPartEntry(const std::string& partType);
     // Puts text into the message view, then runs the Text command.
@@ -62,15 +119,17 @@ public:
     // text control; anything else beeps.
     void EditRequest(int index);
 
-    // The HTML last shown, as plain text in its charset: what printing and replying use.
-    QString BrowserText() const;
-
     // The browser view, or nullptr before the first HTML message.
     platform::BrowserView* browser() const;
     platform::BrowserView& ensureBrowser();
     // The quoted-text window, or nullptr when it is not open.
     frmQuoted* quotedWindow() const;
     frmQuoted& ensureQuoted();
+    void closeQuoted();
+
+Q_SIGNALS:
+    // A message or an HTML text has been shown: what replying and printing read has changed.
+    void shown();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -78,6 +137,9 @@ protected:
 private:
     void wire();
     void createEditMenu();
+    void decodeAndShow(const std::string& raw);
+    // Empties the part list, the attachments line and the text view, back in Text mode.
+    void emptyControls();
     // Selects one of the three view buttons without running its command.
     void setViewButtons(QRadioButton* selected);
     // Runs change on the part list with the list disabled, so that it runs no command.
@@ -87,7 +149,11 @@ private:
     void showBrowserFailure(const QString& description);
     std::string partCharset(std::size_t partStart) const;
 
-    frmPOP& window;
+    Controls c;
+    Callbacks callbacks;
+    decoding::DecodedMessage Decoded;
+    decoding::MessageFields messageFields;
+    html::BrowserState Browser;
     QPointer<platform::BrowserView> view;
     QPointer<frmQuoted> quoted;
     // The charset each text is shown in: the one its part (or the message) declares.

@@ -1,14 +1,9 @@
 #include "reader/ui/ReaderCommands.h"
 
-#include "decoding/ui/MessageView.h"
 #include "platform/BrowserView.h"
 #include "platform/Dialogs.h"
 #include "platform/TextCodec.h"
 #include "reader/FileText.h"
-#include "reader/ui/frmPOP.h"
-#include "session/ui/PopSession.h"
-#include "session/ui/frmDebug.h"
-#include "settings/Numbers.h"
 
 #include <QAction>
 #include <QFile>
@@ -45,27 +40,28 @@ QByteArray fileBytes(const QString& text) {
 
 } // namespace
 
-ReaderCommands::ReaderCommands(frmPOP& window) : window(window) {
+ReaderCommands::ReaderCommands(const Controls& controls, Callbacks callbacks)
+    : c(controls), callbacks(std::move(callbacks)) {
     printerFactory = [] { return std::make_unique<QPrinter>(QPrinter::HighResolution); };
 
-    connect(window.mnFileOpen, &QAction::triggered, this, &ReaderCommands::Open);
-    connect(window.mnFileSaveAs, &QAction::triggered, this, &ReaderCommands::SaveAs);
-    connect(window.mnPrint, &QAction::triggered, this, &ReaderCommands::Print);
-    connect(window.cmdPlus, &QPushButton::clicked, this, &ReaderCommands::LongerList);
-    connect(window.cmdMinus, &QPushButton::clicked, this, &ReaderCommands::ShorterList);
-    connect(window.mnFontLarger, &QAction::triggered, this, &ReaderCommands::LargerText);
-    connect(window.mnFontSmaller, &QAction::triggered, this, &ReaderCommands::SmallerText);
-    connect(window.mnFixedWidth, &QAction::triggered, this, &ReaderCommands::FixedWidthFont);
-    connect(window.mnAbout, &QAction::triggered, this, &ReaderCommands::About);
+    connect(c.mnFileOpen, &QAction::triggered, this, &ReaderCommands::Open);
+    connect(c.mnFileSaveAs, &QAction::triggered, this, &ReaderCommands::SaveAs);
+    connect(c.mnPrint, &QAction::triggered, this, &ReaderCommands::Print);
+    connect(c.cmdPlus, &QPushButton::clicked, this, &ReaderCommands::LongerList);
+    connect(c.cmdMinus, &QPushButton::clicked, this, &ReaderCommands::ShorterList);
+    connect(c.mnFontLarger, &QAction::triggered, this, &ReaderCommands::LargerText);
+    connect(c.mnFontSmaller, &QAction::triggered, this, &ReaderCommands::SmallerText);
+    connect(c.mnFixedWidth, &QAction::triggered, this, &ReaderCommands::FixedWidthFont);
+    connect(c.mnAbout, &QAction::triggered, this, &ReaderCommands::About);
 
     // Ctrl with "=" / "+" and "-" change the text size, as the menu captions
     // announce; the captions stay as designed, so the keys live on the window.
     for (const QKeySequence& keys :
          {QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)}) {
-        auto* shortcut = new QShortcut(keys, &window);
+        auto* shortcut = new QShortcut(keys, c.window);
         connect(shortcut, &QShortcut::activated, this, &ReaderCommands::LargerText);
     }
-    auto* smaller = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus), &window);
+    auto* smaller = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus), c.window);
     connect(smaller, &QShortcut::activated, this, &ReaderCommands::SmallerText);
 }
 
@@ -74,7 +70,7 @@ void ReaderCommands::Open() {
     request.filter =
         QStringLiteral("All Files (*.*)|*.*|Text Files(*.txt)|*.txt|Batch Files (*.bat)|*.bat");
     request.filterIndex = 2;
-    const auto path = platform::dialogs().openFileName(&window, request);
+    const auto path = platform::dialogs().openFileName(c.window, request);
     if (!path) {
         return;
     }
@@ -83,19 +79,15 @@ void ReaderCommands::Open() {
         return;
     }
     if (file.size() > kLargestFile) {
-        platform::dialogs().messageBox(&window, QStringLiteral("The file is too large to open."),
+        platform::dialogs().messageBox(c.window, QStringLiteral("The file is too large to open."),
                                        platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
         return;
     }
     // Read in one go: a large file opens at once instead of line by line.
     const QByteArray bytes = file.read(kLargestFile);
-    window.Session.ReceiveBuffer =
-        reader::CollectLines(std::string_view(bytes.constData(), bytes.size()));
-    if (frmDebug* debug = window.session().debugWindow()) {
-        debug->setBytes({});
-    }
-    window.session().AddDebugBytes(window.Session.ReceiveBuffer);
-    window.view().DecodeMessage();
+    std::string text = reader::CollectLines(std::string_view(bytes.constData(), bytes.size()));
+    callbacks.replaceDebugText(text);
+    callbacks.showMessage(std::move(text));
 }
 
 void ReaderCommands::SaveAs() {
@@ -103,11 +95,11 @@ void ReaderCommands::SaveAs() {
     request.filter =
         QStringLiteral("All Files (*.*)|*.*|Text Files(*.txt)|*.txt|HTML Files (*.html)|*.html");
     request.filterIndex = 2;
-    const auto path = platform::dialogs().saveFileName(&window, request);
+    const auto path = platform::dialogs().saveFileName(c.window, request);
     if (!path) {
         return;
     }
-    QString text = window.txtMsg->toPlainText();
+    QString text = c.txtMsg->toPlainText();
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     text += QStringLiteral("\r\n");
     QSaveFile file(*path);
@@ -118,14 +110,14 @@ void ReaderCommands::SaveAs() {
 }
 
 void ReaderCommands::Print() {
-    using platform::TextCodec;
-    QString page = QStringLiteral("Date: ") + TextCodec::fromBytes(window.Fields.FromDate) +
-                   QStringLiteral("\nFrom: ") + TextCodec::headerText(window.Fields.FromAddress) +
-                   QStringLiteral("\nSubject: ") + window.shownSubject() + QStringLiteral("\n\n");
+    const PrintHeader header = callbacks.printHeader();
+    QString page = QStringLiteral("Date: ") + header.date + QStringLiteral("\nFrom: ") +
+                   header.from + QStringLiteral("\nSubject: ") + header.subject +
+                   QStringLiteral("\n\n");
     auto& dialogs = platform::dialogs();
-    if (window.btnHTML->isChecked()) {
+    if (c.btnHTML->isChecked()) {
         const auto answer = dialogs.messageBox(
-            &window, QStringLiteral("Print as HTML?\n(No to print as text, Cancel to abort)"),
+            c.window, QStringLiteral("Print as HTML?\n(No to print as text, Cancel to abort)"),
             platform::MsgButtons::YesNoCancel);
         if (answer == platform::MsgAnswer::Cancel) {
             return;
@@ -134,12 +126,12 @@ void ReaderCommands::Print() {
             printHtml();
             return;
         }
-        page += window.view().BrowserText();
+        page += callbacks.browserText();
     } else {
-        const QTextCursor cursor = window.txtMsg->textCursor();
+        const QTextCursor cursor = c.txtMsg->textCursor();
         if (cursor.hasSelection()) {
             const auto answer = dialogs.messageBox(
-                &window,
+                c.window,
                 QStringLiteral(
                     "Print only selected text?\n(No to print all, Cancel to print nothing)"),
                 platform::MsgButtons::YesNoCancel);
@@ -150,24 +142,24 @@ void ReaderCommands::Print() {
             page +=
                 answer == platform::MsgAnswer::Yes
                     ? cursor.selectedText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'))
-                    : window.txtMsg->toPlainText();
+                    : c.txtMsg->toPlainText();
         } else {
-            page += window.txtMsg->toPlainText();
+            page += c.txtMsg->toPlainText();
         }
     }
     printText(page);
 }
 
 void ReaderCommands::printHtml() {
-    platform::BrowserView* view = window.view().browser();
+    platform::BrowserView* view = callbacks.browser();
     if (!view || printingHtml) {
         return;
     }
-    const QString title = platform::TextCodec::fromBytes(window.Fields.FromDate) +
-                          QStringLiteral(", ") + window.shownSubject();
+    const PrintHeader header = callbacks.printHeader();
+    const QString title = header.date + QStringLiteral(", ") + header.subject;
     std::unique_ptr<QPrinter> printer = printerFactory();
     printer->setDocName(title);
-    if (!platform::dialogs().printerDialog(&window, *printer)) {
+    if (!platform::dialogs().printerDialog(c.window, *printer)) {
         return;
     }
     // The page's own title heads the printout.
@@ -187,7 +179,7 @@ void ReaderCommands::printHtml() {
             delete pending;
             if (!ok) {
                 platform::dialogs().messageBox(
-                    &window, QStringLiteral("The message could not be printed."),
+                    c.window, QStringLiteral("The message could not be printed."),
                     platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
             }
         },
@@ -197,50 +189,44 @@ void ReaderCommands::printHtml() {
 
 void ReaderCommands::printText(const QString& text) {
     std::unique_ptr<QPrinter> printer = printerFactory();
-    if (!platform::dialogs().printerDialog(&window, *printer)) {
+    if (!platform::dialogs().printerDialog(c.window, *printer)) {
         return;
     }
     QTextDocument document;
-    document.setDefaultFont(window.txtMsg->font());
+    document.setDefaultFont(c.txtMsg->font());
     document.setPlainText(text);
     document.print(printer.get());
     if (printer->printerState() == QPrinter::Error) {
-        platform::dialogs().messageBox(&window, QStringLiteral("The message could not be printed."),
+        platform::dialogs().messageBox(c.window,
+                                       QStringLiteral("The message could not be printed."),
                                        platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
     }
 }
 
 double ReaderCommands::RowHeight() const {
-    const QFontMetrics metrics(window.lstHeaders->font());
-    return std::round(window.twips().fromPixels(metrics.height()));
-}
-
-void ReaderCommands::setListHeight(double height) {
-    const QRectF list = window.placement(window.lstHeaders);
-    window.place(window.lstHeaders, list.left(), list.top(), list.width(), height);
-    window.Listing.VisibleRows = settings::ToInt16(height * 8 / 1740);
-    window.LayoutWindow();
+    const QFontMetrics metrics(c.lstHeaders->font());
+    return std::round(callbacks.pixelsToTwips(metrics.height()));
 }
 
 void ReaderCommands::LongerList() {
-    setListHeight(reader::LongerList(window.placement(window.lstHeaders).height(), RowHeight()));
+    callbacks.setListHeight(reader::LongerList(callbacks.listHeight(), RowHeight()));
 }
 
 void ReaderCommands::ShorterList() {
-    setListHeight(reader::ShorterList(window.placement(window.lstHeaders).height(), RowHeight()));
+    callbacks.setListHeight(reader::ShorterList(callbacks.listHeight(), RowHeight()));
 }
 
 void ReaderCommands::changeTextSize(int delta) {
-    QFont text = window.txtMsg->font();
+    QFont text = c.txtMsg->font();
     const qreal size = text.pointSizeF() + delta;
     if (size < kSmallestFont || size > kLargestFont) {
         return;
     }
     text.setPointSizeF(size);
-    window.txtMsg->setFont(text);
-    QFont list = window.lstHeaders->font();
+    c.txtMsg->setFont(text);
+    QFont list = c.lstHeaders->font();
     list.setPointSizeF(list.pointSizeF() + delta);
-    window.lstHeaders->setFont(list);
+    c.lstHeaders->setFont(list);
     if (delta > 0) {
         LongerList();
     } else {
@@ -257,14 +243,14 @@ void ReaderCommands::SmallerText() {
 }
 
 void ReaderCommands::FixedWidthFont(bool fixed) {
-    window.mnFixedWidth->setChecked(fixed);
-    QFont font = window.txtMsg->font();
+    c.mnFixedWidth->setChecked(fixed);
+    QFont font = c.txtMsg->font();
     font.setFamily(fixed ? QStringLiteral("Courier New") : QStringLiteral("MS Sans Serif"));
-    window.txtMsg->setFont(font);
+    c.txtMsg->setFont(font);
 }
 
 void ReaderCommands::About() {
-    platform::dialogs().messageBox(&window,
+    platform::dialogs().messageBox(c.window,
                                    QStringLiteral("Email POP client, V" CORVANE_VERSION
                                                   "\nWritten by the Corvane developers."),
                                    platform::MsgButtons::Ok, platform::MsgIcon::None,

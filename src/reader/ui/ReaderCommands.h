@@ -4,15 +4,59 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
 
+class QAction;
+class QListWidget;
+class QPlainTextEdit;
 class QPrinter;
-class frmPOP;
+class QPushButton;
+class QRadioButton;
+class QWidget;
+
+namespace platform {
+class BrowserView;
+}
 
 // The reader window's own commands: files, printing, text size, options, About.
 class ReaderCommands : public QObject {
     Q_OBJECT
 public:
-    explicit ReaderCommands(frmPOP& window);
+    struct Controls {
+        QWidget* window = nullptr; // dialogs' parent; holds the text-size keys
+        QAction* mnFileOpen = nullptr;
+        QAction* mnFileSaveAs = nullptr;
+        QAction* mnPrint = nullptr;
+        QAction* mnFontLarger = nullptr;
+        QAction* mnFontSmaller = nullptr;
+        QAction* mnFixedWidth = nullptr;
+        QAction* mnAbout = nullptr;
+        QPushButton* cmdPlus = nullptr;
+        QPushButton* cmdMinus = nullptr;
+        QRadioButton* btnHTML = nullptr;
+        QPlainTextEdit* txtMsg = nullptr;
+        QListWidget* lstHeaders = nullptr;
+    };
+    // The header lines of a printed message.
+    struct PrintHeader {
+        QString date, from, subject;
+    };
+    struct Callbacks {
+        // An opened file's text: into the debug buffer in place of its text, then shown.
+        std::function<void(std::string_view)> replaceDebugText;
+        std::function<void(std::string)> showMessage;
+        // What printing reads of the message on show.
+        std::function<PrintHeader()> printHeader;
+        std::function<QString()> browserText;
+        std::function<platform::BrowserView*()> browser;
+        // The header list's height in twips, and the window's layout after a change of it.
+        std::function<double()> listHeight;
+        std::function<void(double)> setListHeight;
+        std::function<double(int)> pixelsToTwips;
+    };
+
+    ReaderCommands(const Controls& controls, Callbacks callbacks);
 
     void Open();
     void SaveAs();
@@ -33,9 +77,9 @@ public:
 private:
     void printText(const QString& text);
     void printHtml();
-    void setListHeight(double height);
     void changeTextSize(int delta);
 
-    frmPOP& window;
+    Controls c;
+    Callbacks callbacks;
     bool printingHtml = false;
 };

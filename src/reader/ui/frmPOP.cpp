@@ -2,11 +2,15 @@
 
 #include "compose/ui/ReplyCommands.h"
 #include "decoding/ui/MessageView.h"
+#include "html/HtmlToText.h"
 #include "platform/ClickableLabel.h"
 #include "platform/Dialogs.h"
 #include "platform/TextCodec.h"
 #include "reader/ui/ReaderCommands.h"
 #include "session/ui/PopSession.h"
+#include "session/ui/frmDebug.h"
+#include "settings/Numbers.h"
+#include "settings/ui/AccountText.h"
 #include "settings/ui/ReaderSettings.h"
 
 #include <QButtonGroup>
@@ -19,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <stdexcept>
 
@@ -26,6 +31,22 @@ namespace {
 
 constexpr double kMinWidth = 3000;
 constexpr double kMinHeight = 6000;
+
+// Header rows are fixed-width text: each reaches to the list's edge and is cut there, never
+// elided, whatever width the first row gave the others.
+class ClippedRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem row(option);
+        row.textElideMode = Qt::ElideNone;
+        if (const auto* view = qobject_cast<const QAbstractItemView*>(option.widget)) {
+            row.rect.setRight(std::max(row.rect.right(), view->viewport()->width() - 1));
+        }
+        QStyledItemDelegate::paint(painter, row, index);
+    }
+};
 
 QFont windowFont() {
     return QFont(QStringLiteral("MS Sans Serif"), 8);
@@ -48,11 +69,10 @@ frmPOP::frmPOP(QWidget* parent) : QMainWindow(parent) {
     const Twips t = twips();
     setMinimumSize(t.toPixels(kMinWidth), t.toPixels(kMinHeight));
 
-    readerSettings = std::make_unique<ReaderSettings>(*this);
+    wireSettings();
     popSession = std::make_unique<PopSession>(*this);
-    messageView = std::make_unique<MessageView>(*this);
-    replyCommands = std::make_unique<ReplyCommands>(*this);
-    readerCommands = std::make_unique<ReaderCommands>(*this);
+    wireView();
+    wireCompose();
 
     readerSettings->StartUp();
     Loading = false;
@@ -61,6 +81,190 @@ frmPOP::frmPOP(QWidget* parent) : QMainWindow(parent) {
 }
 
 frmPOP::~frmPOP() = default;
+
+// --- Message view and the window's own commands ----------------------------------------------
+
+void frmPOP::wireView() {
+    MessageView::Controls v;
+    v.window = this;
+    v.btnText = btnText;
+    v.btnHTML = btnHTML;
+    v.btnAll = btnAll;
+    v.lstViewAs = lstViewAs;
+    v.lblFrom = lblFrom;
+    v.lblSubject = lblSubject;
+    v.lblAttachments = lblAttachments;
+    v.lblBrowser = lblBrowser;
+    v.lblStatus = lblStatus;
+    v.txtMsg = txtMsg;
+    v.mnShowHTML = mnShowHTML;
+    v.mnNoPictures = mnNoPictures;
+    v.mnClearEmailInIMGTag = mnClearEmailInIMGTag;
+    v.mnShowRemovedTags = mnShowRemovedTags;
+    v.mnShowQuotedPrintable = mnShowQuotedPrintable;
+    MessageView::Callbacks vc;
+    vc.layout = [this] { LayoutWindow(); };
+    vc.smtpDomain = [this] { return Account.SMTPDomain; };
+    vc.showNote = [this](const QString& note) {
+        lblMsg->setText(note);
+        lblMsg->show();
+        Session.ClearMsgPending = true;
+        if (!Timer1->isActive()) {
+            Timer1->start();
+        }
+    };
+    vc.browserCreated = [this](QWidget* browser) {
+        WebBrowser1 = browser;
+        const QRectF r = placement(txtMsg);
+        place(browser, r.left(), r.top(), r.width(), r.height());
+    };
+    messageView = std::make_unique<ReaderMessageView>(*this, v, std::move(vc));
+    MessageView* shown = messageView.get();
+    connect(Timer1, &QTimer::timeout, shown, [shown] { shown->BrowserUpkeep(); });
+    connect(this, &frmPOP::unloading, shown, [shown] { shown->closeQuoted(); });
+    // What the session and reply controllers still read from the window.
+    connect(shown, &MessageView::shown, this, [this, shown] {
+        const decoding::MessageFields& f = shown->fields();
+        Fields.FromDate = f.FromDate;
+        Fields.FromAddress = f.FromAddress;
+        Fields.FromSubject = f.FromSubject;
+        Fields.ReplyToField = f.ReplyToField;
+        Fields.XSenderField = f.XSenderField;
+        Fields.ApparentlyToField = f.ApparentlyToField;
+        Fields.CcField = f.CcField;
+        Browser = shown->browserState();
+    });
+
+    ReaderCommands::Controls r;
+    r.window = this;
+    r.mnFileOpen = mnFileOpen;
+    r.mnFileSaveAs = mnFileSaveAs;
+    r.mnPrint = mnPrint;
+    r.mnFontLarger = mnFontLarger;
+    r.mnFontSmaller = mnFontSmaller;
+    r.mnFixedWidth = mnFixedWidth;
+    r.mnAbout = mnAbout;
+    r.cmdPlus = cmdPlus;
+    r.cmdMinus = cmdMinus;
+    r.btnHTML = btnHTML;
+    r.txtMsg = txtMsg;
+    r.lstHeaders = lstHeaders;
+    ReaderCommands::Callbacks rc;
+    rc.replaceDebugText = [this](std::string_view text) {
+        if (frmDebug* debug = popSession->debugWindow()) {
+            debug->setBytes({});
+        }
+        popSession->AddDebugBytes(text);
+    };
+    rc.showMessage = [shown](std::string text) {
+        shown->beginDownload();
+        shown->showDownloaded(std::move(text));
+    };
+    rc.printHeader = [shown] {
+        return ReaderCommands::PrintHeader{platform::TextCodec::fromBytes(shown->fields().FromDate),
+                                           shown->fromText(), shown->shownSubject()};
+    };
+    rc.browserText = [shown] { return shown->BrowserText(); };
+    rc.browser = [shown] { return shown->browser(); };
+    rc.listHeight = [this] { return placement(lstHeaders).height(); };
+    rc.setListHeight = [this](double height) {
+        const QRectF list = placement(lstHeaders);
+        place(lstHeaders, list.left(), list.top(), list.width(), height);
+        Listing.VisibleRows = settings::ToInt16(height * 8 / 1740);
+        LayoutWindow();
+    };
+    rc.pixelsToTwips = [this](int pixels) { return twips().fromPixels(pixels); };
+    readerCommands = std::make_unique<ReaderCommands>(r, std::move(rc));
+}
+
+ReaderMessageView::ReaderMessageView(frmPOP& window, const Controls& controls, Callbacks callbacks)
+    : MessageView(controls, std::move(callbacks)), window(window) {}
+
+void ReaderMessageView::DecodeMessage() {
+    beginDownload();
+    showDownloaded(window.Session.ReceiveBuffer);
+}
+
+QString ReaderMessageView::BrowserText() const {
+    const std::string& html = window.Browser.BrowserHTML;
+    return platform::TextCodec::decode(modHTML2txt::HTML2txt(html),
+                                       platform::TextCodec::htmlCharset(html, htmlTextCharset()));
+}
+
+// --- Settings: start-up, exit, account menu and setup dialog -----------------------
+void frmPOP::wireSettings() {
+    ReaderSettings::Controls c;
+    c.window = this;
+    c.txtMsg = txtMsg;
+    c.lstHeaders = lstHeaders;
+    c.lblStatus = lblStatus;
+    c.lblMsg = lblMsg;
+    c.lblAttachments = lblAttachments;
+    c.mnConfirmDelete = mnConfirmDelete;
+    c.mnKeepAlive = mnKeepAlive;
+    c.mnShowHTML = mnShowHTML;
+    c.mnNoPictures = mnNoPictures;
+    c.mnClearEmailInIMGTag = mnClearEmailInIMGTag;
+    c.mnFilterSpam = mnFilterSpam;
+    c.mnFixedWidth = mnFixedWidth;
+    c.accountMenu = {this, mnISP, mnSetup, mnSelectISP};
+
+    ReaderSettings::Callbacks cb;
+    cb.isConnected = [this] { return popSession->isConnectedCaption(); };
+    cb.disconnect = [this] { popSession->cmdConnect_Click(); };
+    cb.debugGeometry = [this] {
+        if (frmDebug* debug = popSession->debugWindow(false)) {
+            const QRectF r = debug->windowTwips();
+            return settings::WindowGeometry{r.top(), r.left(), r.height(), r.width()};
+        }
+        return ReaderSettings::storedDebugGeometry();
+    };
+    cb.clearMessage = [this] {
+        messageView->clearMessage();
+        lstHeaders->clear();
+    };
+    cb.resetSession = [this] {
+        Session.LastCommand.clear();
+        Session.KeepAliveCountdown = 60;
+        Session.GreetingReceived = false;
+        Session.ClearMsgPending = false;
+        Listing.MessageCount = 0;
+        Listing.ListingNumber = 0;
+        Listing.HeaderDone = false;
+        Listing.TopFailed = false;
+        Listing.ListComplete = false;
+        Listing.PacketCount = 0;
+        Listing.WorkRow = 0;
+        Listing.SavedTopIndex = 0;
+    };
+    cb.measureRows = [this] {
+        Listing.VisibleRows = settings::ToInt16(placement(lstHeaders).height() * 8 / 1740);
+    };
+    readerSettings = std::make_unique<ReaderSettings>(c, Account, std::move(cb));
+}
+
+void frmPOP::wireCompose() {
+    replyCommands = std::make_unique<ReplyCommands>(
+        ReplyCommands::Controls{cmdReply, cmdCompose}, Account, this, [this] {
+            const MessageView& view = *messageView;
+            const decoding::MessageFields& f = view.fields();
+            ReplySource s;
+            s.from = view.fromText();
+            s.subject = view.shownSubject();
+            s.shownText = view.shownText();
+            s.fromHtml = view.htmlShown();
+            if (s.fromHtml) {
+                s.htmlText = view.BrowserText();
+            }
+            s.fromField = f.FromAddress;
+            s.replyToField = f.ReplyToField;
+            s.xSenderField = f.XSenderField;
+            s.apparentlyToField = f.ApparentlyToField;
+            s.ccField = f.CcField;
+            return s;
+        });
+    connect(this, &frmPOP::unloading, replyCommands.get(), &ReplyCommands::closeCompose);
+}
 
 void frmPOP::createControls() {
     auto* central = new QWidget(this);
@@ -95,6 +299,7 @@ void frmPOP::createControls() {
     lblStatus = new ClickableLabel(central);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     lblStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblStatus->setWordWrap(true); // two lines tall: a long status goes on the second
     place(lblStatus, 720, 480, 2640, 375);
     lblMsg = label("lblMsg", QString(), 4080, 480, 2775, 255);
 
@@ -104,6 +309,8 @@ void frmPOP::createControls() {
     lstHeaders->setToolTip(QStringLiteral("Double-Click on message to download"));
     lstHeaders->setSelectionMode(QAbstractItemView::SingleSelection);
     lstHeaders->setUniformItemSizes(true); // thousands of rows stay cheap
+    lstHeaders->setItemDelegate(new ClippedRowDelegate(lstHeaders));
+    lstHeaders->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     place(lstHeaders, 50, 860, 7215, 1740);
     cmdMinus = button("cmdMinus", QStringLiteral("-"), 7315, 860, 255, 300);
     cmdPlus = button("cmdPlus", QStringLiteral("+"), 7315, 1200, 255, 300);
@@ -293,7 +500,7 @@ void frmPOP::layoutSteps() {
     labelRow(Label4, lblSubject, subjectTop);
 
     // The subject is cut at its end until it fits; never an ellipsis.
-    const QString subject = shownSubject();
+    const QString subject = messageView ? messageView->shownSubject() : QString();
     const QFontMetrics metrics(font());
     const int available = lblSubject->width();
     if (metrics.horizontalAdvance(subject) <= available) {
@@ -327,6 +534,7 @@ void frmPOP::layoutSteps() {
 }
 
 QString frmPOP::shownSubject() const {
+    // The whole subject of the message on show, for the reply controller.
     return platform::TextCodec::headerText(Fields.FromSubject);
 }
 
@@ -338,7 +546,7 @@ void frmPOP::resizeEvent(QResizeEvent* event) {
 void frmPOP::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
-        setWindowTitle(QStringLiteral("Corvane - ") + platform::TextCodec::fromBytes(Account.Isp));
+        setWindowTitle(accounttext::windowTitle(Account.Isp));
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "decoding/ui/MessageView.h"
 #include "html/BrowserState.h"
 #include "platform/Twips.h"
 #include "session/SessionState.h"
@@ -22,11 +23,27 @@ class QPushButton;
 class QRadioButton;
 class QTimer;
 class ClickableLabel;
-class MessageView;
 class PopSession;
 class ReaderCommands;
 class ReaderSettings;
 class ReplyCommands;
+
+class frmPOP;
+
+// The message view as the session and reply controllers still reach it: through the
+// window's fields and a decoding call of their own. It goes once they use the view's methods.
+class ReaderMessageView : public MessageView {
+public:
+    ReaderMessageView(frmPOP& window, const Controls& controls, Callbacks callbacks);
+    decoding::DecodedMessage Decoded; // cleared by the session, read by nobody
+    // Shows the reply the session collected, as a download does.
+    void DecodeMessage();
+    // What the window's browser state holds, as plain text.
+    QString BrowserText() const;
+
+private:
+    frmPOP& window;
+};
 
 // The reader window. It owns the state the whole program shares (the account,
 // the POP3 session, the listing, the downloaded message, the browser) and
@@ -105,7 +122,7 @@ public:
 
     // --- Subsystems -----------------------------------------------------------
     PopSession& session() { return *popSession; }
-    MessageView& view() { return *messageView; }
+    ReaderMessageView& view() { return *messageView; }
     ReaderSettings& settings() { return *readerSettings; }
     ReplyCommands& replies() { return *replyCommands; }
     ReaderCommands& commands() { return *readerCommands; }
@@ -139,11 +156,15 @@ private:
     void createControls();
     void createMenus();
     void layoutSteps();
+    // Builds the message view and the window's own commands and connects them.
+    void wireView();
+    void wireSettings();
+    void wireCompose();
 
     platform::TwipsPlacement placements{*this};
     std::unique_ptr<ReaderSettings> readerSettings;
     std::unique_ptr<PopSession> popSession;
-    std::unique_ptr<MessageView> messageView;
+    std::unique_ptr<ReaderMessageView> messageView;
     std::unique_ptr<ReplyCommands> replyCommands;
     std::unique_ptr<ReaderCommands> readerCommands;
     bool unloaded = false;

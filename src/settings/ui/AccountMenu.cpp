@@ -1,33 +1,27 @@
 #include "settings/ui/AccountMenu.h"
 
 #include "platform/SettingsStore.h"
-#include "platform/TextCodec.h"
-#include "reader/ui/frmPOP.h"
 #include "settings/Numbers.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsValues.h"
+#include "settings/ui/AccountText.h"
 #include "settings/ui/frmEmailSetup.h"
 
 #include <QAction>
-#include <QPushButton>
+#include <QFontMetrics>
+#include <QMenu>
 
 namespace keys = settings::keys;
 
-namespace {
-
-// A menu caption shows "&" only when doubled; a single one would underline the next letter.
-QString caption(const std::string& name) {
-    QString text = platform::TextCodec::fromBytes(name);
-    text.replace(QLatin1Char('&'), QStringLiteral("&&"));
-    return text;
-}
-
-} // namespace
-
-AccountMenu::AccountMenu(frmPOP& window) : QObject(&window), window(window) {
-    connect(window.mnSetup, &QAction::triggered, this, [this] { mnSetup_Click(); });
-    for (std::size_t i = 0; i < window.mnSelectISP.size(); ++i) {
-        connect(window.mnSelectISP[i], &QAction::triggered, this,
+AccountMenu::AccountMenu(const Controls& controls, AccountRecord& account,
+                         std::function<bool()> isConnected, std::function<void()> disconnect)
+    : QObject(controls.window), controls(controls), account(account),
+      isConnected(std::move(isConnected)), disconnect(std::move(disconnect)) {
+    // Long names are cut in their items; the tooltip names the whole account.
+    controls.mnISP->setToolTipsVisible(true);
+    connect(controls.mnSetup, &QAction::triggered, this, [this] { mnSetup_Click(); });
+    for (std::size_t i = 0; i < controls.mnSelectISP.size(); ++i) {
+        connect(controls.mnSelectISP[i], &QAction::triggered, this,
                 [this, i] { mnSelectISP_Click(static_cast<int>(i)); });
     }
 }
@@ -39,36 +33,41 @@ const std::string& AccountMenu::itemAccount(int index) const {
 void AccountMenu::BuildAccountMenu() {
     platform::SettingsStore& store = platform::settingsStore();
     const int n = settings::SlotCount(store.GetSetting(keys::kSettings, keys::kNbIsp));
+    const QFontMetrics metrics(controls.mnISP->font());
     std::size_t j = 0;
     // Items past the last name keep what they showed before; only the first
     // five names get an item.
     for (int i = 0; i < n && j < names.size(); ++i) {
         const std::string name = store.GetSetting(keys::kSettings, settings::SlotKey(i));
-        if (name.empty()) {
+        if (name.empty() || settings::IsReservedAccountName(name)) {
             continue;
         }
-        QAction* item = window.mnSelectISP[j];
+        QAction* item = controls.mnSelectISP[j];
         names[j] = name;
-        item->setText(caption(name));
-        item->setChecked(name == window.Account.Isp);
+        const QString full = accounttext::text(name);
+        // A menu caption shows "&" only when doubled; a single one would underline the next letter.
+        item->setText(
+            accounttext::elided(full, metrics).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        item->setToolTip(full);
+        item->setChecked(name == account.Isp);
         item->setVisible(true);
         ++j;
     }
 }
 
 void AccountMenu::endSession() {
-    if (window.cmdConnect->text() == QLatin1String("Disconnect")) {
-        window.cmdConnect->click();
+    if (isConnected && disconnect && isConnected()) {
+        disconnect();
     }
 }
 
 void AccountMenu::mnSelectISP_Click(int index) {
     endSession();
     platform::SettingsStore& store = platform::settingsStore();
-    AccountRecord& a = window.Account;
+    AccountRecord& a = account;
     a.Isp = itemAccount(index);
     // The item's check mark is the store's to set, not the click's.
-    window.mnSelectISP[static_cast<std::size_t>(index)]->setChecked(false);
+    controls.mnSelectISP[static_cast<std::size_t>(index)]->setChecked(false);
     auto get = [&](std::string_view key) { return store.GetSetting(a.Isp, key); };
     a.POPAddress = get(keys::kPOPAddress);
     if (!a.POPAddress.empty()) {
@@ -82,13 +81,13 @@ void AccountMenu::mnSelectISP_Click(int index) {
         store.SaveSetting(keys::kSettings, keys::kIsp, a.Isp);
     }
     BuildAccountMenu();
-    window.setWindowTitle(QStringLiteral("Corvane - ") + platform::TextCodec::fromBytes(a.Isp));
+    controls.window->setWindowTitle(accounttext::windowTitle(a.Isp));
 }
 
 void AccountMenu::mnSetup_Click() {
     endSession();
     {
-        frmEmailSetup dialog(window);
+        frmEmailSetup dialog(account, controls.window);
         dialog.exec();
     }
     BuildAccountMenu();

@@ -1,10 +1,15 @@
 #pragma once
 
+#include "settings/AccountRecord.h"
+
 #include <QObject>
 #include <array>
+#include <functional>
 #include <string>
 
-class frmPOP;
+class QAction;
+class QMenu;
+class QWidget;
 
 // The reader window's "ISP Setup" menu: "Edit" opens the setup dialog, and the
 // five account items list the stored accounts, check the active one and
@@ -12,7 +17,15 @@ class frmPOP;
 class AccountMenu : public QObject {
     Q_OBJECT
 public:
-    explicit AccountMenu(frmPOP& window);
+    struct Controls {
+        QWidget* window = nullptr; // parent of the setup dialog; its title names the account
+        QMenu* mnISP = nullptr;
+        QAction* mnSetup = nullptr;
+        std::array<QAction*, 5> mnSelectISP{};
+    };
+
+    AccountMenu(const Controls& controls, AccountRecord& account, std::function<bool()> isConnected,
+                std::function<void()> disconnect);
 
     // Fills the account items from the store's account list.
     void BuildAccountMenu();
@@ -21,12 +34,15 @@ public:
     // Opens the setup dialog modally and rebuilds the menu when it closes.
     void mnSetup_Click();
 
-    // The account name item index stands for (bytes, as the store keeps it).
+    // The account name item index stands for (UTF-8, as the store keeps it).
     const std::string& itemAccount(int index) const;
 
 private:
     void endSession();
 
-    frmPOP& window;
+    Controls controls;
+    AccountRecord& account;
+    std::function<bool()> isConnected;
+    std::function<void()> disconnect;
     std::array<std::string, 5> names;
 };

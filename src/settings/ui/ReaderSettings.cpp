@@ -1,12 +1,8 @@
 #include "settings/ui/ReaderSettings.h"
 
-#include "platform/ClickableLabel.h"
 #include "platform/Dialogs.h"
 #include "platform/SettingsStore.h"
-#include "platform/TextCodec.h"
-#include "reader/ui/frmPOP.h"
-#include "session/ui/PopSession.h"
-#include "session/ui/frmDebug.h"
+#include "platform/Twips.h"
 #include "settings/AppVersion.h"
 #include "settings/Numbers.h"
 #include "settings/SettingsKeys.h"
@@ -17,9 +13,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QLabel>
-#include <QListWidget>
-#include <QPlainTextEdit>
-#include <QPushButton>
+#include <QMainWindow>
 #include <QTimer>
 #include <exception>
 
@@ -38,8 +32,12 @@ std::string setting(std::string_view key) {
 
 } // namespace
 
-ReaderSettings::ReaderSettings(frmPOP& window)
-    : window(window), accounts(std::make_unique<AccountMenu>(window)) {}
+ReaderSettings::ReaderSettings(const Controls& controls, AccountRecord& account,
+                               Callbacks callbacks)
+    : controls(controls), account(account), callbacks(std::move(callbacks)),
+      accounts(std::make_unique<AccountMenu>(
+          controls.accountMenu, account, this->callbacks.isConnected, this->callbacks.disconnect)) {
+}
 
 ReaderSettings::~ReaderSettings() = default;
 
@@ -54,26 +52,19 @@ void ReaderSettings::overrideProgramVersion(const std::string& version) {
 
 void ReaderSettings::runStep(const std::function<void()>& step) {
     // A failing step is reported and the start-up goes on with the next one.
+    if (!step) {
+        return;
+    }
     try {
         step();
     } catch (const std::exception& e) {
-        platform::dialogs().messageBox(&window, QString::fromLocal8Bit(e.what()));
+        platform::dialogs().messageBox(controls.window, QString::fromLocal8Bit(e.what()));
     }
 }
 
 void ReaderSettings::StartUp() {
-    window.Loading = true;
-
-    runStep([this] {
-        if (window.WebBrowser1) {
-            window.WebBrowser1->hide();
-        }
-        window.lblFrom->clear();
-        window.lblSubject->clear();
-        window.lblAttachments->clear();
-        window.txtMsg->clear();
-        window.lstHeaders->clear();
-    });
+    QMainWindow& window = *controls.window;
+    runStep(callbacks.clearMessage);
 
     const QString version = AppVersion();
     if (settings::VersionGateBlocks(version.toStdString())) {
@@ -86,35 +77,38 @@ void ReaderSettings::StartUp() {
         return;
     }
 
-    runStep([this] { window.Account.Isp = setting(keys::kIsp); });
+    runStep([this] {
+        account.Isp = setting(keys::kIsp);
+        // The store's own section is no account.
+        if (settings::IsReservedAccountName(account.Isp)) {
+            account.Isp.clear();
+        }
+    });
     runStep([this] { applyGeometry(); });
     runStep([this] { accounts->BuildAccountMenu(); });
     runStep([this] { loadAccountRecord(); });
     runStep([this] { applyOptions(); });
     runStep([this] { applyFontSize(); });
-    runStep([this] { resetSessionCounters(); });
+    runStep(callbacks.resetSession);
     runStep([this] {
-        window.lblMsg->clear();
-        window.lblAttachments->clear();
-        window.lblStatus->setText(QStringLiteral("Ready"));
+        controls.lblMsg->clear();
+        controls.lblAttachments->clear();
+        controls.lblStatus->setText(QStringLiteral("Ready"));
     });
     runStep([this] { OsDescription(); });
-    runStep([this] {
-        const double listHeight = window.placement(window.lstHeaders).height();
-        window.Listing.VisibleRows = settings::ToInt16(listHeight * 8 / 1740);
-    });
-
-    window.Loading = false;
+    runStep(callbacks.measureRows);
 }
 
 void ReaderSettings::applyGeometry() {
+    QMainWindow& window = *controls.window;
+    platform::TwipsPlacement placement(window);
     const settings::WindowGeometry g = settings::GeometryFromText(
         setting(keys::kTop), setting(keys::kLeft), setting(keys::kHeight), setting(keys::kWidth),
         settings::kMainWindowLimits);
-    window.setWindowTwips(QRectF(g.Left, g.Top, g.Width, g.Height));
+    placement.setWindowTwips(QRectF(g.Left, g.Top, g.Width, g.Height));
 
     // A position from a screen that is gone still opens a window the user can see.
-    const Twips t = window.twips();
+    const Twips t = placement.twips();
     const QRect frame(window.pos(), window.size());
     const QRect placed = keepOnScreen(frame, QPoint(t.toPixels(200), t.toPixels(100)));
     if (placed != frame) {
@@ -124,7 +118,7 @@ void ReaderSettings::applyGeometry() {
 }
 
 void ReaderSettings::loadAccountRecord() {
-    AccountRecord& a = window.Account;
+    AccountRecord& a = account;
     auto get = [&a](std::string_view key) {
         return platform::settingsStore().GetSetting(a.Isp, key);
     };
@@ -140,12 +134,12 @@ void ReaderSettings::loadAccountRecord() {
 
 void ReaderSettings::applyOptions() {
     const std::pair<std::string_view, QAction*> options[] = {
-        {keys::kConfirmDelete, window.mnConfirmDelete},
-        {keys::kKeepAlive, window.mnKeepAlive},
-        {keys::kShowHTML, window.mnShowHTML},
-        {keys::kNoPictures, window.mnNoPictures},
-        {keys::kClearEmailInIMGTag, window.mnClearEmailInIMGTag},
-        {keys::kFilterSpam, window.mnFilterSpam},
+        {keys::kConfirmDelete, controls.mnConfirmDelete},
+        {keys::kKeepAlive, controls.mnKeepAlive},
+        {keys::kShowHTML, controls.mnShowHTML},
+        {keys::kNoPictures, controls.mnNoPictures},
+        {keys::kClearEmailInIMGTag, controls.mnClearEmailInIMGTag},
+        {keys::kFilterSpam, controls.mnFilterSpam},
     };
     for (const auto& [key, item] : options) {
         // The item's check mark as the window was built is its designed state.
@@ -155,35 +149,17 @@ void ReaderSettings::applyOptions() {
 
 void ReaderSettings::applyFontSize() {
     const double size = settings::FontSizeFromText(setting(keys::kFontSize));
-    for (QWidget* w :
-         {static_cast<QWidget*>(window.txtMsg), static_cast<QWidget*>(window.lstHeaders)}) {
+    for (QWidget* w : {controls.txtMsg, controls.lstHeaders}) {
         QFont f = w->font();
         f.setPointSizeF(size);
         w->setFont(f);
     }
     if (setting(keys::kFixedWidth) == "True") {
-        window.mnFixedWidth->setChecked(true);
-        QFont f = window.txtMsg->font();
+        controls.mnFixedWidth->setChecked(true);
+        QFont f = controls.txtMsg->font();
         f.setFamily(QStringLiteral("Courier New"));
-        window.txtMsg->setFont(f);
+        controls.txtMsg->setFont(f);
     }
-}
-
-void ReaderSettings::resetSessionCounters() {
-    session::SessionState& s = window.Session;
-    s.LastCommand.clear();
-    s.KeepAliveCountdown = 60;
-    s.GreetingReceived = false;
-    s.ClearMsgPending = false;
-    session::ListingState& l = window.Listing;
-    l.MessageCount = 0;
-    l.ListingNumber = 0;
-    l.HeaderDone = false;
-    l.TopFailed = false;
-    l.ListComplete = false;
-    l.PacketCount = 0;
-    l.WorkRow = 0;
-    l.SavedTopIndex = 0;
 }
 
 QString ReaderSettings::OsDescription() {
@@ -191,17 +167,12 @@ QString ReaderSettings::OsDescription() {
     constexpr int kNoKnownFamily = -1;
     const settings::OsDescriptionResult r = settings::OsDescription(kNoKnownFamily, 0.0f);
     if (r.askUser) {
-        platform::dialogs().messageBox(&window, QString::fromStdString(r.askText));
+        platform::dialogs().messageBox(controls.window, QString::fromStdString(r.askText));
     }
     return QString::fromStdString(r.text);
 }
 
-settings::WindowGeometry ReaderSettings::debugWindowGeometry() const {
-    if (frmDebug* debug = window.session().debugWindow(false)) {
-        const QRectF r = debug->windowTwips();
-        return {r.top(), r.left(), r.height(), r.width()};
-    }
-    // Not open: what the window's own load would make of the stored values.
+settings::WindowGeometry ReaderSettings::storedDebugGeometry() {
     return settings::GeometryFromText(setting(keys::kDeTop), setting(keys::kDeLeft),
                                       setting(keys::kDeHeight), setting(keys::kDeWidth),
                                       settings::kBufferWindowLimits);
@@ -211,15 +182,17 @@ void ReaderSettings::SaveSettings() {
     if (versionStopped) {
         return;
     }
-    QRectF main = window.windowTwips();
+    const QMainWindow& window = *controls.window;
+    platform::TwipsPlacement placement(*controls.window);
+    QRectF main = placement.windowTwips();
     if (window.isMinimized() || window.isMaximized() || window.isFullScreen()) {
         // Keep the size the user gave the window, not the screen's.
-        const Twips t = window.twips();
+        const Twips t = placement.twips();
         const QRect normal = window.normalGeometry();
         main = QRectF(t.fromPixels(normal.x()), t.fromPixels(normal.y()),
                       t.fromPixels(normal.width()), t.fromPixels(normal.height()));
     }
-    const settings::WindowGeometry debug = debugWindowGeometry();
+    const settings::WindowGeometry debug = callbacks.debugGeometry();
     using settings::FlagText;
     using settings::FormatSingle;
     platform::settingsStore().SaveSettings(
@@ -233,13 +206,13 @@ void ReaderSettings::SaveSettings() {
             {keys::kDeLeft, FormatSingle(debug.Left)},
             {keys::kDeHeight, FormatSingle(debug.Height)},
             {keys::kDeWidth, FormatSingle(debug.Width)},
-            {keys::kConfirmDelete, FlagText(window.mnConfirmDelete->isChecked())},
-            {keys::kKeepAlive, FlagText(window.mnKeepAlive->isChecked())},
-            {keys::kShowHTML, FlagText(window.mnShowHTML->isChecked())},
-            {keys::kNoPictures, FlagText(window.mnNoPictures->isChecked())},
-            {keys::kClearEmailInIMGTag, FlagText(window.mnClearEmailInIMGTag->isChecked())},
-            {keys::kFilterSpam, FlagText(window.mnFilterSpam->isChecked())},
-            {keys::kFixedWidth, FlagText(window.mnFixedWidth->isChecked())},
-            {keys::kFontSize, FormatSingle(window.txtMsg->font().pointSizeF())},
+            {keys::kConfirmDelete, FlagText(controls.mnConfirmDelete->isChecked())},
+            {keys::kKeepAlive, FlagText(controls.mnKeepAlive->isChecked())},
+            {keys::kShowHTML, FlagText(controls.mnShowHTML->isChecked())},
+            {keys::kNoPictures, FlagText(controls.mnNoPictures->isChecked())},
+            {keys::kClearEmailInIMGTag, FlagText(controls.mnClearEmailInIMGTag->isChecked())},
+            {keys::kFilterSpam, FlagText(controls.mnFilterSpam->isChecked())},
+            {keys::kFixedWidth, FlagText(controls.mnFixedWidth->isChecked())},
+            {keys::kFontSize, FormatSingle(controls.txtMsg->font().pointSizeF())},
         });
 }

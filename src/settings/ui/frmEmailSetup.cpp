@@ -2,30 +2,27 @@
 
 #include "platform/Dialogs.h"
 #include "platform/SettingsStore.h"
-#include "platform/TextCodec.h"
 #include "platform/Twips.h"
-#include "reader/ui/frmPOP.h"
 #include "settings/Numbers.h"
 #include "settings/ServerAddress.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsValues.h"
 #include "settings/WindowGeometry.h"
+#include "settings/ui/AccountText.h"
 #include "settings/ui/ScreenPlacement.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFocusEvent>
-#include <QGridLayout>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <exception>
 
 namespace keys = settings::keys;
-using platform::TextCodec;
+using accounttext::bytes;
+using accounttext::text;
 
 namespace {
 
@@ -44,14 +41,6 @@ QString trimBlanks(const QString& text) {
     return text.mid(first, last - first);
 }
 
-std::string bytes(const QString& text) {
-    return TextCodec::toBytes(text);
-}
-
-QString text(std::string_view bytes) {
-    return TextCodec::fromBytes(bytes);
-}
-
 platform::SettingsStore& store() {
     return platform::settingsStore();
 }
@@ -62,7 +51,8 @@ void message(QWidget* parent, const QString& text) {
 
 } // namespace
 
-frmEmailSetup::frmEmailSetup(frmPOP& window) : QDialog(&window), window(window) {
+frmEmailSetup::frmEmailSetup(AccountRecord& account, QWidget* parent)
+    : QDialog(parent), account(account) {
     setObjectName(QStringLiteral("frmEmailSetup"));
     setWindowTitle(QStringLiteral("EMail Client Setup"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -77,6 +67,7 @@ frmEmailSetup::frmEmailSetup(frmPOP& window) : QDialog(&window), window(window) 
     connect(cmbISP, &QComboBox::currentIndexChanged, this, &frmEmailSetup::restartTimer);
     connect(cmbISP, &QComboBox::activated, this, &frmEmailSetup::restartTimer);
     connect(cmbISP, &QComboBox::editTextChanged, this, &frmEmailSetup::restartTimer);
+    connect(cmbISP, &QComboBox::editTextChanged, this, &frmEmailSetup::showNameTip);
     cmbISP->installEventFilter(this);
     cmbISP->lineEdit()->installEventFilter(this);
     txtPass->installEventFilter(this);
@@ -102,129 +93,6 @@ frmEmailSetup::frmEmailSetup(frmPOP& window) : QDialog(&window), window(window) 
 }
 
 frmEmailSetup::~frmEmailSetup() = default;
-
-void frmEmailSetup::createControls() {
-    auto label = [this](const QString& caption, const char* name) {
-        auto* l = new QLabel(caption, this);
-        l->setObjectName(QLatin1String(name));
-        return l;
-    };
-    auto field = [this](const char* name) {
-        auto* e = new QLineEdit(this);
-        e->setObjectName(QLatin1String(name));
-        return e;
-    };
-    auto button = [this](const QString& caption, const char* name, const QString& tip) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(QLatin1String(name));
-        b->setToolTip(tip);
-        b->setAutoDefault(false);
-        return b;
-    };
-
-    cmbISP = new QComboBox(this);
-    cmbISP->setObjectName(QStringLiteral("cmbISP"));
-    cmbISP->setEditable(true);
-    // The typed name is taken up by the dialog's own routine: Enter must not
-    // add it to the list, and no completion may change what was typed.
-    cmbISP->setInsertPolicy(QComboBox::NoInsert);
-    cmbISP->setCompleter(nullptr);
-    cmbISP->setDuplicatesEnabled(true);
-
-    txtPOP = field("txtPOP");
-    txtSMTP = field("txtSMTP");
-    txtPOP->setPlaceholderText(QStringLiteral("host or host:port"));
-    txtSMTP->setPlaceholderText(QStringLiteral("host or host:port"));
-    txtUsername = field("txtUsername");
-    txtDomain = field("txtDomain");
-    txtPass = field("txtPass");
-    txtPass->setEchoMode(QLineEdit::Password);
-    txtPass->setStyleSheet(QStringLiteral("lineedit-password-character: 42;")); // "*"
-    chkSavePassword = new QCheckBox(QStringLiteral("Save Password"), this);
-    chkSavePassword->setObjectName(QStringLiteral("chkSavePassword"));
-    chkRemovePassword = new QCheckBox(QStringLiteral("Unsave Password"), this);
-    chkRemovePassword->setObjectName(QStringLiteral("chkRemovePassword"));
-    // Showing and hiding it must not make the dialog jump in size.
-    QSizePolicy keepSpace = chkRemovePassword->sizePolicy();
-    keepSpace.setRetainSizeWhenHidden(true);
-    chkRemovePassword->setSizePolicy(keepSpace);
-    chkRemovePassword->hide();
-    txtFromName = field("txtFromName");
-    txtFromDomain = field("txtFromDomain");
-    cmbAuth = new QComboBox(this);
-    cmbAuth->setObjectName(QStringLiteral("cmbAuth"));
-    cmbAuth->addItems({QStringLiteral("None"), QStringLiteral("POP3"), QStringLiteral("Auth Login"),
-                       QStringLiteral("Auth Plain")});
-
-    cmdOK = button(QStringLiteral("OK"), "cmdOK",
-                   QStringLiteral("Select and update data for this ISP"));
-    cmdOK->setDefault(true);
-    cmdAdd =
-        button(QStringLiteral("Add"), "cmdAdd", QStringLiteral("Add this ISP to the registry"));
-    cmdDelete = button(QStringLiteral("Delete"), "cmdDelete",
-                       QStringLiteral("Delete this ISP from the registry"));
-    cmdCancel =
-        button(QStringLiteral("Cancel"), "cmdCancel", QStringLiteral("Close form without changes"));
-    cmdReset = button(QStringLiteral("Reset"), "cmdReset", QStringLiteral("Clear form"));
-
-    auto* grid = new QGridLayout;
-    grid->setColumnStretch(1, 3);
-    grid->setColumnStretch(3, 2);
-    grid->setHorizontalSpacing(6);
-    int row = 0;
-    grid->addWidget(label(QStringLiteral("ISP"), "lblISP"), row, 0);
-    grid->addWidget(cmbISP, row++, 1, 1, 3);
-    grid->addWidget(label(QStringLiteral("POP Server"), "lblPOP"), row, 0);
-    grid->addWidget(txtPOP, row++, 1, 1, 3);
-    grid->addWidget(label(QStringLiteral("SMTP Server"), "lblSMTP"), row, 0);
-    grid->addWidget(txtSMTP, row++, 1, 1, 3);
-    grid->addWidget(label(QStringLiteral("Username :"), "lblUsername"), row, 0);
-    grid->addWidget(txtUsername, row, 1);
-    grid->addWidget(label(QStringLiteral("@"), "lblAt1"), row, 2);
-    grid->addWidget(txtDomain, row++, 3);
-    grid->addWidget(label(QStringLiteral("Password"), "lblPass"), row, 0);
-    grid->addWidget(txtPass, row, 1);
-    auto* checks = new QHBoxLayout;
-    checks->addWidget(chkSavePassword);
-    checks->addWidget(chkRemovePassword);
-    checks->addStretch();
-    grid->addLayout(checks, row++, 2, 1, 2);
-    grid->addWidget(label(QStringLiteral("From Name:"), "lblFromName"), row, 0);
-    grid->addWidget(txtFromName, row, 1);
-    grid->addWidget(label(QStringLiteral("@"), "lblAt2"), row, 2);
-    grid->addWidget(txtFromDomain, row++, 3);
-    grid->addWidget(label(QStringLiteral("Authentication"), "lblAuth"), row, 0);
-    grid->addWidget(cmbAuth, row++, 1);
-
-    auto* buttons = new QHBoxLayout;
-    for (QPushButton* b : {cmdOK, cmdAdd, cmdDelete, cmdCancel, cmdReset}) {
-        buttons->addWidget(b);
-    }
-    auto* outer = new QVBoxLayout(this);
-    outer->addLayout(grid);
-    outer->addSpacing(8);
-    outer->addLayout(buttons);
-    outer->setSizeConstraint(QLayout::SetFixedSize);
-    txtPOP->setMinimumWidth(260);
-}
-
-void frmEmailSetup::setTabChain(bool passwordFirst) {
-    QList<QWidget*> chain{cmbISP,      txtPOP,        txtSMTP,         txtUsername,
-                          txtDomain,   txtPass,       chkSavePassword, chkRemovePassword,
-                          txtFromName, txtFromDomain, cmbAuth,         cmdOK,
-                          cmdAdd,      cmdDelete,     cmdCancel,       cmdReset};
-    if (passwordFirst) {
-        // The password field leads, the account name comes after the other fields.
-        chain.removeOne(txtPass);
-        chain.prepend(txtPass);
-        chain.removeOne(cmbISP);
-        chain.insert(10, cmbISP);
-    }
-    for (qsizetype i = 1; i < chain.size(); ++i) {
-        setTabOrder(chain.at(i - 1), chain.at(i));
-    }
-    chain.first()->setFocus(Qt::OtherFocusReason);
-}
 
 void frmEmailSetup::restartTimer() {
     Timer1->stop();
@@ -281,11 +149,13 @@ void frmEmailSetup::Form_Load() {
     int remembered = 0;
     bool found = false;
     for (int i = 0; i < IspCount; ++i) {
-        const QString name = text(store().GetSetting(keys::kSettings, settings::SlotKey(i)));
-        if (name.isEmpty()) {
+        const std::string stored = store().GetSetting(keys::kSettings, settings::SlotKey(i));
+        // The store's own section is no account; an earlier version could list it.
+        if (stored.empty() || settings::IsReservedAccountName(stored)) {
             continue;
         }
-        cmbISP->addItem(name);
+        const QString name = text(stored);
+        addAccountEntry(name);
         if (name == CurrentIsp && CurrentIsp != kNoIsp) {
             LoadAccount(name);
             remembered = cmbISP->count() - 1;
@@ -301,9 +171,9 @@ void frmEmailSetup::Form_Load() {
         restartTimer();
     }
 
-    const bool askPassword = window.Account.GetPassword;
+    const bool askPassword = account.GetPassword;
     if (askPassword) {
-        window.Account.GetPassword = false;
+        account.GetPassword = false;
     }
     setTabChain(askPassword);
 }
@@ -425,7 +295,7 @@ void frmEmailSetup::WriteIspList() {
 }
 
 void frmEmailSetup::CopyFieldsToAccount() {
-    AccountRecord& a = window.Account;
+    AccountRecord& a = account;
     a.Isp = bytes(trimBlanks(cmbISP->currentText()));
     a.POPAddress = bytes(trimBlanks(txtPOP->text()));
     a.SMTPAddress = bytes(trimBlanks(txtSMTP->text()));
@@ -439,10 +309,13 @@ void frmEmailSetup::CopyFieldsToAccount() {
 
 void frmEmailSetup::SaveSettings() {
     try {
-        const AccountRecord& a = window.Account;
-        store().SaveSetting(keys::kSettings, keys::kIsp, a.Isp);
+        const AccountRecord& a = account;
         const QString name = cmbISP->currentText();
-        if (name.isEmpty() || settings::IsReservedAccountName(bytes(name))) {
+        const bool reserved = settings::IsReservedAccountName(bytes(name));
+        if (!settings::IsReservedAccountName(a.Isp) && !reserved) {
+            store().SaveSetting(keys::kSettings, keys::kIsp, a.Isp);
+        }
+        if (name.isEmpty() || reserved) {
             message(this, QStringLiteral("No valid ISP account defined, settings not saved.\r\n"
                                          "Enter an ISP account name and tr again"));
             return;
@@ -495,15 +368,16 @@ void frmEmailSetup::cmdOK_Click() {
     trimAccountName();
     CopyFieldsToAccount();
     SaveSettings();
-    window.Account.GetPassword = false;
+    account.GetPassword = false;
     closingRoutine(QDialog::Accepted);
 }
 
 void frmEmailSetup::cmdAdd_Click() {
     trimAccountName();
     const QString name = cmbISP->currentText();
-    if (findShownEntry() < 0) {
-        cmbISP->addItem(name);
+    // The store's own section never enters the list, not even for a moment.
+    if (findShownEntry() < 0 && !settings::IsReservedAccountName(bytes(name))) {
+        addAccountEntry(name);
         // The first real account replaces the "No ISP" placeholder of an empty store.
         const int placeholder = cmbISP->findText(kNoIsp, Qt::MatchExactly | Qt::MatchCaseSensitive);
         if (placeholder >= 0 && name != kNoIsp && cmbISP->count() == 2) {
@@ -513,7 +387,7 @@ void frmEmailSetup::cmdAdd_Click() {
     }
     CopyFieldsToAccount();
 
-    const AccountRecord& a = window.Account;
+    const AccountRecord& a = account;
     const struct {
         bool failed;
         const char* text;
@@ -578,6 +452,16 @@ void frmEmailSetup::cmdCancel_Click() {
 
 void frmEmailSetup::cmdReset_Click() {
     Form_Load();
+}
+
+void frmEmailSetup::addAccountEntry(const QString& name) {
+    cmbISP->addItem(name);
+    cmbISP->setItemData(cmbISP->count() - 1, name, Qt::ToolTipRole);
+}
+
+void frmEmailSetup::showNameTip() {
+    const QString name = cmbISP->currentText();
+    cmbISP->setToolTip(accounttext::elided(name, cmbISP->fontMetrics()) == name ? QString() : name);
 }
 
 // --- Closing -----------------------------------------------------------------------------

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/AccountRecord.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -9,16 +11,15 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
-class frmPOP;
 
 // The account setup dialog: edits the stored account list and one account's
 // values, and makes an account the active one. It writes the reader window's
-// account record and the settings store itself. Shown modally; every showing
-// is a new dialog that loads from the store.
+// account record and the settings store itself; every text is kept as typed. Shown modally; every
+// showing is a new dialog that loads from the store.
 class frmEmailSetup : public QDialog {
     Q_OBJECT
 public:
-    explicit frmEmailSetup(frmPOP& window);
+    frmEmailSetup(AccountRecord& account, QWidget* parent);
     ~frmEmailSetup() override;
 
     // --- Controls ----------------------------------------------------------------
@@ -72,6 +73,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Built in frmEmailSetupControls.cpp.
     void createControls();
     void setTabChain(bool passwordFirst);
     void restartTimer();
@@ -84,7 +86,10 @@ private:
     // the selected one, or -1.
     int findShownEntry() const;
     void closingRoutine(int result);
+    // Adds an account name to the list; long names are cut there, whole in the tooltip.
+    void addAccountEntry(const QString& name);
+    void showNameTip();
 
-    frmPOP& window;
+    AccountRecord& account;
     bool closing = false;
 };

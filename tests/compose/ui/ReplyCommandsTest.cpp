@@ -1,8 +1,7 @@
-// Reply and Compose on a real reader window: the address menu, the recipient, the subject
-// and the quoted text that land in the compose window.
+// Reply and Compose: the address menu, the questions, and what lands in the compose window.
 #include "compose/ui/ReplyCommands.h"
 #include "compose/ui/frmSMTP.h"
-#include "reader/ui/frmPOP.h"
+#include "settings/AccountRecord.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QAction>
@@ -10,7 +9,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -19,220 +17,137 @@ using platform::MsgAnswer;
 namespace {
 
 const QString kFrom = QStringLiteral("\"Ann Lee\" <ann@example.com>");
+const QString kQuoted = QStringLiteral("\r\n\r\n> \"Ann Lee\" said:\r\n> \r\n> Are you\r\n> free?");
 
+// A reader window reduced to what a reply reads: its two buttons and the shown message.
 struct Reader {
-    Reader() {
-        window.lblFrom->setText(kFrom);
-        window.Fields.FromSubject = "Lunch";
-        window.txtMsg->setPlainText(QStringLiteral("Are you free?\nAt noon."));
-        window.btnText->setChecked(true);
+    Reader() : replies({&reply, &compose}, account, &window, [this] { return shown; }) {
+        shown.from = kFrom;
+        shown.subject = QStringLiteral("Lunch");
+        shown.shownText = QStringLiteral("Are you\nfree?");
     }
-    ~Reader() {
-        if (frmSMTP* c = window.replies().composeWindow()) {
-            delete c;
-        }
+    frmSMTP* composer() { return replies.composeWindow(); }
+    // To, Subject and the text with the program's CR LF line breaks.
+    QStringList fields() {
+        return {composer()->txtTo->text(), composer()->txtSubject->text(),
+                composer()->txtMsg->toPlainText().replace(u'\n', QStringLiteral("\r\n"))};
     }
-    frmSMTP* compose() { return window.replies().composeWindow(); }
-    void pressReply() { QTest::mousePress(window.cmdReply, Qt::LeftButton); }
+    void pressReply() { QTest::mousePress(&reply, Qt::LeftButton); }
 
-    frmPOP window;
+    AccountRecord account;
+    QWidget window;
+    QPushButton reply{&window}, compose{&window};
+    ReplySource shown;
+    ReplyCommands replies;
 };
 
-// The compose window's text with the program's CR LF line breaks.
-QString composedText(frmSMTP& c) {
-    return c.txtMsg->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-}
-
-TEST(ReplyCommands, WithoutFurtherAddressesTheReplyGoesToFromAtOnce) {
-    ScriptedDialogs dialogs;
-    Reader r;
-    r.pressReply();
-    EXPECT_TRUE(dialogs.popupMenus().empty());
-    ASSERT_NE(r.compose(), nullptr);
-    frmSMTP& c = *r.compose();
-    EXPECT_TRUE(c.isVisible());
-    EXPECT_EQ(c.txtTo->text(), kFrom);
-    EXPECT_EQ(c.txtSubject->text(), QStringLiteral("Re: Lunch"));
-    EXPECT_EQ(composedText(c),
-              QStringLiteral("\r\n\r\n> \"Ann Lee\" said:\r\n> \r\n> Are you free?\r\n> At noon."));
-    EXPECT_TRUE(c.MsgAttachment.isEmpty());
-    EXPECT_FALSE(r.window.cmdReply->isDown());
+// The subject, attribution and quoting rules have their own tables; here, what goes where.
+TEST(ReplyCommands, TheReplyQuotesTheShownMessage) {
+    const std::pair<std::function<void(ReplySource&)>, QStringList> cases[] = {
+        {[](ReplySource&) {}, {kFrom, QStringLiteral("Re: Lunch"), kQuoted}},
+        {[](ReplySource& s) { // HTML: the converted text, no attribution
+             s.fromHtml = true;
+             s.htmlText = QStringLiteral("Hello there\nBye");
+         },
+         {kFrom, QStringLiteral("Re: Lunch"), QStringLiteral("\r\n\r\n> Hello there\r\n> Bye")}},
+        {[](ReplySource& s) { s.fromField = "=?utf-8?q?evil=0D=0ABcc:_v@x?= <r@x>"; },
+         {QStringLiteral("\"evil  Bcc: v@x\" <r@x>"), QStringLiteral("Re: Lunch"), kQuoted}},
+    };
+    for (const auto& [change, fields] : cases) {
+        SCOPED_TRACE(fields.join(u'|').toStdString());
+        ScriptedDialogs dialogs; // no menu, no question
+        Reader r;
+        change(r.shown);
+        r.pressReply();
+        ASSERT_NE(r.composer(), nullptr);
+        EXPECT_TRUE(r.composer()->isVisible() && !r.reply.isDown());
+        EXPECT_EQ(r.fields(), fields);
+    }
 }
 
 TEST(ReplyCommands, MenuOffersTheKnownAddressesAndReplyToAll) {
-    struct Case {
-        const char* choice;
-        QString to;
+    const QStringList menu = {QStringLiteral("From: ") + kFrom,
+                              QStringLiteral("Reply-To: \"Lee, Ann\" <list@example.org>"),
+                              QStringLiteral("X-Sender: J\u00f6rg <s@x>"),
+                              QStringLiteral("Cc: bo@example.net, cy@example.net"),
+                              QStringLiteral("Reply To All")};
+    const std::pair<QString, QString> cases[] = {
+        {menu[0], kFrom},
+        {menu[1], menu[1].mid(10)},
+        {menu[4], kFrom + QStringLiteral(", \"Lee, Ann\" <list@example.org>, J\u00f6rg <s@x>, "
+                                         "bo@example.net, cy@example.net, ")},
+        {QString(), QString()}, // dismissed: nothing happens
     };
-    const Case cases[] = {
-        {"From: \"Ann Lee\" <ann@example.com>", kFrom},
-        {"Reply-To: list@example.org", QStringLiteral("list@example.org")},
-        {"Cc: bo@example.net, cy@example.net", QStringLiteral("bo@example.net, cy@example.net")},
-        {"Reply To All",
-         kFrom + QStringLiteral(", list@example.org, bo@example.net, cy@example.net, ")},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.choice);
+    for (const auto& [choice, to] : cases) {
+        SCOPED_TRACE(choice.toStdString());
         ScriptedDialogs dialogs;
         Reader r;
-        r.window.Fields.ReplyToField = "list@example.org";
-        r.window.Fields.CcField = "bo@example.net, cy@example.net";
-        dialogs.popup(QString::fromUtf8(c.choice));
+        r.shown.replyToField = "=?utf-8?q?Lee=2C_Ann?= <list@example.org>";
+        r.shown.xSenderField = "=?utf-8?q?J=C3=B6rg?= <s@x>";
+        r.shown.ccField = "bo@example.net, cy@example.net";
+        dialogs.popup(choice);
         r.pressReply();
         ASSERT_EQ(dialogs.popupMenus().size(), 1u);
-        EXPECT_EQ(dialogs.popupMenus()[0],
-                  (QStringList{QStringLiteral("Choose Address To Reply To:"), QStringLiteral("-"),
-                               QStringLiteral("From: ") + kFrom,
-                               QStringLiteral("Reply-To: list@example.org"),
-                               QStringLiteral("Cc: bo@example.net, cy@example.net"),
-                               QStringLiteral("Reply To All")}));
-        ASSERT_NE(r.compose(), nullptr);
-        EXPECT_EQ(r.compose()->txtTo->text(), c.to);
-        EXPECT_EQ(r.compose()->txtSubject->text(), QStringLiteral("Re: Lunch"));
-        // The two unused items are hidden and empty.
-        auto& replies = r.window.replies();
-        EXPECT_FALSE(replies.mnReplyTo[4]->isVisible());
-        EXPECT_TRUE(replies.mnReplyTo[5]->text().isEmpty());
+        EXPECT_EQ(
+            dialogs.popupMenus()[0],
+            QStringList({QStringLiteral("Choose Address To Reply To:"), QStringLiteral("-")}) +
+                menu);
+        EXPECT_EQ(r.composer() ? r.fields()[0] : QString(), to);
     }
 }
 
-TEST(ReplyCommands, EveryKindOfAddressInItsOrder) {
-    ScriptedDialogs dialogs;
-    Reader r;
-    r.window.Fields.CcField = "c@x";
-    r.window.Fields.ApparentlyToField = "a@x";
-    r.window.Fields.XSenderField = "=?utf-8?q?J=C3=B6rg?= <s@x>"; // shown decoded
-    r.window.Fields.ReplyToField = "r@x";
-    dialogs.popup(QString()); // dismissed: nothing happens
-    r.pressReply();
-    ASSERT_EQ(dialogs.popupMenus().size(), 1u);
-    EXPECT_EQ(dialogs.popupMenus()[0].mid(2),
-              (QStringList{QStringLiteral("From: ") + kFrom, QStringLiteral("Reply-To: r@x"),
-                           QStringLiteral("X-Sender: J\u00f6rg <s@x>"),
-                           QStringLiteral("X-Apparently-To: a@x"), QStringLiteral("Cc: c@x"),
-                           QStringLiteral("Reply To All")}));
-    EXPECT_EQ(r.compose(), nullptr);
-}
-
-TEST(ReplyCommands, SubjectAndAttributionRules) {
+TEST(ReplyCommands, AskBeforeALargeReplyOrReplacingADraft) {
+    const QString large = QStringLiteral("The message is fairly large, proceed?");
+    const QString discard = QStringLiteral("Discard the message you are writing?");
     struct Case {
-        const char* name;
-        std::string subject;
-        QString from;
-        QString subjectOut;
-        QString textOut;
-    };
-    const QString quoted = QStringLiteral("> Are you free?\r\n> At noon.");
-    const Case cases[] = {
-        {"Re: doubled", "Re: Lunch", kFrom, QStringLiteral("Re: Re: Lunch"),
-         QStringLiteral("\r\n\r\n> \"Ann Lee\" said:\r\n> \r\n") + quoted},
-        {"empty subject stays empty", "", kFrom, QString(),
-         QStringLiteral("\r\n\r\n> \"Ann Lee\" said:\r\n> \r\n") + quoted},
-        {"no quotes: no attribution", "x", QStringLiteral("ann@example.com"),
-         QStringLiteral("Re: x"), QStringLiteral("\r\n\r\n") + quoted},
-        {"closing quote last: no attribution", "x", QStringLiteral("ann@example.com \"Ann\""),
-         QStringLiteral("Re: x"), QStringLiteral("\r\n\r\n") + quoted},
-        {"one quote: no attribution", "x", QStringLiteral("\"Ann <ann@example.com>"),
-         QStringLiteral("Re: x"), QStringLiteral("\r\n\r\n") + quoted},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ScriptedDialogs dialogs;
-        Reader r;
-        r.window.Fields.FromSubject = c.subject;
-        r.window.lblFrom->setText(c.from);
-        r.pressReply();
-        ASSERT_NE(r.compose(), nullptr);
-        EXPECT_EQ(r.compose()->txtSubject->text(), c.subjectOut);
-        EXPECT_EQ(composedText(*r.compose()), c.textOut);
-    }
-}
-
-TEST(ReplyCommands, TextWithoutLineBreaksIsOneQuotedLine) {
-    ScriptedDialogs dialogs;
-    Reader r;
-    r.window.lblFrom->setText(QStringLiteral("ann@example.com"));
-    r.window.txtMsg->setPlainText(QStringLiteral("Just one line"));
-    r.pressReply();
-    EXPECT_EQ(composedText(*r.compose()), QStringLiteral("\r\n\r\n> Just one line"));
-}
-
-TEST(ReplyCommands, LargeMessagesAskFirst) {
-    struct Case {
-        int length;
-        bool asks;
+        int length;   // of the shown text
+        bool typed;   // the user wrote in the compose window first
+        bool compose; // Compose, not Reply
+        QString question;
         MsgAnswer answer;
-        bool composed;
+        const char* after; // the compose window's text, "reply" when the reply replaced it
     };
-    for (const Case c :
-         {Case{20000, false, MsgAnswer::Ok, true}, Case{20001, true, MsgAnswer::No, false},
-          Case{20001, true, MsgAnswer::Yes, true}}) {
-        SCOPED_TRACE(c.length);
+    for (const Case& c : {Case{20000, false, false, QString(), MsgAnswer::Ok, "reply"},
+                          Case{20001, false, false, large, MsgAnswer::No, "untouched"},
+                          Case{20001, false, false, large, MsgAnswer::Yes, "reply"},
+                          Case{1, true, false, discard, MsgAnswer::No, "draft"},
+                          Case{1, true, false, discard, MsgAnswer::Yes, "reply"},
+                          Case{1, true, true, discard, MsgAnswer::No, "draft"},
+                          Case{1, true, true, discard, MsgAnswer::Yes, ""},
+                          Case{1, false, true, QString(), MsgAnswer::Ok, ""}}) {
+        SCOPED_TRACE(c.question.toStdString() + c.after);
         ScriptedDialogs dialogs;
-        if (c.asks) {
-            dialogs.answer(c.answer);
-        }
         Reader r;
-        r.window.txtMsg->setPlainText(QString(c.length, QLatin1Char('x')));
-        r.pressReply();
-        if (c.asks) {
-            ASSERT_EQ(dialogs.messages().size(), 1u);
-            EXPECT_EQ(dialogs.messages()[0].text,
-                      QStringLiteral("The message is fairly large, proceed?"));
-            EXPECT_EQ(dialogs.messages()[0].buttons, platform::MsgButtons::YesNo);
-        } else {
-            EXPECT_TRUE(dialogs.messages().empty());
+        r.compose.click();
+        r.composer()->fill(QString(), QString(), QStringLiteral("untouched"));
+        if (c.typed) {
+            r.composer()->txtMsg->setPlainText(QStringLiteral("draft"));
         }
-        EXPECT_EQ(r.compose() != nullptr, c.composed);
+        r.shown.shownText = QString(c.length, QLatin1Char('x'));
+        dialogs.answer(c.answer);
+        c.compose ? r.compose.click() : r.pressReply();
+        EXPECT_EQ(dialogs.messageTexts().join(u'|'), c.question);
+        const bool replied = r.fields()[1] == QStringLiteral("Re: Lunch");
+        EXPECT_EQ(replied ? QStringLiteral("reply") : r.fields()[2], QString::fromLatin1(c.after));
+        EXPECT_TRUE(r.composer()->isVisible());
     }
 }
 
-TEST(ReplyCommands, HtmlModeQuotesTheConvertedHtmlWithoutAttribution) {
-    ScriptedDialogs dialogs;
-    Reader r;
-    r.window.Browser.BrowserHTML = "<html><body><p>Hello <b>there</b></p><p>Bye</p></body></html>";
-    r.window.btnHTML->setChecked(true);
-    r.pressReply();
-    ASSERT_NE(r.compose(), nullptr);
-    const QString text = composedText(*r.compose());
-    EXPECT_TRUE(text.startsWith(QStringLiteral("\r\n\r\n> "))) << text.toStdString();
-    EXPECT_FALSE(text.contains(QStringLiteral("said:")));
-    EXPECT_TRUE(text.contains(QStringLiteral("Hello there")));
-    EXPECT_FALSE(text.contains(QLatin1Char('<')));
-    // Every line of the quotation begins with "> ".
-    const QStringList lines = text.split(QStringLiteral("\r\n")).mid(2);
-    for (const QString& line : lines) {
-        EXPECT_TRUE(line.startsWith(QStringLiteral("> "))) << line.toStdString();
-    }
-}
-
-TEST(ReplyCommands, ComposeEmptiesTheWindowAndReplyReusesIt) {
+TEST(ReplyCommands, OneComposeWindowWhileItIsOpen) {
     ScriptedDialogs dialogs;
     Reader r;
     r.pressReply();
-    frmSMTP* first = r.compose();
-    ASSERT_NE(first, nullptr);
+    frmSMTP* first = r.composer();
     first->MsgAttachment = QStringLiteral("/tmp/a.txt");
-    first->LayoutWindow();
-
-    r.window.cmdCompose->click();
-    EXPECT_EQ(r.compose(), first); // one compose window for the program
-    EXPECT_TRUE(first->txtTo->text().isEmpty());
-    EXPECT_TRUE(first->txtSubject->text().isEmpty());
-    EXPECT_TRUE(first->txtMsg->toPlainText().isEmpty());
-    EXPECT_TRUE(first->MsgAttachment.isEmpty());
-    EXPECT_TRUE(first->lblAttachment->isHidden());
-    EXPECT_TRUE(first->isVisible());
-
-    // Closed, it is loaded anew by the next command.
-    first->close();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return r.compose() == nullptr; }, 2000));
-    r.window.cmdCompose->click();
-    EXPECT_NE(r.compose(), nullptr);
-
-    // The reader window takes the compose window with it.
-    r.window.close();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return r.compose() == nullptr; }, 2000));
+    r.compose.click(); // the same window, emptied, attachment and all
+    EXPECT_EQ(r.composer(), first);
+    EXPECT_TRUE(first->MsgAttachment.isEmpty() && first->lblAttachment->isHidden());
+    first->close(); // closed, it is loaded anew; the program's end closes it
+    EXPECT_TRUE(QTest::qWaitFor([&] { return r.composer() == nullptr; }, 2000));
+    r.compose.click();
+    ASSERT_NE(r.composer(), nullptr);
+    r.replies.closeCompose();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return r.composer() == nullptr; }, 2000));
 }
 
 } // namespace

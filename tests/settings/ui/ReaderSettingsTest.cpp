@@ -1,299 +1,384 @@
 #include "settings/ui/ReaderSettings.h"
 #include "platform/ClickableLabel.h"
 #include "reader/ui/frmPOP.h"
+#include "settings/AppVersion.h"
+#include "settings/ui/AccountMenu.h"
+#include "settings/ui/frmEmailSetup.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempSettings.h"
 
 #include <QAction>
-#include <QGuiApplication>
-#include <QLabel>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLayout>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QMainWindow>
+#include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QScreen>
-#include <csignal>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTimer>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
+
+using platform::MsgAnswer;
 
 namespace {
 
-// One pixel, in twips, at the test screen's resolution: positions go through pixels.
-double pixelTwips(const frmPOP& w) {
-    return w.twips().fromPixels(1);
+// The option marks: Confirm Delete, Keep Alive, Show HTML Msg in Browser, No Picture in HTML,
+// Clear Suspicious IMG tags, Filter spam, Fixed Width Font.
+std::string options(const frmPOP& w) {
+    std::string marks;
+    for (const QAction* a : {w.mnConfirmDelete, w.mnKeepAlive, w.mnShowHTML, w.mnNoPictures,
+                             w.mnClearEmailInIMGTag, w.mnFilterSpam, w.mnFixedWidth}) {
+        marks += a->isChecked() ? 'x' : '-';
+    }
+    return marks + (w.txtMsg->font().family() == QStringLiteral("Courier New") ? " Courier" : "");
 }
 
-struct OptionState {
-    bool confirmDelete, keepAlive, showHTML, noPictures, clearImg, filterSpam, fixedWidth;
-};
-
-OptionState options(const frmPOP& w) {
-    return {w.mnConfirmDelete->isChecked(),      w.mnKeepAlive->isChecked(),
-            w.mnShowHTML->isChecked(),           w.mnNoPictures->isChecked(),
-            w.mnClearEmailInIMGTag->isChecked(), w.mnFilterSpam->isChecked(),
-            w.mnFixedWidth->isChecked()};
+void expectGeometry(const frmPOP& w, const QRectF& twips) {
+    const QRectF g = w.windowTwips();
+    const double px = w.twips().fromPixels(1); // positions go through pixels
+    const QRectF d(g.topLeft() - twips.topLeft(), g.size() - twips.size());
+    EXPECT_TRUE(std::max({std::abs(d.x()), std::abs(d.y()), std::abs(d.width()),
+                          std::abs(d.height())}) <= px)
+        << g.x() << " " << g.y() << " " << g.width() << " " << g.height();
 }
 
-void expectOptions(const frmPOP& w, const OptionState& e) {
-    const OptionState a = options(w);
-    EXPECT_EQ(a.confirmDelete, e.confirmDelete) << "Confirm Delete";
-    EXPECT_EQ(a.keepAlive, e.keepAlive) << "Keep Alive";
-    EXPECT_EQ(a.showHTML, e.showHTML) << "Show HTML Msg in Browser";
-    EXPECT_EQ(a.noPictures, e.noPictures) << "No Picture in HTML";
-    EXPECT_EQ(a.clearImg, e.clearImg) << "Clear Suspicious IMG tags";
-    EXPECT_EQ(a.filterSpam, e.filterSpam) << "Filter spam";
-    EXPECT_EQ(a.fixedWidth, e.fixedWidth) << "Fixed Width Font";
-}
-
-class StartUpTest : public ::testing::Test {
-protected:
+// The reader window's account menu as the window builds it: item 0 shown, empty.
+struct MenuWindow {
     TempSettings temp;
     ScriptedDialogs dialogs;
+    QMainWindow window;
+    AccountMenu::Controls c{&window, window.menuBar()->addMenu(QStringLiteral("ISP Setup"))};
+    AccountRecord account;
+    bool connected = false;
+    int disconnects = 0;
+    std::unique_ptr<AccountMenu> menu;
+
+    MenuWindow(const std::vector<std::string>& list, const std::string& active) {
+        temp.setAccounts(list, active);
+        account.Isp = active;
+        c.mnSetup = c.mnISP->addAction(QStringLiteral("Edit"));
+        for (QAction*& item : c.mnSelectISP) {
+            item = c.mnISP->addAction(QString());
+            item->setCheckable(true);
+            item->setVisible(item == c.mnSelectISP[0]);
+        }
+        menu = std::make_unique<AccountMenu>(
+            c, account, [this] { return connected; }, [this] { ++disconnects; });
+        menu->BuildAccountMenu();
+    }
+
+    // The visible items' captions, "*" marking the checked one.
+    QStringList items() const {
+        QStringList shown;
+        for (const QAction* a : c.mnSelectISP) {
+            if (a->isVisible()) {
+                shown << a->text() + (a->isChecked() ? QStringLiteral("*") : QString());
+            }
+        }
+        return shown;
+    }
+};
+
+struct Dialog {
+    TempSettings temp;
+    ScriptedDialogs dialogs;
+    AccountRecord account;
+    std::unique_ptr<frmEmailSetup> d;
+
+    Dialog(const std::vector<std::string>& list, const std::string& active, bool ask = false) {
+        temp.setAccounts(list, active);
+        account.GetPassword = ask;
+        d = std::make_unique<frmEmailSetup>(account, nullptr);
+    }
+    std::string get(const std::string& section, const std::string& key) {
+        return temp.store().GetSetting(section, key);
+    }
+    QStringList entries() const {
+        QStringList list;
+        for (int i = 0; i < d->cmbISP->count(); ++i) {
+            list << d->cmbISP->itemText(i);
+        }
+        return list;
+    }
+    // Types an account, every field filled ("POP.пример", ...) but the one named empty.
+    void fill(const char* name, const QString& pass, const char* empty = "") {
+        d->cmbISP->setEditText(QString::fromUtf8(name));
+        for (QLineEdit* e : {d->txtPOP, d->txtSMTP, d->txtUsername, d->txtDomain, d->txtPass}) {
+            const bool cleared = e->objectName() == QLatin1String(empty);
+            e->setText(cleared ? QString() : e->objectName().mid(3) + QStringLiteral(".пример"));
+        }
+        if (!d->txtPass->text().isEmpty()) {
+            d->txtPass->setText(pass);
+        }
+        d->chkSavePassword->setChecked(true);
+    }
 };
 
 } // namespace
 
-TEST_F(StartUpTest, EmptyStoreOpensWithTheDesignedDefaults) {
-    frmPOP w;
-    const QRectF g = w.windowTwips();
-    const double px = pixelTwips(w);
-    EXPECT_NEAR(g.top(), 100, px);
-    EXPECT_NEAR(g.left(), 200, px);
-    EXPECT_NEAR(g.height(), 6000, px);
-    EXPECT_NEAR(g.width(), 3000, px);
-    EXPECT_EQ(w.Account.Isp, "");
-    EXPECT_EQ(w.Account.POPAddress, "");
-    EXPECT_EQ(w.Account.EmailPass, "");
-    EXPECT_EQ(w.Account.EmailAuth, 0);
-    expectOptions(w, {false, true, true, false, true, false, false});
-    EXPECT_EQ(w.txtMsg->font().pointSizeF(), 8);
-    EXPECT_EQ(w.lstHeaders->font().pointSizeF(), 8);
-    EXPECT_EQ(w.lblStatus->text(), QStringLiteral("Ready"));
-    EXPECT_EQ(w.lblMsg->text(), QString());
-    EXPECT_EQ(w.Session.KeepAliveCountdown, 60);
-    EXPECT_EQ(w.Listing.VisibleRows, 8); // 1740 twips of list
-    EXPECT_FALSE(w.Loading);
-    EXPECT_TRUE(w.mnSelectISP[0]->isVisible());
-    EXPECT_EQ(w.mnSelectISP[0]->text(), QString());
-    for (std::size_t i = 1; i < 5; ++i) {
-        EXPECT_FALSE(w.mnSelectISP[i]->isVisible());
-    }
-    EXPECT_EQ(w.settings().OsDescription(), QString());
-    EXPECT_TRUE(dialogs.messages().empty());
-}
-
-TEST_F(StartUpTest, StoredFlagsCountOnlyWhenExactlyTrueOrFalse) {
-    const struct {
-        const char* stored;
-        OptionState expected;
-    } cases[] = {
-        // every option stored as this text
-        {"True", {true, true, true, true, true, true, true}},
-        {"False", {false, false, false, false, false, false, false}},
-        {"true", {false, true, true, false, true, false, false}},
-        {"FALSE", {false, true, true, false, true, false, false}},
-        {"1", {false, true, true, false, true, false, false}},
-        {"", {false, true, true, false, true, false, false}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.stored);
-        TempSettings own;
-        own.setSection("Settings", {{"ConfirmDelete", c.stored},
-                                    {"KeepAlive", c.stored},
-                                    {"ShowHTML", c.stored},
-                                    {"NoPictures", c.stored},
-                                    {"ClearEmailInIMGTag", c.stored},
-                                    {"FilterSpam", c.stored},
-                                    {"FixedWidth", c.stored}});
-        frmPOP w;
-        expectOptions(w, c.expected);
-        EXPECT_EQ(w.txtMsg->font().family() == QStringLiteral("Courier New"),
-                  c.expected.fixedWidth);
-    }
-}
-
-TEST_F(StartUpTest, GeometryRules) {
-    const struct {
-        const char *top, *left, *height, *width;
-        double eTop, eLeft, eHeight, eWidth;
-    } cases[] = {
-        {"1999", "1999", "5999.5", "2999", 100, 200, 6000, 3000},
-        {"2000", "2000", "6000", "3000", 2000, 2000, 6000, 3000},
-        {"3000", "4500", "7500", "6000", 3000, 4500, 7500, 6000},
-        {"junk", "", "-7", "1e999", 100, 200, 6000, 3000},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.top);
-        TempSettings own;
-        own.setSection(
-            "Settings",
-            {{"Top", c.top}, {"Left", c.left}, {"Height", c.height}, {"Width", c.width}});
-        frmPOP w;
-        const QRectF g = w.windowTwips();
-        const double px = pixelTwips(w);
-        EXPECT_NEAR(g.top(), c.eTop, px);
-        EXPECT_NEAR(g.left(), c.eLeft, px);
-        EXPECT_NEAR(g.height(), c.eHeight, px);
-        EXPECT_NEAR(g.width(), c.eWidth, px);
-    }
-}
-
-TEST_F(StartUpTest, PositionOffEveryScreenStillOpensAVisibleWindow) {
-    for (const char* where : {"900000", "-900000"}) {
-        TempSettings own;
-        own.setSection("Settings",
-                       {{"Top", where}, {"Left", where}, {"Height", "7000"}, {"Width", "900000"}});
-        frmPOP w;
-        const QRect frame(w.pos(), w.size());
-        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-        EXPECT_TRUE(screen.contains(frame.topLeft())) << where;
-        EXPECT_LE(frame.width(), screen.width()) << where;
-    }
-}
-
-TEST_F(StartUpTest, FontSizeRule) {
-    const struct {
-        const char* stored;
-        double expected;
-    } cases[] = {{"6", 8}, {"6.5", 6.5}, {"23.9", 23.9}, {"24", 8}, {"big", 8}, {"12", 12}};
-    for (const auto& c : cases) {
-        TempSettings own;
-        own.set("FontSize", c.stored);
-        frmPOP w;
-        EXPECT_DOUBLE_EQ(w.txtMsg->font().pointSizeF(), c.expected) << c.stored;
-        EXPECT_DOUBLE_EQ(w.lstHeaders->font().pointSizeF(), c.expected) << c.stored;
-    }
-}
-
-TEST_F(StartUpTest, ActiveAccountIsLoadedWithItsPasswordDecoded) {
-    temp.set("ISP", "Home");
-    temp.setSection("Home", {{"POPAddress", "pop.example.com:1110"},
-                             {"SMTPAddress", "smtp.example.com"},
-                             {"EmailUsername", "alice"},
-                             {"SMTPDomain", "example.com"},
-                             {"EmailPass", "  c2VjcmV0  "},
-                             {"EmailFromName", "alice.b"},
-                             {"EmailFromDomain", "example.org"}});
-    frmPOP w;
-    EXPECT_EQ(w.Account.Isp, "Home");
-    EXPECT_EQ(w.Account.POPAddress, "pop.example.com:1110");
-    EXPECT_EQ(w.Account.SMTPAddress, "smtp.example.com");
-    EXPECT_EQ(w.Account.EmailUsername, "alice");
-    EXPECT_EQ(w.Account.SMTPDomain, "example.com");
-    EXPECT_EQ(w.Account.EmailPass, "secret");
-    EXPECT_EQ(w.Account.EmailAuth, 0) << "no EmailAuth key";
-    EXPECT_EQ(w.Account.EmailFromName, "alice.b");
-    EXPECT_EQ(w.Account.EmailFromDomain, "example.org");
-}
-
-TEST_F(StartUpTest, RestartRestoresOptionsAndGeometry) {
+TEST(StartUp, EmptyStoreOpensAsDesignedAndARestartRestoresWhatWasSaved) {
+    TempSettings temp;
+    ScriptedDialogs dialogs;
     {
         frmPOP w;
-        w.mnConfirmDelete->setChecked(true);
-        w.mnKeepAlive->setChecked(false);
-        w.mnShowHTML->setChecked(false);
-        w.mnNoPictures->setChecked(true);
-        w.mnClearEmailInIMGTag->setChecked(false);
-        w.mnFilterSpam->setChecked(true);
-        w.mnFixedWidth->setChecked(true);
+        EXPECT_EQ(options(w), "-xx-x--");
+        expectGeometry(w, QRectF(200, 100, 3000, 6000));
+        EXPECT_EQ(w.lstHeaders->font().pointSizeF(), 8);
+        EXPECT_EQ(w.lblStatus->text(), QStringLiteral("Ready"));
+        for (QAction* a : {w.mnConfirmDelete, w.mnKeepAlive, w.mnNoPictures, w.mnFixedWidth}) {
+            a->toggle();
+        }
         QFont f = w.txtMsg->font();
         f.setPointSizeF(10.5);
         w.txtMsg->setFont(f);
         w.setWindowTwips(QRectF(4500, 3000, 6000, 7500));
-        w.close();
-    }
-    EXPECT_EQ(temp.get("ConfirmDelete"), "True");
-    EXPECT_EQ(temp.get("KeepAlive"), "False");
-    EXPECT_EQ(temp.get("FontSize"), "10.5");
-    // The debug window was never opened: what it would have opened at.
-    EXPECT_EQ(temp.get("deTop"), "100");
-    EXPECT_EQ(temp.get("deLeft"), "200");
-    EXPECT_EQ(temp.get("deHeight"), "4500");
-    EXPECT_EQ(temp.get("deWidth"), "5500");
-
-    temp.reopen();
-    frmPOP again;
-    expectOptions(again, {true, false, false, true, false, true, true});
-    EXPECT_EQ(again.txtMsg->font().family(), QStringLiteral("Courier New"));
-    EXPECT_DOUBLE_EQ(again.txtMsg->font().pointSizeF(), 10.5);
-    const QRectF g = again.windowTwips();
-    const double px = pixelTwips(again);
-    EXPECT_NEAR(g.left(), 4500, px);
-    EXPECT_NEAR(g.top(), 3000, px);
-    EXPECT_NEAR(g.width(), 6000, px);
-    EXPECT_NEAR(g.height(), 7500, px);
-    EXPECT_TRUE(dialogs.messages().empty());
-}
-
-TEST_F(StartUpTest, ExitThroughTheFileMenuSavesTheSettings) {
-    {
-        frmPOP w;
-        w.mnFilterSpam->setChecked(true);
         w.mnExit->trigger();
     }
-    EXPECT_EQ(temp.get("FilterSpam"), "True");
+    // The debug window was never opened: what it would have opened at.
+    EXPECT_EQ(temp.get("deTop") + "," + temp.get("deLeft") + "," + temp.get("deHeight") + "," +
+                  temp.get("deWidth"),
+              "100,200,4500,5500");
+    temp.reopen();
+    frmPOP again;
+    EXPECT_EQ(options(again), "x-xxx-x Courier");
+    EXPECT_EQ(again.lstHeaders->font().pointSizeF(), 10.5);
+    expectGeometry(again, QRectF(4500, 3000, 6000, 7500));
 }
 
-TEST_F(StartUpTest, OldBuildsAreStoppedBeforeReadingAnything) {
-    struct Restore {
-        ~Restore() { ReaderSettings::overrideProgramVersion(""); }
-    } restore;
-    temp.set("ISP", "Home");
-    temp.set("ConfirmDelete", "True");
-    const QByteArray before = temp.readRaw();
-
-    for (const char* version : {"0.0.0", "0.0.1"}) {
-        ReaderSettings::overrideProgramVersion(version);
-        dialogs.clear();
-        dialogs.answer(platform::MsgAnswer::Ok);
-        {
-            frmPOP w;
-            ASSERT_EQ(dialogs.messages().size(), 1u) << version;
-            const auto& m = dialogs.messages()[0];
-            EXPECT_TRUE(
-                m.text.startsWith(QStringLiteral("You need to download the latest EXE from ")));
-            EXPECT_TRUE(m.text.endsWith(
-                QStringLiteral("\r\nand copy the file in the Corvane installation directory.")));
-            EXPECT_EQ(m.icon, platform::MsgIcon::None);
-            EXPECT_EQ(m.title, QStringLiteral("Corvane"));
-            EXPECT_TRUE(w.settings().stopped());
-            EXPECT_EQ(w.Account.Isp, "") << "nothing is read";
-            EXPECT_FALSE(w.mnConfirmDelete->isChecked());
-            w.close();
-        }
-        EXPECT_EQ(temp.readRaw(), before) << "nothing is written";
+TEST(StartUp, ActiveAccountIsLoadedAsTyped) {
+    const struct {
+        std::string isp, expectedIsp, pass64, expectedPass;
+    } cases[] = {{"Home", "Home", "  c2VjcmV0  ", "secret"},
+                 {"мир", "мир", "0L/QsNGA0L7Qu9GMLXphxbzDs8WCxIc=", "пароль-zażółć"},
+                 {"Settings", "", "c2VjcmV0", ""}}; // the store's own section is no account
+    for (const auto& c : cases) {
+        TempSettings temp;
+        temp.setSection("Settings", {{"ISP", c.isp}, {"EmailPass", c.pass64}});
+        temp.setSection(c.isp, {{"POPAddress", "pop." + c.isp + ":1110"},
+                                {"EmailUsername", "пользователь"},
+                                {"EmailPass", c.pass64}});
+        frmPOP w;
+        const AccountRecord& a = w.Account;
+        EXPECT_EQ(a.Isp + "|" + a.POPAddress + "|" + a.EmailUsername + "|" + a.EmailPass,
+                  c.expectedIsp.empty()
+                      ? "|||"
+                      : c.isp + "|pop." + c.isp + ":1110|пользователь|" + c.expectedPass);
+        EXPECT_EQ(a.EmailAuth, 0) << "no EmailAuth key";
     }
-
-    ReaderSettings::overrideProgramVersion("0.0.2");
-    dialogs.clear();
-    frmPOP w;
-    EXPECT_FALSE(w.settings().stopped());
-    EXPECT_EQ(w.Account.Isp, "Home");
-    EXPECT_TRUE(w.mnConfirmDelete->isChecked());
-    EXPECT_TRUE(dialogs.messages().empty());
-    EXPECT_EQ(ReaderSettings::AppVersion(), QStringLiteral("V0.0.2"));
-    ReaderSettings::overrideProgramVersion("");
-    EXPECT_EQ(ReaderSettings::AppVersion(), QStringLiteral("V0.1.50"));
 }
 
-TEST_F(StartUpTest, UnwritableStoreAtExitTellsOnceAndKeepsTheFile) {
-    temp.setSection("Settings", {{"ISP", "Home"}, {"ConfirmDelete", "True"}, {"Top", "3000"}});
-    temp.setSection("Home", {{"POPAddress", "pop.example.com"}, {"EmailPass", "c2VjcmV0"}});
+TEST(StartUp, OldBuildsAreStoppedBeforeReadingAnything) {
+    TempSettings temp;
+    temp.setSection("Settings", {{"ISP", "Home"}, {"ConfirmDelete", "True"}});
     const QByteArray before = temp.readRaw();
-    dialogs.allowUnscriptedOk();
+    ReaderSettings::overrideProgramVersion("0.0.1");
+    ScriptedDialogs dialogs;
+    dialogs.answer(platform::MsgAnswer::Ok);
     {
         frmPOP w;
-        w.mnConfirmDelete->setChecked(false);
-        // A full disk: files may not grow past a few bytes while the window closes.
-        rlimit saved{};
-        getrlimit(RLIMIT_FSIZE, &saved);
-        auto* previous = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit full = saved;
-        full.rlim_cur = 16;
-        setrlimit(RLIMIT_FSIZE, &full);
+        EXPECT_TRUE(w.settings().stopped());
+        EXPECT_EQ(w.Account.Isp + (w.mnConfirmDelete->isChecked() ? "!" : ""), "")
+            << "nothing is read";
         w.close();
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previous);
     }
-    EXPECT_EQ(temp.readRaw(), before);
-    ASSERT_EQ(dialogs.messages().size(), 1u);
-    EXPECT_TRUE(dialogs.messages()[0].text.contains(QStringLiteral("could not save")));
+    ReaderSettings::overrideProgramVersion("");
+    EXPECT_EQ(temp.readRaw(), before) << "nothing is written";
+    EXPECT_EQ(dialogs.messageTexts(),
+              QStringList{QString::fromStdString(settings::VersionGateMessage())});
+}
+
+TEST(AccountMenu, ListsTheStoredAccountsAndChecksTheActiveOne) {
+    const struct {
+        std::vector<std::string> list;
+        std::string active;
+        QStringList shown;
+    } cases[] = {{{}, "", {""}},
+                 {{"A", "B", "C"}, "B", {"A", "B*", "C"}},
+                 {{"A", "", "C"}, "A", {"A*", "C"}}, // empty slots close up
+                 {{"A", "B", "C", "D", "E", "F", "G"}, "G", {"A", "B", "C", "D", "E"}},
+                 {{"R&D"}, "R&D", {"R&&D*"}},
+                 {{"мир", "дом"}, "дом", {"мир", "дом*"}},
+                 {{"Settings", "Home"}, "Home", {"Home*"}}}; // the store's own section
+    for (const auto& c : cases) {
+        MenuWindow m(c.list, c.active);
+        EXPECT_EQ(m.items(), c.shown) << c.active;
+    }
+    const std::string longName(300, 'x');
+    MenuWindow m({longName}, "");
+    EXPECT_LT(m.c.mnSelectISP[0]->text().size(), 60) << "long names are cut";
+    EXPECT_EQ(m.c.mnSelectISP[0]->toolTip(), QString::fromStdString(longName));
+    m.c.mnSelectISP[0]->trigger();
+    EXPECT_EQ(m.account.Isp, longName);
+}
+
+TEST(AccountMenu, ChoosingAnAccountLoadsItAndEndsTheSessionFirst) {
+    MenuWindow m({"мир", "дом", "NoPop"}, "мир");
+    m.account.SMTPAddress = "smtp.previous";
+    m.c.mnSelectISP[1]->trigger();
+    EXPECT_EQ(m.disconnects, 0) << "not connected";
+    EXPECT_EQ(m.account.EmailUsername + "|" + m.account.EmailPass + "|" + m.account.SMTPAddress,
+              "user of дом|old|");
+    EXPECT_EQ(m.temp.get("ISP"), "дом");
+    EXPECT_EQ(m.items(), (QStringList{"мир", "дом*", "NoPop"}));
+    EXPECT_EQ(m.window.windowTitle(), QStringLiteral("Corvane - дом"));
+    // Connected, maybe with the connect button disabled while QUIT hangs: the
+    // connect command itself runs first.
+    m.connected = true;
+    m.c.mnSelectISP[2]->trigger();
+    EXPECT_EQ(m.disconnects, 1);
+    // Without a POP server only the name and the server change.
+    EXPECT_EQ(m.account.Isp + "|" + m.account.POPAddress + "|" + m.account.EmailUsername,
+              "NoPop||user of дом");
+    EXPECT_EQ(m.temp.get("ISP"), "дом");
+}
+
+TEST(AccountMenu, EditOpensTheSetupDialogAndRebuildsTheMenu) {
+    MenuWindow m({}, "");
+    QTimer::singleShot(0, [&] {
+        m.temp.setAccounts({"Home"}, ""); // as the dialog would
+        QApplication::activeModalWidget()->close();
+    });
+    m.c.mnSetup->trigger();
+    EXPECT_EQ(m.items(), QStringList{"Home"});
+}
+
+TEST(EmailSetup, AddChecksTheFieldsInOrder) {
+    const struct {
+        const char *name, *empty, *message;
+    } cases[] = {{"", "", "Please enter an ISP name for reference to this account"},
+                 {"   ", "", "Please enter an ISP name for reference to this account"},
+                 {"Home", "txtPOP", "Please enter a URL for the POP server"},
+                 {"Home", "txtSMTP", "Please enter a URL for the smtp server"},
+                 {"Home", "txtUsername", "Please enter a User Name"},
+                 {"Home", "txtDomain", "Please enter a Domain for the user"},
+                 {"Home", "txtPass", "Please enter a password"},
+                 {"Settings", "",
+                  "\"Settings\" is used by the program itself. Please choose another ISP name"}};
+    for (const auto& c : cases) {
+        Dialog s({"Work"}, "Work");
+        s.fill(c.name, QStringLiteral("pw"), c.empty);
+        s.dialogs.answer(MsgAnswer::Ok);
+        s.d->cmdAdd->click();
+        EXPECT_EQ(s.dialogs.messageTexts(), QStringList{QString::fromUtf8(c.message)});
+        EXPECT_EQ(s.temp.get("nbISP"), "1") << "the store holds nothing new";
+        EXPECT_FALSE(s.temp.store().HasSection("Home"));
+        EXPECT_EQ(s.account.POPAddress, c.empty == std::string("txtPOP") ? "" : "POP.пример");
+    }
+    // A refused "Settings" does not enter the list with the next Add either.
+    Dialog s({"Work"}, "Work");
+    s.fill("Settings", QStringLiteral("pw"));
+    s.dialogs.answer(MsgAnswer::Ok);
+    s.d->cmdAdd->click();
+    s.fill("Home", QStringLiteral("pw"));
+    s.d->cmdAdd->click();
+    EXPECT_EQ(s.entries(), (QStringList{"Work", "Home"}));
+    EXPECT_EQ(s.temp.get("ISP1") + s.temp.get("nbISP") + s.temp.get("ISP"), "Home2Home");
+}
+
+TEST(EmailSetup, AccountsAreStoredAsTyped) {
+    Dialog s({}, "");
+    EXPECT_EQ(s.entries().join(',') + s.d->cmbAuth->currentText(), "No ISPNone");
+    for (const char* name : {"мир", "  дом  ", "a/b", "R&D 50%"}) {
+        s.d = std::make_unique<frmEmailSetup>(s.account, nullptr);
+        s.fill(name, QStringLiteral("пароль-zażółć"));
+        s.d->cmdAdd->click();
+        EXPECT_EQ(s.d->result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(s.account.Isp + "|" + s.account.EmailPass, "R&D 50%|пароль-zażółć");
+    s.temp.reopen();
+    EXPECT_EQ(s.temp.get("ISP1") + "|" + s.get("дом", "EmailUsername"), "дом|Username.пример");
+    s.d = std::make_unique<frmEmailSetup>(s.account, nullptr);
+    EXPECT_EQ(s.entries(), (QStringList{"мир", "дом", "a/b", "R&D 50%"}));
+    s.d->cmbISP->setCurrentIndex(0);
+    s.d->Timer1_Timer();
+    EXPECT_EQ(s.d->txtPass->text(), QStringLiteral("пароль-zażółć"));
+    EXPECT_EQ(s.d->txtPOP->text(), QStringLiteral("POP.пример"));
+}
+
+TEST(EmailSetup, OkAsksForANewNameAndRewritesAKnownOne) {
+    for (const MsgAnswer reply : {MsgAnswer::Yes, MsgAnswer::No}) {
+        Dialog s({"Work"}, "Work");
+        s.fill("Home", QStringLiteral("pw"));
+        s.dialogs.answer(reply);
+        s.d->cmdOK->click();
+        EXPECT_EQ(s.dialogs.messageTexts(),
+                  QStringList{"This is a new ISP. Do you want to add it?"});
+        EXPECT_EQ(s.get("Home", "POPAddress"), reply == MsgAnswer::Yes ? "POP.пример" : "");
+    }
+    const std::pair<const char*, std::string> passwords[] = {
+        {"keep", "b2xk"}, {"save", "bmV3"}, {"unsave", ""}};
+    for (const auto& [action, stored] : passwords) {
+        Dialog s({"Work", "Home"}, "Home", true);
+        frmEmailSetup& d = *s.d;
+        EXPECT_EQ(d.focusWidget(), d.txtPass) << "opened for a missing password";
+        EXPECT_EQ(d.txtPass->text(), QStringLiteral("old"));
+        EXPECT_FALSE(d.chkRemovePassword->isHidden());
+        d.txtSMTP->setText(QStringLiteral("  smtp.home.net  "));
+        d.txtPass->setText(QStringLiteral("new"));
+        d.chkSavePassword->setChecked(action == std::string("save"));
+        d.chkRemovePassword->setChecked(action == std::string("unsave"));
+        d.cmdOK->click();
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+        EXPECT_EQ(s.get("Home", "SMTPAddress") + "|" + s.get("Home", "EmailPass"),
+                  "smtp.home.net|" + stored);
+        EXPECT_EQ(s.account.EmailPass + (s.account.GetPassword ? "!" : ""), "new");
+    }
+}
+
+TEST(EmailSetup, TheTimerAndTheFocusLossTakeUpTheName) {
+    Dialog s({"A", "", "Settings", "Stale"}, "Gone");
+    s.temp.setSection("Settings", {{"nbISP", "3"}});
+    s.temp.setSection("A", {{"EmailAuth", "7"}});
+    s.d = std::make_unique<frmEmailSetup>(s.account, nullptr);
+    EXPECT_EQ(s.entries(), QStringList{"A"}) << "empty, reserved and stale slots skipped";
+    EXPECT_TRUE(s.d->txtPOP->text().isEmpty());
+    QSignalSpy fired(s.d->Timer1, &QTimer::timeout);
+    ASSERT_TRUE(fired.wait()); // 3 ms later the first account becomes the active one
+    EXPECT_EQ(s.temp.get("ISP") + "|" + s.d->txtPOP->text().toStdString(), "A|pop.A");
+    EXPECT_EQ(s.d->cmbAuth->currentText(), QStringLiteral("None")) << "EmailAuth 7";
+    for (const char* typed : {"M", "My", "MyISP"}) {
+        s.d->cmbISP->setEditText(QString::fromUtf8(typed));
+        s.d->Timer1_Timer();
+        EXPECT_EQ(s.temp.get("ISP"), typed);
+    }
+    EXPECT_EQ(s.temp.get("nbISP"), "3") << "no prefix enters the list";
+    s.d->cmbISP_LostFocus();
+    s.d->cmbISP_LostFocus();
+    EXPECT_EQ(s.temp.get("nbISP") + s.temp.get("ISP3"), "4MyISP");
+}
+
+TEST(EmailSetup, DeleteRewritesTheListOrSaysItCannot) {
+    Dialog s({"A", "B", "C"}, "B");
+    s.d->cmdDelete->click();
+    EXPECT_FALSE(s.temp.store().HasSection("B"));
+    EXPECT_EQ(s.entries(), (QStringList{"A", "C"}));
+    EXPECT_EQ(s.temp.get("ISP2"), "C") << "a slot past the count stays";
+    EXPECT_EQ(s.temp.get("ISP"), "A");
+    s.d->Timer1_Timer(); // the list was written by walking it: its last entry is taken up
+    EXPECT_EQ(s.temp.get("ISP"), "C");
+    for (const char* name : {"New one", "Settings"}) {
+        s.d->cmbISP->setEditText(QString::fromUtf8(name));
+        s.dialogs.answer(MsgAnswer::Ok);
+        s.d->cmdDelete->click();
+        EXPECT_EQ(s.dialogs.messageTexts().last(),
+                  QStringLiteral("Cannot remove %1 from registry").arg(QString::fromUtf8(name)));
+    }
+}
+
+TEST(EmailSetup, ALongNameKeepsTheDesignedSize) {
+    Dialog empty({}, "");
+    const std::string longName(300, 'W');
+    Dialog s({longName}, longName);
+    for (QDialog* d : {static_cast<QDialog*>(empty.d.get()), static_cast<QDialog*>(s.d.get())}) {
+        d->show();
+        d->layout()->activate(); // the layout takes up the names now, not when events next run
+    }
+    EXPECT_EQ(s.d->size(), empty.d->size());
+    const QString full = QString::fromStdString(longName);
+    EXPECT_EQ(s.d->cmbISP->itemData(0, Qt::ToolTipRole).toString() + s.d->cmbISP->toolTip(),
+              full + full);
 }

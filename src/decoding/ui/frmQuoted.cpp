@@ -1,4 +1,4 @@
-#include "session/ui/frmQuoted.h"
+#include "decoding/ui/frmQuoted.h"
 
 #include "platform/Twips.h"
 
