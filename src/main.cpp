@@ -1,37 +1,11 @@
-#include "compose/MailtoLink.h"
 #include "platform/BrowserView.h"
-#include "platform/Dialogs.h"
 #include "platform/Fonts.h"
 #include "platform/SingleInstance.h"
 #include "reader/ui/frmPOP.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QTimer>
-
-namespace {
-
-// Hands one command-line argument to the reader: a mailto: link fills the compose window,
-// anything else is a message file to open.
-void Deliver(frmPOP& window, const QString& argument) {
-    if (argument.startsWith(QLatin1String("mailto:"), Qt::CaseInsensitive)) {
-        const QByteArray utf8 = argument.toUtf8();
-        const compose::MailtoResult link =
-            compose::ParseMailto(std::string_view(utf8.constData(), utf8.size()));
-        if (!link.ok) {
-            platform::dialogs().messageBox(&window,
-                                           QStringLiteral("Cannot use the mailto: link. ") +
-                                               QString::fromStdString(link.error));
-            return;
-        }
-        window.openMailto(link.link);
-    } else {
-        window.openMessageFile(QFileInfo(argument).absoluteFilePath());
-    }
-}
-
-} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Corvane"));
@@ -68,13 +42,13 @@ int main(int argc, char* argv[]) {
                          window.raise();
                          window.activateWindow();
                          for (const QString& argument : handed) {
-                             Deliver(window, argument);
+                             window.openArgument(argument);
                          }
                      });
     if (!arguments.isEmpty()) {
         QTimer::singleShot(0, &window, [&window, arguments] {
             for (const QString& argument : arguments) {
-                Deliver(window, argument);
+                window.openArgument(argument);
             }
         });
     }

@@ -143,6 +143,14 @@ void ReplyCommands::BuildReply(const QString& to) {
     showCompose();
 }
 
+void ReplyCommands::ComposeTo(const QString& to, const QString& subject, const QString& text) {
+    frmSMTP& target = ensureCompose();
+    if (target.mayReplaceDraft()) {
+        target.fill(to, subject, text);
+    }
+    showCompose();
+}
+
 void ReplyCommands::cmdCompose_Click() {
     frmSMTP& target = ensureCompose();
     if (target.mayReplaceDraft()) {

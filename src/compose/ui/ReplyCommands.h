@@ -58,6 +58,8 @@ public:
     // The user chose address item index of the pop-up menu.
     void mnReplyTo_Click(int index);
     void cmdCompose_Click();
+    // A new message to, with subject and text filled in (a mailto: link), as Compose does.
+    void ComposeTo(const QString& to, const QString& subject, const QString& text);
 
     // The compose window, or nullptr when it is not loaded.
     frmSMTP* composeWindow() const;

@@ -71,11 +71,18 @@ void ReaderCommands::Open() {
         QStringLiteral("All Files (*.*)|*.*|Text Files(*.txt)|*.txt|Batch Files (*.bat)|*.bat");
     request.filterIndex = 2;
     const auto path = platform::dialogs().openFileName(c.window, request);
-    if (!path) {
-        return;
+    if (path) {
+        OpenFile(*path);
     }
-    QFile file(*path);
+}
+
+void ReaderCommands::OpenFile(const QString& path) {
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
+        platform::dialogs().messageBox(c.window,
+                                       QStringLiteral("Cannot open ") + path +
+                                           QStringLiteral(": ") + file.errorString(),
+                                       platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
         return;
     }
     if (file.size() > kLargestFile) {

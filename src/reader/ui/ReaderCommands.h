@@ -59,6 +59,8 @@ public:
     ReaderCommands(const Controls& controls, Callbacks callbacks);
 
     void Open();
+    // Opens the message file at path as Open does after its dialog.
+    void OpenFile(const QString& path);
     void SaveAs();
     void Print();
     void LongerList();  // "+"

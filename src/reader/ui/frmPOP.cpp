@@ -16,6 +16,7 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QListWidget>
@@ -81,6 +82,38 @@ frmPOP::frmPOP(QWidget* parent) : QMainWindow(parent) {
 }
 
 frmPOP::~frmPOP() = default;
+
+void frmPOP::openArgument(const QString& argument) {
+    if (!argument.startsWith(QLatin1String("mailto:"), Qt::CaseInsensitive)) {
+        openMessageFile(QFileInfo(argument).absoluteFilePath());
+        return;
+    }
+    const QByteArray utf8 = argument.toUtf8();
+    const compose::MailtoResult parsed =
+        compose::ParseMailto(std::string_view(utf8.constData(), utf8.size()));
+    if (!parsed.ok) {
+        platform::dialogs().messageBox(this,
+                                       QStringLiteral("Cannot use the mailto: link. ") +
+                                           QString::fromStdString(parsed.error),
+                                       platform::MsgButtons::Ok, platform::MsgIcon::Exclamation);
+        return;
+    }
+    openMailto(parsed.link);
+}
+
+void frmPOP::openMailto(const compose::MailtoLink& link) {
+    QString to = QString::fromStdString(link.to);
+    if (!link.cc.empty()) {
+        to += (to.isEmpty() ? QString() : QStringLiteral(", ")) + QString::fromStdString(link.cc);
+    }
+    QString body = QString::fromStdString(link.body);
+    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    replyCommands->ComposeTo(to, QString::fromStdString(link.subject), body);
+}
+
+void frmPOP::openMessageFile(const QString& path) {
+    readerCommands->OpenFile(path);
+}
 
 // --- Message view and the window's own commands ----------------------------------------------
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "compose/MailtoLink.h"
 #include "decoding/ui/MessageView.h"
 #include "html/BrowserState.h"
 #include "platform/Twips.h"
@@ -126,6 +127,15 @@ public:
     ReaderSettings& settings() { return *readerSettings; }
     ReplyCommands& replies() { return *replyCommands; }
     ReaderCommands& commands() { return *readerCommands; }
+
+    // --- From the command line or a later start ---------------------------------
+    // A command-line argument: a mailto: link fills the compose window (a link that cannot
+    // be used says why), anything else is a message file to open.
+    void openArgument(const QString& argument);
+    // Opens the compose window filled from a mailto: link.
+    void openMailto(const compose::MailtoLink& link);
+    // Opens a message file as File > Open does.
+    void openMessageFile(const QString& path);
 
     // --- Geometry in twips ------------------------------------------------------
     Twips twips() const;
