@@ -5,17 +5,13 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QTimer>
+#include <string_view>
 
-int main(int argc, char* argv[]) {
-    QApplication::setApplicationName(QStringLiteral("Corvane"));
-    QApplication::setOrganizationName(QStringLiteral("Corvane"));
-    QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("org.corvane.Corvane"));
-    platform::BrowserView::registerScheme(); // before the application object
-    QApplication app(argc, argv);
+namespace {
 
-    QCommandLineParser parser;
+void describe(QCommandLineParser& parser) {
     parser.setApplicationDescription(
         QStringLiteral("Read and clean your POP3 mailbox on the server."));
     parser.addHelpOption();
@@ -24,6 +20,39 @@ int main(int argc, char* argv[]) {
                                  QStringLiteral("Write to a mailto: link, or open a saved "
                                                 "message."),
                                  QStringLiteral("[mailto:LINK | FILE.eml]"));
+}
+
+// --help and --version answer without a display, before any window system is needed.
+bool informationOnly(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        if (a == "-h" || a == "--help" || a == "-?" || a == "--help-all" || a == "-v" ||
+            a == "--version") {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication::setApplicationName(QStringLiteral("Corvane"));
+    QApplication::setOrganizationName(QStringLiteral("Corvane"));
+    QApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("org.corvane.Corvane"));
+    if (informationOnly(argc, argv)) {
+        QCoreApplication info(argc, argv);
+        QCommandLineParser parser;
+        describe(parser);
+        parser.process(info); // prints and exits
+        return 0;
+    }
+    platform::BrowserView::registerScheme(); // before the application object
+    QApplication app(argc, argv);
+
+    QCommandLineParser parser;
+    describe(parser);
     parser.process(app);
     const QStringList arguments = parser.positionalArguments();
 
