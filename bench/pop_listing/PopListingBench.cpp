@@ -5,7 +5,7 @@
 //
 // Prints one line per run and a summary; the exit code is 0 when every run listed N.
 #include "platform/SettingsStore.h"
-#include "reader/ui/ClickableLabel.h"
+#include "platform/ClickableLabel.h"
 #include "reader/ui/frmPOP.h"
 #include "session/ui/PopSession.h"
 

@@ -47,6 +47,13 @@ bool IsMultiLine(Pop3Command command) {
 Pop3Engine::Pop3Engine(std::size_t maxReplyBytes)
     : maxReplyBytes(maxReplyBytes), scanner(maxReplyBytes) {}
 
+void Pop3Engine::setMaxReplyBytes(std::size_t bytes) {
+    maxReplyBytes = bytes;
+    if (!collecting) {
+        scanner = ReplyScanner(bytes);
+    }
+}
+
 void Pop3Engine::resetFraming() {
     inbox.clear();
     inboxPos = lineScan = 0;

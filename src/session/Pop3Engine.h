@@ -61,6 +61,8 @@ public:
     static constexpr int kTopLines = 10;
 
     explicit Pop3Engine(std::size_t maxReplyBytes = ReplyScanner::kMaxReplyBytes);
+    // A new cap, from the next reply on.
+    void setMaxReplyBytes(std::size_t bytes);
 
     // The transport is connected: the greeting is awaited. Anything left from an earlier
     // connection is dropped.

@@ -47,8 +47,6 @@ struct MessageFields {
     std::string XSenderField;
     std::string ApparentlyToField;
     std::string CcField;
-    bool RetrieveInProgress = false;
-    bool AdvanceAfterView = false;
 };
 
 } // namespace session

@@ -1,5 +1,6 @@
 #include "support/FakeTransport.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 
 void FakeTransport::connectToHost(const QString& h, std::uint16_t p) {
@@ -48,7 +49,17 @@ void FakeTransport::serverSends(std::string_view bytes) {
         return; // nothing arrives on a connection that is not there
     }
     incoming.append(bytes);
+    // Like a real socket: no readyRead while a readyRead handler runs; what arrives then
+    // waits until someone reads.
+    if (inReadyRead) {
+        return;
+    }
+    inReadyRead = true;
     Q_EMIT readyRead();
+    inReadyRead = false;
+    // What the handler left for the event loop (a deferred message box) runs before the
+    // next bytes, as it would between two network packets.
+    QCoreApplication::sendPostedEvents();
 }
 
 void FakeTransport::serverSendsInPieces(std::string_view bytes, std::size_t piece) {
@@ -69,6 +80,7 @@ void FakeTransport::fail(int number, const QString& description) {
     if (current != State::Closed) {
         becomeClosed();
     }
+    QCoreApplication::sendPostedEvents();
 }
 
 void FakeTransport::becomeClosed() {

@@ -33,6 +33,11 @@ public:
 
     // Decodes window.Session.ReceiveBuffer and shows it.
     void DecodeMessage();
+    // What the session asks of the view (MessageViewSession.cpp).
+    void clearMessage();
+    void beginDownload();
+    void showDownloaded(std::string reply);
+    const std::string& removedTags() const;
     // Quietly selects the first part entry whose type is exactly partType.
     void SelectPartEntry(const std::string& partType);
     // Puts text into the message view, then runs the Text command.

@@ -9,6 +9,7 @@
 #include "session/ui/PopSession.h"
 #include "settings/ui/ReaderSettings.h"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -49,7 +50,7 @@ frmPOP::frmPOP(QWidget* parent) : QMainWindow(parent) {
     setMinimumSize(t.toPixels(kMinWidth), t.toPixels(kMinHeight));
 
     readerSettings = std::make_unique<ReaderSettings>(*this);
-    popSession = std::make_unique<PopSession>(*this);
+    wireSession();
     messageView = std::make_unique<MessageView>(*this);
     replyCommands = std::make_unique<ReplyCommands>(*this);
     readerCommands = std::make_unique<ReaderCommands>(*this);
@@ -61,6 +62,45 @@ frmPOP::frmPOP(QWidget* parent) : QMainWindow(parent) {
 }
 
 frmPOP::~frmPOP() = default;
+
+void frmPOP::wireSession() {
+    PopSession::Controls c;
+    c.window = this;
+    c.cmdConnect = cmdConnect;
+    c.cmdReset = cmdReset;
+    c.cmdView = cmdView;
+    c.cmdDelete = cmdDelete;
+    c.lstHeaders = lstHeaders;
+    c.lblStatus = lblStatus;
+    c.lblMsg = lblMsg;
+    c.mnKeepAlive = mnKeepAlive;
+    c.mnEnableDebug = mnEnableDebug;
+    c.mnFilterSpam = mnFilterSpam;
+    c.mnConfirmDelete = mnConfirmDelete;
+    c.mnExit = mnExit;
+    c.mnShowBuffer = mnShowBuffer;
+    popSession = std::make_unique<PopSession>(
+        c, Account, [this] { mnSetup->trigger(); },
+        [this] {
+            Account.GetPassword = true;
+            mnSetup->trigger();
+        });
+    PopSession* s = popSession.get();
+    // The view is made after the session; these run only once both exist.
+    connect(s, &PopSession::sessionStarting, this, [this] { messageView->clearMessage(); });
+    connect(s, &PopSession::downloadStarting, this, [this] { messageView->beginDownload(); });
+    connect(s, &PopSession::messageDownloaded, this,
+            [this](std::string reply) { messageView->showDownloaded(std::move(reply)); });
+    connect(mnShowRemovedTags, &QAction::triggered, s,
+            [this] { popSession->ShowRemovedTags(messageView->removedTags()); });
+    connect(Timer1, &QTimer::timeout, s, [this] {
+        if (Session.ClearMsgPending) { // a note the view showed
+            Session.ClearMsgPending = false;
+            popSession->ClearNoteOnNextTick();
+        }
+        popSession->Timer1_Timer();
+    });
+}
 
 void frmPOP::createControls() {
     auto* central = new QWidget(this);

@@ -139,6 +139,7 @@ private:
     void createControls();
     void createMenus();
     void layoutSteps();
+    void wireSession();
 
     platform::TwipsPlacement placements{*this};
     std::unique_ptr<ReaderSettings> readerSettings;
