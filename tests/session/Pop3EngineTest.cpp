@@ -63,6 +63,10 @@ struct Conversation {
     std::size_t cap = session::ReplyScanner::kMaxReplyBytes;
 };
 
+void PrintTo(const Conversation& c, std::ostream* os) {
+    *os << c.name;
+}
+
 // Plays the script, cutting the server's bytes where cut(offset) says; returns the events
 // (or a description of the first wrong client line).
 std::vector<std::string> Play(const Conversation& c, const std::function<bool(std::size_t)>& cut,

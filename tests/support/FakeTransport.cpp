@@ -21,7 +21,6 @@ std::string FakeTransport::readAll() {
 }
 
 void FakeTransport::close() {
-    ++closes;
     if (current == State::Closed) {
         return;
     }
@@ -88,20 +87,13 @@ void FakeTransport::becomeClosed() {
     Q_EMIT closed();
 }
 
-std::vector<std::string> FakeTransport::lines() const {
+std::vector<std::string> FakeTransport::takeLines() {
     std::vector<std::string> out;
     std::size_t start = 0;
-    for (std::size_t end = written.find("\r\n"); end != std::string::npos;
-         end = written.find("\r\n", start)) {
+    for (std::size_t end; (end = written.find("\r\n", start)) != std::string::npos;
+         start = end + 2) {
         out.emplace_back(written.substr(start, end - start));
-        start = end + 2;
     }
+    written.erase(0, start);
     return out;
-}
-
-std::vector<std::string> FakeTransport::takeLines() {
-    std::vector<std::string> all = lines();
-    std::vector<std::string> fresh(all.begin() + static_cast<std::ptrdiff_t>(taken), all.end());
-    taken = all.size();
-    return fresh;
 }

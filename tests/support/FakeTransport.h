@@ -42,19 +42,15 @@ public:
     QString host;
     std::uint16_t port = 0;
     int connects = 0;
-    int closes = 0;
-    // Complete lines written, without their CR LF.
-    std::vector<std::string> lines() const;
-    // Lines written since the last call.
+    // Complete lines written since the last call, without their CR LF.
     std::vector<std::string> takeLines();
-    std::string written; // every byte written
 
 private:
     void becomeClosed();
 
     State current = State::Closed;
     std::string incoming;
-    std::size_t taken = 0; // lines already returned by takeLines()
+    std::string written; // not yet returned by takeLines()
     bool holdingClose = false;
     bool inReadyRead = false;
 };
