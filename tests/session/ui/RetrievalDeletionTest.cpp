@@ -24,22 +24,19 @@ public:
 } // namespace
 
 TEST_F(RetrievalTest, ViewAndDoubleClickChooseTheRowAndWhereTheSelectionGoes) {
-    struct Case {
-        const char* name;
-        bool filterSpam;
-        bool viaView;
+    const struct {
+        bool filterSpam, viaView;
         int selected;
         std::string sent;
         int selectedAfter;
     } cases[] = {
-        {"double-click stays", false, false, 1, "RETR 2", 1},
-        {"view moves on", false, true, 0, "RETR 1", 1},
-        {"view without filter reads spam", false, true, 1, "RETR 2", 2},
-        {"filter skips the spam row", true, true, 1, "RETR 3", 2},
-        {"filter only for View", true, false, 1, "RETR 2", 1},
+        {false, false, 1, "RETR 2", 1}, // a double-click stays
+        {false, true, 0, "RETR 1", 1},  // View moves on
+        {false, true, 1, "RETR 2", 2},  // without the filter View reads spam
+        {true, true, 1, "RETR 3", 2},   // with it, the spam row is skipped
+        {true, false, 1, "RETR 2", 1},  // by View only
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& c : cases) {
         window.mnFilterSpam->setChecked(c.filterSpam);
         window.lstHeaders->setCurrentRow(c.selected);
         if (c.viaView) {
@@ -95,34 +92,24 @@ TEST_F(SessionTest, RowsKeepTheirNumbersAndColumns) {
 }
 
 TEST_F(RetrievalTest, DeleteMarksTheRowAndMovesOn) {
-    struct Case {
-        const char* name;
+    const struct {
         bool confirm;
-        MsgAnswer answer;
         int selected;
-        std::vector<std::string> sent;
-        int selectedAfter;
-    } cases[] = {
-        {"no confirmation", false, MsgAnswer::Ok, 0, {"DELE 1"}, 1},
-        {"confirmed", true, MsgAnswer::Yes, 1, {"DELE 2"}, 2},
-        {"the last row keeps the selection", false, MsgAnswer::Ok, 2, {"DELE 3"}, 2},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        std::string sent;
+        int selectedAfter; // the last row keeps the selection
+    } cases[] = {{false, 0, "DELE 1", 1}, {true, 1, "DELE 2", 2}, {false, 2, "DELE 3", 2}};
+    for (const auto& c : cases) {
         dialogs.clear();
         window.mnConfirmDelete->setChecked(c.confirm);
         if (c.confirm) {
-            dialogs.answer(c.answer);
+            dialogs.answer(MsgAnswer::Yes);
         }
         window.lstHeaders->setCurrentRow(c.selected);
         window.cmdDelete->click();
-        EXPECT_EQ(server->takeLines(), c.sent);
-        if (c.confirm) {
-            ASSERT_EQ(dialogs.messages().size(), 1u);
-            EXPECT_EQ(dialogs.messages()[0].text,
-                      QStringLiteral("Are you sure you want\r\nto delete this message ?"));
-            EXPECT_EQ(dialogs.messages()[0].buttons, platform::MsgButtons::YesNo);
-        }
+        EXPECT_EQ(server->takeLines(), std::vector<std::string>{c.sent});
+        EXPECT_EQ(boxes(), c.confirm
+                               ? QStringList{"Are you sure you want\r\nto delete this message ?"}
+                               : QStringList{});
         server->serverSends("+OK Marked to be deleted.\r\n");
         EXPECT_EQ(mark(c.selected), QLatin1Char('D'));
         EXPECT_EQ(selected(), c.selectedAfter);
