@@ -4,8 +4,8 @@
 //   bench_pop_listing --port PORT --messages N [--runs R]
 //
 // Prints one line per run and a summary; the exit code is 0 when every run listed N.
-#include "platform/SettingsStore.h"
 #include "platform/ClickableLabel.h"
+#include "platform/SettingsStore.h"
 #include "reader/ui/frmPOP.h"
 #include "session/ui/PopSession.h"
 

@@ -54,7 +54,7 @@ RetrFields PickRetrFields(std::string_view reply) {
     return fields;
 }
 
-void StoreRetrFields(const RetrFields& picked, MessageFields& fields) {
+void StoreRetrFields(const RetrFields& picked, decoding::MessageFields& fields) {
     fields.FromDate = picked.FromDate.value_or("");
     fields.FromAddress = picked.FromAddress.value_or("");
     fields.ApparentlyToField = picked.ApparentlyToField.value_or("");

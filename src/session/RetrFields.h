@@ -1,6 +1,6 @@
 #pragma once
 
-#include "session/SessionState.h"
+#include "decoding/MessageFields.h"
 
 #include <optional>
 #include <string>
@@ -31,6 +31,6 @@ RetrFields PickRetrFields(std::string_view reply);
 // Stores the picked fields for the message just downloaded. Every field, the date, sender and
 // subject included, is set, so a message without a Subject shows no subject rather than the
 // subject of the message viewed before it.
-void StoreRetrFields(const RetrFields& picked, MessageFields& fields);
+void StoreRetrFields(const RetrFields& picked, decoding::MessageFields& fields);
 
 } // namespace session

@@ -1,5 +1,6 @@
 #include "session/HeaderRow.h"
 #include "decoding/Charset.h"
+#include "session/HeaderList.h"
 
 #include <gtest/gtest.h>
 
@@ -81,14 +82,7 @@ TEST_P(HeaderRowTest, Row) {
     EXPECT_EQ(row.substr(36, 4), " | |");
 }
 
-INSTANTIATE_TEST_SUITE_P(Headers, HeaderRowTest, testing::ValuesIn(kRowCases),
-                         [](const auto& info) {
-                             std::string name = info.param.name;
-                             for (char& ch : name) {
-                                 ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-                             }
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Headers, HeaderRowTest, testing::ValuesIn(kRowCases));
 
 TEST(HeaderRow, BodyLineUsedOnlyWhenHeaderLacksIt) {
     const std::string reply = "+OK\r\nDate: 2 Feb 2020 01:02:03\r\n\r\n> From: quoted@x.org\r\n"
@@ -112,14 +106,16 @@ TEST(HeaderRow, DecodedSenderIsCutByCharacters) {
     EXPECT_EQ(row.substr(Utf8Offset(row, 36), 6), " | |4k");
     EXPECT_TRUE(row.ends_with("k café ok"));
     EXPECT_EQ(RowWithMark(row, "R", TextUnits::Utf8).substr(Utf8Offset(row, 36), 4), " |R|");
-}
-
-TEST(HeaderRow, DecodedLineBreaksBecomeBlanks) {
-    const session::HeaderValueDecoder decode = [](std::string_view raw) {
-        return decoding::DecodeEncodedWords(raw);
-    };
-    const std::string row = BuildHeaderRow(Top("Subject: =?us-ascii?q?a=0D=0Ab?="), 0, decode);
-    EXPECT_TRUE(row.ends_with("0k a  b")) << row;
+    // The header list keeps the row with its number and shows the mark in its column.
+    session::HeaderList list;
+    list.add(7, row);
+    list.setMark(0, 'D');
+    EXPECT_EQ(list.number(0), 7);
+    EXPECT_EQ(list.shown(0), RowWithMark(row, "D", TextUnits::Utf8));
+    EXPECT_EQ(list.number(1), 0);
+    // A decoded line break would break the row apart: it becomes a blank.
+    EXPECT_TRUE(
+        BuildHeaderRow(Top("Subject: =?us-ascii?q?a=0D=0Ab?="), 0, decode).ends_with("0k a  b"));
 }
 
 TEST(RowWithMark, RewritesColumn39) {

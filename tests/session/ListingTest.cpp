@@ -1,4 +1,4 @@
-#include "session/ListReply.h"
+#include "session/ListingLoop.h"
 #include "session/StripTrailingNewline.h"
 
 #include <gtest/gtest.h>
@@ -6,118 +6,86 @@
 #include <string>
 #include <vector>
 
-using session::ListedSize;
-using session::MessageIndexEntry;
-using session::ParseListReply;
-using session::StripTrailingNewline;
-
 namespace {
 
 struct ListCase {
-    const char* name;
     std::string reply;
-    std::vector<std::pair<int, int>> index; // (Number, Size) from element 0 on
+    std::string index; // "Number:Size" from element 1 on
     int count;
     bool outOfRange;
+    std::vector<int> asked; // the numbers the listing sends TOP for
 };
 
 const ListCase kListCases[] = {
-    {"two messages",
-     "+OK 2 messages\r\n1 120\r\n2 2000\r\n.\r\n",
-     {{0, 0}, {1, 120}, {2, 2000}, {0, 0}},
-     2,
-     false},
-    {"empty mailbox", "+OK 0 messages\r\n.\r\n", {{0, 0}, {0, 0}}, 0, false},
-    {"bare status", "+OK\r\n.\r\n", {{0, 0}, {0, 0}}, 0, false},
-    {"no line end at all", "+OK", {}, 0, false},
-    {"extra blanks", "+OK\r\n1   120 \r\n.\r\n", {{0, 0}, {1, 120}, {0, 0}}, 1, false},
-    {"line starting with a blank ends the index",
-     "+OK\r\n 1 120\r\n.\r\n",
-     {{0, 0}, {0, 0}},
-     1,
-     false},
-    // A line without a blank takes the size after the next blank, as the server's lines
-    // are read blank to line end.
-    {"line without a blank",
-     "+OK\r\n1 100\r\n2\r\n3 300\r\n.\r\n",
-     {{0, 0}, {1, 100}, {2, 300}, {3, 300}, {0, 0}},
-     3,
-     false},
-    {"size beyond 32 bits",
-     "+OK\r\n1 99999999999999999999999\r\n.\r\n",
-     {{0, 0}, {1, 2147483647}, {0, 0}},
-     1,
-     false},
-    {"size with junk", "+OK\r\n7 12ab\r\n.\r\n", {{0, 0}, {7, 12}, {0, 0}}, 7, false},
-    {"number above 16 bits stops the index",
-     "+OK\r\n32767 5\r\n32768 6\r\n.\r\n",
-     {{0, 0}, {32767, 5}, {0, 0}},
-     32767,
-     true},
-    {"huge count is capped",
-     "+OK\r\n1 5\r\n99999999999999999999 6\r\n.\r\n",
-     {{0, 0}, {1, 5}, {0, 0}},
-     32767,
-     true},
+    {"+OK 2 messages\r\n1 120\r\n2 2000\r\n.\r\n", "1:120 2:2000 0:0", 2, false, {1, 2}},
+    {"+OK 0 messages\r\n.\r\n", "0:0", 0, false, {}},
+    {"+OK", "", 0, false, {}}, // no line end at all
+    {"+OK\r\n1   120 \r\n.\r\n", "1:120 0:0", 1, false, {1}},
+    {"+OK\r\n 1 120\r\n.\r\n", "0:0", 1, false, {1}}, // a leading blank ends the index
+    // A line without a blank takes the size after the next blank.
+    {"+OK\r\n1 100\r\n2\r\n3 300\r\n.\r\n", "1:100 2:300 3:300 0:0", 3, false, {1, 2, 3}},
+    {"+OK\r\n1 99999999999999999999999\r\n.\r\n", "1:2147483647 0:0", 1, false, {1}},
+    {"+OK\r\n7 12ab\r\n.\r\n", "7:12 0:0", 7, false, {1, 2, 3, 4, 5, 6, 7}},
+    // Numbers past 16 bits: the index stops there and only its messages are asked for.
+    {"+OK\r\n1 5\r\n2 6\r\n40000 7\r\n.\r\n", "1:5 2:6 0:0", 2, true, {1, 2}},
+    {"+OK\r\n3 5\r\n99999999999999999999 6\r\n.\r\n", "3:5 0:0", 1, true, {3}},
 };
 
-class ListReplyTest : public testing::TestWithParam<ListCase> {};
-
-TEST_P(ListReplyTest, IndexAndCount) {
-    const ListCase& c = GetParam();
-    const auto result = ParseListReply(c.reply);
-    std::vector<std::pair<int, int>> index;
-    for (const MessageIndexEntry& e : result.MessageIndex) {
-        index.emplace_back(e.Number, e.Size);
+TEST(ListingLoop, IndexCountAndTheTopsAskedFor) {
+    for (const ListCase& c : kListCases) {
+        SCOPED_TRACE(c.reply);
+        const session::ListReply parsed = session::ParseListReply(c.reply);
+        std::string index;
+        for (std::size_t i = 1; i < parsed.MessageIndex.size(); ++i) {
+            const auto& e = parsed.MessageIndex[i];
+            index += (i > 1 ? " " : "") + std::to_string(e.Number) + ":" + std::to_string(e.Size);
+        }
+        EXPECT_EQ(index, c.index);
+        session::ListingLoop loop;
+        loop.begin(c.reply);
+        EXPECT_EQ(loop.total(), c.count);
+        EXPECT_EQ(loop.incomplete(), c.outOfRange);
+        std::vector<int> asked;
+        int rows = 0;
+        while (!loop.allAsked()) {
+            const session::ListingItem item = loop.nextItem();
+            EXPECT_EQ(item.position, static_cast<int>(asked.size()) + 1);
+            asked.push_back(item.number);
+            rows += item.number != 2;
+            loop.answered(item.number != 2); // message 2 gives no row
+        }
+        EXPECT_EQ(asked, c.asked);
+        EXPECT_TRUE(loop.finished());
+        // Shown: the count from LIST, or the rows listed when the index was cut short.
+        EXPECT_EQ(loop.listedCount(), c.outOfRange ? rows : c.count);
     }
-    EXPECT_EQ(index, c.index);
-    EXPECT_EQ(result.MessageCount, c.count);
-    EXPECT_EQ(result.NumbersOutOfRange, c.outOfRange);
 }
 
-INSTANTIATE_TEST_SUITE_P(Replies, ListReplyTest, testing::ValuesIn(kListCases),
-                         [](const auto& info) {
-                             std::string name = info.param.name;
-                             for (char& ch : name) {
-                                 ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-                             }
-                             return name;
-                         });
-
-TEST(ListReply, ManyLines) {
-    std::string reply = "+OK\r\n";
-    for (int n = 1; n <= 5000; ++n) {
-        reply += std::to_string(n) + " " + std::to_string(n * 10) + "\r\n";
-    }
-    reply += ".\r\n";
-    const auto result = ParseListReply(reply);
-    ASSERT_EQ(result.MessageIndex.size(), 5002u);
-    EXPECT_EQ(result.MessageCount, 5000);
-    EXPECT_EQ(result.MessageIndex[4321].Number, 4321);
-    EXPECT_EQ(result.MessageIndex[4321].Size, 43210);
-    EXPECT_EQ(result.MessageIndex[5001].Number, 0);
-}
-
-TEST(ListReply, SizeOnlyBelowUpperBound) {
-    const auto index = ParseListReply("+OK\r\n1 120\r\n2 2000\r\n.\r\n").MessageIndex;
-    const struct {
-        int number;
-        std::optional<std::int32_t> size;
-    } cases[] = {{0, std::nullopt}, {1, 120}, {2, 2000}, {3, std::nullopt}, {-1, std::nullopt}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(ListedSize(index, c.number), c.size) << c.number;
-    }
-    EXPECT_EQ(ListedSize({}, 1), std::nullopt);
+TEST(ListingLoop, StartsAndSizes) {
+    session::ListingLoop loop;
+    EXPECT_EQ(loop.begin("+OK"), session::ListingLoop::Start::Unreadable);
+    EXPECT_EQ(loop.begin("+OK\r\n.\r\n"), session::ListingLoop::Start::Empty);
+    EXPECT_EQ(loop.begin("+OK\r\n1 120\r\n2 2000\r\n.\r\n"), session::ListingLoop::Start::Listing);
+    EXPECT_EQ(loop.sizeAt(2), 2000);
+    EXPECT_EQ(loop.sizeAt(3), std::nullopt);
+    EXPECT_EQ(loop.sizeAt(0), std::nullopt);
+    // Several TOPs may be asked for before the first answer.
+    loop.nextItem();
+    loop.nextItem();
+    EXPECT_TRUE(loop.allAsked());
+    EXPECT_FALSE(loop.finished());
+    loop.answered(true);
+    loop.answered(true);
+    EXPECT_TRUE(loop.finished());
 }
 
 TEST(StripTrailingNewline, OneLineEndOnly) {
     const std::pair<std::string, std::string> cases[] = {
         {"", ""},         {"abc", "abc"},       {"abc\r\n", "abc"},         {"abc\n", "abc"},
-        {"abc\r", "abc"}, {"abc\n\r", "abc\n"}, {"abc\r\n\r\n", "abc\r\n"}, {"\r\n", ""},
-        {"\n\n", "\n"},   {"a\r\nb", "a\r\nb"},
+        {"abc\r", "abc"}, {"abc\n\r", "abc\n"}, {"abc\r\n\r\n", "abc\r\n"}, {"\n\n", "\n"},
     };
     for (const auto& [in, out] : cases) {
-        EXPECT_EQ(StripTrailingNewline(in), out) << testing::PrintToString(in);
+        EXPECT_EQ(session::StripTrailingNewline(in), out);
     }
 }
 

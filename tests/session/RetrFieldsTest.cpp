@@ -75,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(Replies, RetrFieldsTest, testing::ValuesIn(kFieldCases)
                          });
 
 TEST(RetrFields, StoreClearsWhatTheMessageLacks) {
-    session::MessageFields fields;
+    decoding::MessageFields fields;
     fields.FromSubject = "Old subject";
     fields.FromDate = "Old date";
     fields.CcField = "old@x.org";

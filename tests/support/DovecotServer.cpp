@@ -71,32 +71,16 @@ QStringList DovecotServer::messageFiles() const {
 }
 
 QList<int> DovecotServer::sessionProcesses() const {
-    QList<int> pids;
-    if (masterPid <= 0) {
-        return pids;
-    }
     // Children of our own master process named "pop3": nobody else's.
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString& entry : entries) {
-        bool numeric = false;
-        const int pid = entry.toInt(&numeric);
-        if (!numeric) {
-            continue;
-        }
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly)) {
-            continue;
-        }
-        const QByteArray text = stat.readAll();
-        const int open = text.indexOf('(');
-        const int close = text.lastIndexOf(')');
-        if (open < 0 || close < open) {
-            continue;
-        }
-        const QByteArray name = text.mid(open + 1, close - open - 1);
-        const QList<QByteArray> rest = text.mid(close + 2).split(' ');
-        if (name == "pop3" && rest.size() > 1 && rest[1].toInt() == masterPid) {
-            pids << pid;
+    QProcess p;
+    p.start(QStringLiteral("pgrep"), {QStringLiteral("-P"), QString::number(masterPid),
+                                      QStringLiteral("-x"), QStringLiteral("pop3")});
+    QList<int> pids;
+    if (masterPid > 0 && p.waitForFinished(10000)) {
+        for (const QByteArray& line : p.readAllStandardOutput().split('\n')) {
+            if (!line.isEmpty()) {
+                pids << line.toInt();
+            }
         }
     }
     return pids;

@@ -1,5 +1,6 @@
 #include "support/FakeTransport.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 
 void FakeTransport::connectToHost(const QString& h, std::uint16_t p) {
@@ -20,7 +21,6 @@ std::string FakeTransport::readAll() {
 }
 
 void FakeTransport::close() {
-    ++closes;
     if (current == State::Closed) {
         return;
     }
@@ -48,7 +48,17 @@ void FakeTransport::serverSends(std::string_view bytes) {
         return; // nothing arrives on a connection that is not there
     }
     incoming.append(bytes);
+    // Like a real socket: no readyRead while a readyRead handler runs; what arrives then
+    // waits until someone reads.
+    if (inReadyRead) {
+        return;
+    }
+    inReadyRead = true;
     Q_EMIT readyRead();
+    inReadyRead = false;
+    // What the handler left for the event loop (a deferred message box) runs before the
+    // next bytes, as it would between two network packets.
+    QCoreApplication::sendPostedEvents();
 }
 
 void FakeTransport::serverSendsInPieces(std::string_view bytes, std::size_t piece) {
@@ -69,6 +79,7 @@ void FakeTransport::fail(int number, const QString& description) {
     if (current != State::Closed) {
         becomeClosed();
     }
+    QCoreApplication::sendPostedEvents();
 }
 
 void FakeTransport::becomeClosed() {
@@ -76,20 +87,13 @@ void FakeTransport::becomeClosed() {
     Q_EMIT closed();
 }
 
-std::vector<std::string> FakeTransport::lines() const {
+std::vector<std::string> FakeTransport::takeLines() {
     std::vector<std::string> out;
     std::size_t start = 0;
-    for (std::size_t end = written.find("\r\n"); end != std::string::npos;
-         end = written.find("\r\n", start)) {
+    for (std::size_t end; (end = written.find("\r\n", start)) != std::string::npos;
+         start = end + 2) {
         out.emplace_back(written.substr(start, end - start));
-        start = end + 2;
     }
+    written.erase(0, start);
     return out;
-}
-
-std::vector<std::string> FakeTransport::takeLines() {
-    std::vector<std::string> all = lines();
-    std::vector<std::string> fresh(all.begin() + static_cast<std::ptrdiff_t>(taken), all.end());
-    taken = all.size();
-    return fresh;
 }

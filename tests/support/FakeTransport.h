@@ -23,7 +23,7 @@ public:
     // --- Server side ----------------------------------------------------------
     // The connection is made: state Connected, `connected` emitted.
     void accept();
-    // Delivers bytes as one piece (one readyRead).
+    // Delivers bytes as one piece (one readyRead), then runs what was posted meanwhile.
     void serverSends(std::string_view bytes);
     // Delivers bytes in pieces of at most `piece` bytes, one readyRead each.
     void serverSendsInPieces(std::string_view bytes, std::size_t piece);
@@ -35,23 +35,22 @@ public:
     // close); release() finishes the close.
     void holdClose(bool hold) { holdingClose = hold; }
     void release();
+    // A readyRead handler is running.
+    bool reading() const { return inReadyRead; }
 
     // --- What the client did ------------------------------------------------
     QString host;
     std::uint16_t port = 0;
     int connects = 0;
-    int closes = 0;
-    // Complete lines written, without their CR LF.
-    std::vector<std::string> lines() const;
-    // Lines written since the last call.
+    // Complete lines written since the last call, without their CR LF.
     std::vector<std::string> takeLines();
-    std::string written; // every byte written
 
 private:
     void becomeClosed();
 
     State current = State::Closed;
     std::string incoming;
-    std::size_t taken = 0; // lines already returned by takeLines()
+    std::string written; // not yet returned by takeLines()
     bool holdingClose = false;
+    bool inReadyRead = false;
 };

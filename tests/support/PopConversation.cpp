@@ -4,44 +4,20 @@
 
 #include <deque>
 
-PopStep::PopStep(const char* text) : PopStep(std::string_view(text)) {}
-
 PopStep::PopStep(std::string_view text) {
-    const bool client = text.substr(0, 2) == "C:";
-    kind = client ? Kind::Client : Kind::Server;
+    kind = text.substr(0, 2) == "C:" ? Kind::Client : Kind::Server;
     line = std::string(text.size() > 3 ? text.substr(3) : std::string_view());
 }
 
-PopStep::PopStep(std::function<void()> act) : kind(Kind::Action), action(std::move(act)) {}
-
-PopStep Act(std::function<void()> action) {
-    return PopStep(std::move(action));
-}
-
-std::string ServerBytes(const PopScript& script) {
-    std::string bytes;
-    for (const PopStep& s : script) {
-        if (s.kind == PopStep::Kind::Server) {
-            bytes.append(s.line).append("\r\n");
-        }
+PopScript Join(std::initializer_list<PopScript> parts) {
+    PopScript all;
+    for (const PopScript& p : parts) {
+        all.insert(all.end(), p.begin(), p.end());
     }
-    return bytes;
+    return all;
 }
 
-Cutter Whole() {
-    return [](std::size_t) { return false; };
-}
-
-Cutter EveryByte() {
-    return [](std::size_t) { return true; };
-}
-
-Cutter CutAt(std::size_t k) {
-    return [k](std::size_t offset) { return offset == k; };
-}
-
-std::string PlayConversation(FakeTransport& transport, const PopScript& script,
-                             const Cutter& cutter) {
+std::string PlayConversation(FakeTransport& transport, const PopScript& script, std::size_t piece) {
     std::deque<std::string> sent;
     auto collect = [&] {
         for (std::string& l : transport.takeLines()) {
@@ -49,48 +25,29 @@ std::string PlayConversation(FakeTransport& transport, const PopScript& script,
         }
     };
     collect();
-    std::size_t offset = 0;
     for (std::size_t i = 0; i < script.size();) {
         const PopStep& step = script[i];
         if (step.kind == PopStep::Kind::Action) {
             step.action();
             collect();
             ++i;
-            continue;
-        }
-        if (step.kind == PopStep::Kind::Client) {
+        } else if (step.kind == PopStep::Kind::Client) {
             collect();
-            if (sent.empty()) {
-                return "step " + std::to_string(i) + ": expected C: " + step.line +
-                       ", the client sent nothing";
-            }
-            if (sent.front() != step.line) {
-                return "step " + std::to_string(i) + ": expected C: " + step.line +
-                       ", got C: " + sent.front();
+            const std::string got = sent.empty() ? "nothing" : "C: " + sent.front();
+            if (sent.empty() || sent.front() != step.line) {
+                return "step " + std::to_string(i) + ": expected C: " + step.line + ", got " + got;
             }
             sent.pop_front();
             ++i;
-            continue;
-        }
-        std::string block;
-        while (i < script.size() && script[i].kind == PopStep::Kind::Server) {
-            block.append(script[i].line).append("\r\n");
-            ++i;
-        }
-        std::size_t start = 0;
-        for (std::size_t at = 1; at < block.size(); ++at) {
-            if (cutter(offset + at)) {
-                transport.serverSends(std::string_view(block).substr(start, at - start));
-                start = at;
+        } else {
+            std::string block;
+            for (; i < script.size() && script[i].kind == PopStep::Kind::Server; ++i) {
+                block.append(script[i].line).append("\r\n");
             }
+            transport.serverSendsInPieces(block, piece == 0 ? block.size() : piece);
+            collect();
         }
-        transport.serverSends(std::string_view(block).substr(start));
-        offset += block.size();
-        collect();
     }
     collect();
-    if (!sent.empty()) {
-        return "after the script: unexpected C: " + sent.front();
-    }
-    return {};
+    return sent.empty() ? std::string() : "after the script: unexpected C: " + sent.front();
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <functional>
-#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,36 +11,27 @@ class FakeTransport;
 //   "C: USER alice"  the client must send this line next,
 //   "S: +OK"         the server sends this line (CR LF is added),
 // and Act(...) steps for what the user does in between. Consecutive server lines go out
-// together, cut into pieces wherever the cutter says.
+// together, in pieces of the size the player is given (0: one piece).
 struct PopStep {
     enum class Kind { Client, Server, Action };
     Kind kind = Kind::Server;
     std::string line;
     std::function<void()> action;
 
-    PopStep(const char* text);
+    PopStep(const char* text) : PopStep(std::string_view(text)) {}
     PopStep(std::string_view text);
-    PopStep(std::function<void()> act);
+    PopStep(std::function<void()> act) : kind(Kind::Action), action(std::move(act)) {}
 };
 
 using PopScript = std::vector<PopStep>;
 
-// A user action inside a script.
-PopStep Act(std::function<void()> action);
+inline PopStep Act(std::function<void()> action) {
+    return PopStep(std::move(action));
+}
 
-// The server bytes of a script, in order.
-std::string ServerBytes(const PopScript& script);
+PopScript Join(std::initializer_list<PopScript> parts);
 
-// Decides where pieces end: called with the offset (in ServerBytes) of each byte after the
-// first of a block; true starts a new piece there.
-using Cutter = std::function<bool(std::size_t offset)>;
-
-// The whole block as one piece; one byte per piece; one cut at offset k.
-Cutter Whole();
-Cutter EveryByte();
-Cutter CutAt(std::size_t k);
-
-// Plays the script against the client behind `transport`. Returns "" when the client sent
+// Plays the script against the client behind transport. Returns "" when the client sent
 // exactly the expected lines, else a description of the first difference.
 std::string PlayConversation(FakeTransport& transport, const PopScript& script,
-                             const Cutter& cutter = Whole());
+                             std::size_t piece = 0);

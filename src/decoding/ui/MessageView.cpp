@@ -106,14 +106,7 @@ void MessageView::beginDownload() {
 
 void MessageView::showDownloaded(std::string reply) {
     // Each label counts after a line break; a message file has none before its first line.
-    const session::RetrFields picked = session::PickRetrFields("\r\n" + reply);
-    messageFields.FromDate = picked.FromDate.value_or("");
-    messageFields.FromAddress = picked.FromAddress.value_or("");
-    messageFields.FromSubject = picked.FromSubject.value_or("");
-    messageFields.ReplyToField = picked.ReplyToField.value_or("");
-    messageFields.XSenderField = picked.XSenderField.value_or("");
-    messageFields.ApparentlyToField = picked.ApparentlyToField.value_or("");
-    messageFields.CcField = picked.CcField.value_or("");
+    session::StoreRetrFields(session::PickRetrFields("\r\n" + reply), messageFields);
     c.lblFrom->setText(fromText());
     // A new message: nothing of the one before stays on its lines.
     c.lblAttachments->clear();

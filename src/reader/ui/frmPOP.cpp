@@ -13,6 +13,7 @@
 #include "settings/ui/AccountText.h"
 #include "settings/ui/ReaderSettings.h"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -71,7 +72,7 @@ frmPOP::frmPOP(QWidget* parent) : QMainWindow(parent) {
     setMinimumSize(t.toPixels(kMinWidth), t.toPixels(kMinHeight));
 
     wireSettings();
-    popSession = std::make_unique<PopSession>(*this);
+    wireSession();
     wireView();
     wireCompose();
 
@@ -141,7 +142,7 @@ void frmPOP::wireView() {
     vc.showNote = [this](const QString& note) {
         lblMsg->setText(note);
         lblMsg->show();
-        Session.ClearMsgPending = true;
+        popSession->ClearNoteOnNextTick();
         if (!Timer1->isActive()) {
             Timer1->start();
         }
@@ -151,22 +152,10 @@ void frmPOP::wireView() {
         const QRectF r = placement(txtMsg);
         place(browser, r.left(), r.top(), r.width(), r.height());
     };
-    messageView = std::make_unique<ReaderMessageView>(*this, v, std::move(vc));
+    messageView = std::make_unique<MessageView>(v, std::move(vc));
     MessageView* shown = messageView.get();
     connect(Timer1, &QTimer::timeout, shown, [shown] { shown->BrowserUpkeep(); });
     connect(this, &frmPOP::unloading, shown, [shown] { shown->closeQuoted(); });
-    // What the session and reply controllers still read from the window.
-    connect(shown, &MessageView::shown, this, [this, shown] {
-        const decoding::MessageFields& f = shown->fields();
-        Fields.FromDate = f.FromDate;
-        Fields.FromAddress = f.FromAddress;
-        Fields.FromSubject = f.FromSubject;
-        Fields.ReplyToField = f.ReplyToField;
-        Fields.XSenderField = f.XSenderField;
-        Fields.ApparentlyToField = f.ApparentlyToField;
-        Fields.CcField = f.CcField;
-        Browser = shown->browserState();
-    });
 
     ReaderCommands::Controls r;
     r.window = this;
@@ -203,25 +192,10 @@ void frmPOP::wireView() {
     rc.setListHeight = [this](double height) {
         const QRectF list = placement(lstHeaders);
         place(lstHeaders, list.left(), list.top(), list.width(), height);
-        Listing.VisibleRows = settings::ToInt16(height * 8 / 1740);
         LayoutWindow();
     };
     rc.pixelsToTwips = [this](int pixels) { return twips().fromPixels(pixels); };
     readerCommands = std::make_unique<ReaderCommands>(r, std::move(rc));
-}
-
-ReaderMessageView::ReaderMessageView(frmPOP& window, const Controls& controls, Callbacks callbacks)
-    : MessageView(controls, std::move(callbacks)), window(window) {}
-
-void ReaderMessageView::DecodeMessage() {
-    beginDownload();
-    showDownloaded(window.Session.ReceiveBuffer);
-}
-
-QString ReaderMessageView::BrowserText() const {
-    const std::string& html = window.Browser.BrowserHTML;
-    return platform::TextCodec::decode(modHTML2txt::HTML2txt(html),
-                                       platform::TextCodec::htmlCharset(html, htmlTextCharset()));
 }
 
 // --- Settings: start-up, exit, account menu and setup dialog -----------------------
@@ -243,35 +217,12 @@ void frmPOP::wireSettings() {
     c.accountMenu = {this, mnISP, mnSetup, mnSelectISP};
 
     ReaderSettings::Callbacks cb;
-    cb.isConnected = [this] { return popSession->isConnectedCaption(); };
+    cb.isConnected = [this] { return popSession->isConnected(); };
     cb.disconnect = [this] { popSession->cmdConnect_Click(); };
-    cb.debugGeometry = [this] {
-        if (frmDebug* debug = popSession->debugWindow(false)) {
-            const QRectF r = debug->windowTwips();
-            return settings::WindowGeometry{r.top(), r.left(), r.height(), r.width()};
-        }
-        return ReaderSettings::storedDebugGeometry();
-    };
+    cb.debugGeometry = [this] { return popSession->debugWindowGeometry(); };
     cb.clearMessage = [this] {
         messageView->clearMessage();
         lstHeaders->clear();
-    };
-    cb.resetSession = [this] {
-        Session.LastCommand.clear();
-        Session.KeepAliveCountdown = 60;
-        Session.GreetingReceived = false;
-        Session.ClearMsgPending = false;
-        Listing.MessageCount = 0;
-        Listing.ListingNumber = 0;
-        Listing.HeaderDone = false;
-        Listing.TopFailed = false;
-        Listing.ListComplete = false;
-        Listing.PacketCount = 0;
-        Listing.WorkRow = 0;
-        Listing.SavedTopIndex = 0;
-    };
-    cb.measureRows = [this] {
-        Listing.VisibleRows = settings::ToInt16(placement(lstHeaders).height() * 8 / 1740);
     };
     readerSettings = std::make_unique<ReaderSettings>(c, Account, std::move(cb));
 }
@@ -297,6 +248,39 @@ void frmPOP::wireCompose() {
             return s;
         });
     connect(this, &frmPOP::unloading, replyCommands.get(), &ReplyCommands::closeCompose);
+}
+
+void frmPOP::wireSession() {
+    PopSession::Controls c;
+    c.window = this;
+    c.cmdConnect = cmdConnect;
+    c.cmdReset = cmdReset;
+    c.cmdView = cmdView;
+    c.cmdDelete = cmdDelete;
+    c.lstHeaders = lstHeaders;
+    c.lblStatus = lblStatus;
+    c.lblMsg = lblMsg;
+    c.mnKeepAlive = mnKeepAlive;
+    c.mnEnableDebug = mnEnableDebug;
+    c.mnFilterSpam = mnFilterSpam;
+    c.mnConfirmDelete = mnConfirmDelete;
+    c.mnExit = mnExit;
+    c.mnShowBuffer = mnShowBuffer;
+    popSession = std::make_unique<PopSession>(
+        c, Account, [this] { mnSetup->trigger(); },
+        [this] {
+            Account.GetPassword = true;
+            mnSetup->trigger();
+        });
+    PopSession* s = popSession.get();
+    // The view is made after the session; these run only once both exist.
+    connect(s, &PopSession::sessionStarting, this, [this] { messageView->clearMessage(); });
+    connect(s, &PopSession::downloadStarting, this, [this] { messageView->beginDownload(); });
+    connect(s, &PopSession::messageDownloaded, this,
+            [this](std::string reply) { messageView->showDownloaded(std::move(reply)); });
+    connect(mnShowRemovedTags, &QAction::triggered, s,
+            [this] { popSession->ShowRemovedTags(messageView->removedTags()); });
+    connect(Timer1, &QTimer::timeout, s, &PopSession::Timer1_Timer);
 }
 
 void frmPOP::createControls() {
@@ -564,11 +548,6 @@ void frmPOP::layoutSteps() {
     if (WebBrowser1) {
         place(WebBrowser1, msg.left(), msg.top(), msg.width(), msg.height());
     }
-}
-
-QString frmPOP::shownSubject() const {
-    // The whole subject of the message on show, for the reply controller.
-    return platform::TextCodec::headerText(Fields.FromSubject);
 }
 
 void frmPOP::resizeEvent(QResizeEvent* event) {

@@ -2,9 +2,7 @@
 
 #include "compose/MailtoLink.h"
 #include "decoding/ui/MessageView.h"
-#include "html/BrowserState.h"
 #include "platform/Twips.h"
-#include "session/SessionState.h"
 #include "settings/AccountRecord.h"
 
 #include <QHash>
@@ -31,21 +29,6 @@ class ReplyCommands;
 
 class frmPOP;
 
-// The message view as the session and reply controllers still reach it: through the
-// window's fields and a decoding call of their own. It goes once they use the view's methods.
-class ReaderMessageView : public MessageView {
-public:
-    ReaderMessageView(frmPOP& window, const Controls& controls, Callbacks callbacks);
-    decoding::DecodedMessage Decoded; // cleared by the session, read by nobody
-    // Shows the reply the session collected, as a download does.
-    void DecodeMessage();
-    // What the window's browser state holds, as plain text.
-    QString BrowserText() const;
-
-private:
-    frmPOP& window;
-};
-
 // The reader window. It owns the state the whole program shares (the account,
 // the POP3 session, the listing, the downloaded message, the browser) and
 // hands each group of controls to the subsystem that drives it.
@@ -57,10 +40,6 @@ public:
 
     // --- Shared state -------------------------------------------------------
     AccountRecord Account;
-    session::SessionState Session;
-    session::ListingState Listing;
-    session::MessageFields Fields;
-    html::BrowserState Browser;
     bool Loading = false;
 
     // --- Controls -------------------------------------------------------------
@@ -123,7 +102,7 @@ public:
 
     // --- Subsystems -----------------------------------------------------------
     PopSession& session() { return *popSession; }
-    ReaderMessageView& view() { return *messageView; }
+    MessageView& view() { return *messageView; }
     ReaderSettings& settings() { return *readerSettings; }
     ReplyCommands& replies() { return *replyCommands; }
     ReaderCommands& commands() { return *readerCommands; }
@@ -150,8 +129,6 @@ public:
     // Re-arranges the lower controls after a resize or a change of the
     // attachments line or the header list's height.
     void LayoutWindow();
-    // The subject as the labels show it.
-    QString shownSubject() const;
 
 Q_SIGNALS:
     // The window is going away: secondary windows close themselves.
@@ -170,11 +147,12 @@ private:
     void wireView();
     void wireSettings();
     void wireCompose();
+    void wireSession();
 
     platform::TwipsPlacement placements{*this};
     std::unique_ptr<ReaderSettings> readerSettings;
     std::unique_ptr<PopSession> popSession;
-    std::unique_ptr<ReaderMessageView> messageView;
+    std::unique_ptr<MessageView> messageView;
     std::unique_ptr<ReplyCommands> replyCommands;
     std::unique_ptr<ReaderCommands> readerCommands;
     bool unloaded = false;

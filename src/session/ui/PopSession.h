@@ -1,37 +1,59 @@
 #pragma once
 
 #include "platform/Transport.h"
-#include "session/ReplyScanner.h"
+#include "session/HeaderList.h"
+#include "session/ListingLoop.h"
+#include "session/Pop3Engine.h"
+#include "settings/AccountRecord.h"
+#include "settings/WindowGeometry.h"
 
 #include <QMetaObject>
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
-class frmPOP;
-class frmDebug;
-class QListWidgetItem;
+class ClickableLabel;
+class QAction;
+class QLabel;
+class QListWidget;
+class QPushButton;
 class QTimer;
+class QWidget;
+class frmDebug;
 
-// The POP3 conversation of the reader window: connect, log in, list the mailbox one TOP at
-// a time, download and delete messages, keep an idle session alive, and QUIT.
-//
-// Replies are framed as they arrive: a status line ends at CR LF, a multi-line reply (LIST,
-// TOP, RETR) at its end mark, so the result never depends on how the server's bytes are
-// split into pieces. Each command sent is remembered until its reply has been handled, in
-// order, so a QUIT sent while a listing reply is still arriving waits its turn instead of
-// taking the listing's data. Nothing here ever waits: every step is a continuation on a
-// socket event, a timer tick or a user command.
+// The reader window's POP3 session: it moves bytes between the transport and the engine and
+// shows what the engine reports on the controls it is given (status texts, header rows, the
+// connect button, the pointer, message boxes). The protocol itself, the in-flight queue and
+// the listing loop live in the core; nothing here ever waits, and no message box opens inside
+// a socket handler: a box is shown from the event loop, and the replies that arrive while it
+// is open are read after it.
 class PopSession : public QObject {
     Q_OBJECT
 public:
-    explicit PopSession(frmPOP& window);
+    struct Controls {
+        QWidget* window = nullptr; // the pointer, message box parent, close() on Exit
+        QPushButton* cmdConnect = nullptr;
+        QPushButton* cmdReset = nullptr;
+        QPushButton* cmdView = nullptr;
+        QPushButton* cmdDelete = nullptr;
+        QListWidget* lstHeaders = nullptr;
+        ClickableLabel* lblStatus = nullptr;
+        QLabel* lblMsg = nullptr;
+        QAction* mnKeepAlive = nullptr;
+        QAction* mnEnableDebug = nullptr;
+        QAction* mnFilterSpam = nullptr;
+        QAction* mnConfirmDelete = nullptr;
+        QAction* mnExit = nullptr;
+        QAction* mnShowBuffer = nullptr;
+    };
+    // openSetup shows the account setup dialog modally; askPassword does the same with the
+    // password field first.
+    PopSession(const Controls& controls, const AccountRecord& account,
+               std::function<void()> openSetup, std::function<void()> askPassword = {});
     ~PopSession() override;
 
     // Replaces the transport (tests give a fake one). Any session on the old one ends.
@@ -40,119 +62,126 @@ public:
     // The largest reply (or status line) accepted before the session is ended.
     void setMaxReplyBytes(std::size_t bytes);
 
-    // --- Engine ---------------------------------------------------------------------------
-    // The one way to send a POP3 command. False when nothing could be sent.
-    bool SendCommand(const std::string& command);
+    // --- Connection ---------------------------------------------------------------------
+    bool isConnected() const { return engine.state() != session::Pop3State::Closed; }
     void cmdConnect_Click();
+    void cmdReset_Click();
     void CloseSession();
     void Timer1_Timer();
-    void cmdReset_Click();
+    // The server has been silent for kReplyTimeoutMs while a reply was awaited.
+    void ReplyTimeout();
+    static constexpr int kReplyTimeoutMs = 60000;
     // The window is unloading: close the connection without QUIT.
     void CloseForUnload();
     // File > Exit: close without QUIT, then close the window.
     void Exit();
-    bool isConnectedCaption() const;
+    // A multi-line reply (LIST, TOP, RETR) is outstanding or the listing runs.
+    bool replyInFlight() const;
+    session::Pop3State state() const { return engine.state(); }
+    // Clears lblMsg on the next timer tick (for notes shown by others).
+    void ClearNoteOnNextTick() { clearNotePending = true; }
 
-    // --- Listing --------------------------------------------------------------------------
-    void SetRowMark(std::string_view mark);
-    void SelectNextRow();
-    // The message number the row was listed for (0 when there is no such row).
-    int rowMessageNumber(int row) const;
-
-    // --- Retrieval and deletion -------------------------------------------------------------
+    // --- Listing, retrieval, deletion (PopSessionMailbox.cpp) ----------------------------
+    const session::HeaderList& headers() const { return rows; }
     void lstHeaders_DblClick();
     void cmdView_Click();
     void cmdDelete_Click();
     // The right button on cmdDelete: delete, then download the row the selection moves to.
     void DeleteAndViewNext();
 
-    // --- Debug buffer -----------------------------------------------------------------------
+    // --- Debug buffer ---------------------------------------------------------------------
     void AddDebugText(const QString& text);
     void AddDebugBytes(std::string_view bytes);
     // The debug window, created hidden when asked to and absent.
     frmDebug* debugWindow(bool create = false);
     void ShowBuffer();
-    void ShowRemovedTags();
-
-    // A multi-line reply (LIST, TOP, RETR) is outstanding.
-    bool replyInFlight() const;
+    // Shows tags in the debug window modally; its own text comes back when it is closed.
+    void ShowRemovedTags(const std::string& tags);
+    settings::WindowGeometry debugWindowGeometry() const;
 
 Q_SIGNALS:
+    void sessionStarting();  // Get Mail: what is shown about a message goes
+    void downloadStarting(); // just before RETR is sent
+    // The RETR reply, dot-unstuffed, with its status line and end mark.
+    void messageDownloaded(std::string reply);
     // The listing finished ("n Messages listed" or "No Message") or ended with the session.
     void listingEnded();
-    // A downloaded message has been handed to the decoder.
-    void messageRetrieved();
+    void connectionChanged(bool connected);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // A command whose reply has not been handled yet.
-    struct Pending {
-        std::string command; // its first four characters, as LastCommand holds them
-        int row = -1;        // the row a RETR or DELE was sent for
-        int number = 0;      // the message number a TOP was sent for
-    };
-
+    // --- PopSession.cpp
     void wireTransport();
     void onConnected();
     void onReadyRead();
+    void readAndDrain();
     void onClosed();
     void onError(int number, const QString& description);
-    void processIncoming();
-    bool processStatusLine();
-    bool processMultiLine();
-    void onOkReply(const Pending& pending);
-    void onErrReply(const Pending& pending);
-    void onResponseWithoutCommand();
-    void onMultiLineComplete(const Pending& pending);
+    void drain();
+    void handle(const session::Pop3Event& event);
+    void onOk(const session::Pop3Request& request);
+    void onErr(const std::optional<session::Pop3Request>& request);
     void failTooLarge();
-    bool send(const std::string& command, Pending pending);
+    bool send(const session::Pop3Request& request, std::string_view argument = {});
+    void flushOutgoing();
     void connectNow();
+    // Shows a box from the event loop, not from the handler that asks for it; the replies
+    // wait until it is closed, then then() runs (unless the session ended meanwhile).
+    void deferBox(const QString& text, std::function<void()> then = {});
+    void watchReplies();
     void setConnectButton(bool disconnect, const QString& toolTip);
     void setStatus(const QString& text);
     QString status() const;
-    void scheduleListingView();
-    void flushListingView();
     void setNote(const QString& text);
     void busyPointer();
     void defaultPointer();
 
-    void OnListComplete();
+    // --- PopSessionMailbox.cpp
+    void startListing();
+    void onListReply(const std::string& reply);
     void nextTop();
-    void OnTopComplete(const Pending& pending);
-    void finishListing();
+    void onTopReply(const session::Pop3Request& request, const std::string& reply);
     void endListing();
-    void addRow(const std::string& row, int number);
-    void OnRetrComplete(const Pending& pending);
-    void OnDeleted(const Pending& pending);
+    void scheduleListingView();
+    void flushListingView();
+    void showRow(int row);
+    void SetRowMark(int row, char mark);
+    void SelectNextRow(int from);
+    void onRetrReply(const session::Pop3Request& request, std::string reply);
+    void onDeleted(const session::Pop3Request& request);
     bool refuseWhileBusy();
-    void prepareDownload();
-    void showTextView();
     bool download(int row);
     void cancelViewNext();
     void clearDebugBuffer();
-    std::string rowText(int row) const;
+    void onPiece(const session::Pop3Request& request, const std::string& piece);
 
-    frmPOP& window;
+    Controls ui;
+    const AccountRecord& account;
+    std::function<void()> openSetup, askPassword;
     std::unique_ptr<platform::Transport> sck;
+    session::Pop3Engine engine;
+    session::ListingLoop listingLoop;
+    session::HeaderList rows;
     QPointer<frmDebug> debug;
 
-    std::deque<Pending> pending;
-    std::string inbox;        // received bytes not handled yet
-    std::size_t inboxPos = 0; // start of the unhandled part of inbox
-    std::size_t lineScan = 0; // where the search for the status line's CR LF goes on
-    bool collecting = false;  // inside a multi-line reply
-    session::ReplyScanner scanner;
-    bool processing = false; // re-entry guard: message boxes run a nested event loop
-    bool junkSeen = false;   // one "Response without command" per run of stray lines
-    bool listing = false;    // the TOP loop is running
-    std::size_t maxReplyBytes = session::ReplyScanner::kMaxReplyBytes;
+    bool listing = false;      // the TOP loop runs
+    bool listComplete = false; // the last row is listed; downloads may start
+    bool retrieving = false;   // a download's reply is awaited
+    bool advanceAfterView = false;
+    bool clearNotePending = false;
+    bool draining = false; // re-entry guard for drain()
+    bool boxOpen = false;  // a box is pending or open: replies wait
+    bool inSocketHandler = false;
+    unsigned sessionId = 0; // counts sessions, so a late box continuation can tell
     bool closingSession = false;
     bool connectWhenClosed = false;
     bool exitWhenClosed = false;
+    int packetCount = 0; // TOP reply pieces since Get Mail (debug text only)
+    QTimer* replyTimer;
     QTimer* listingView;
-    std::vector<std::pair<std::string, int>> pendingRows; // rows not on the screen yet
+    int rowsShown = 0; // rows of the model already in lstHeaders
     QString pendingStatus;
     bool statusPending = false;
     QMetaObject::Connection viewNext;

@@ -1,8 +1,8 @@
 #include "session/ui/frmDebug.h"
 
+#include "decoding/Charset.h"
 #include "platform/Dialogs.h"
 #include "platform/TextCodec.h"
-#include "reader/ui/frmPOP.h"
 #include "settings/Numbers.h"
 
 #include <QCloseEvent>
@@ -33,7 +33,19 @@ QString viewText(std::string_view bytes, bool& heldCR) {
         piece.pop_back();
         heldCR = true;
     }
-    return platform::TextCodec::fromBytes(piece);
+    return QString::fromUtf8(piece.data(), static_cast<qsizetype>(piece.size()));
+}
+
+// The view offset of a buffer offset: UTF-16 units, every CR LF counted once.
+std::size_t utf16Units(std::string_view utf8) {
+    std::size_t units = 0;
+    for (const char c : utf8) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b & 0xC0) != 0x80) {
+            units += b >= 0xF0 ? 2 : 1; // four-byte sequences are surrogate pairs
+        }
+    }
+    return units;
 }
 
 double stored(const frmDebug::SettingReader& read, const char* key) {
@@ -42,12 +54,13 @@ double stored(const frmDebug::SettingReader& read, const char* key) {
 
 } // namespace
 
-frmDebug::frmDebug(frmPOP& owner, const SettingReader& readSetting)
-    : QWidget(&owner, Qt::Window), owner(owner) {
+frmDebug::frmDebug(QWidget* owner, const SettingReader& readSetting) : QWidget(owner, Qt::Window) {
     setObjectName(QStringLiteral("frmDebug"));
     setWindowTitle(QStringLiteral("Debug Buffer"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFont(owner.font());
+    if (owner) {
+        setFont(owner->font());
+    }
 
     cmdSearch = new QPushButton(QStringLiteral("Search:"), this);
     cmdSearch->setObjectName(QStringLiteral("cmdSearch"));
@@ -77,7 +90,6 @@ frmDebug::frmDebug(frmPOP& owner, const SettingReader& readSetting)
     connect(cmdSearch, &QPushButton::clicked, this, &frmDebug::cmdSearch_Click);
     connect(txtSearch, &QLineEdit::returnPressed, this, &frmDebug::cmdSearch_Click);
     connect(cmdSave, &QPushButton::clicked, this, &frmDebug::cmdSave_Click);
-    connect(&owner, &frmPOP::unloading, this, &QWidget::close);
 
     double top = stored(readSetting, "deTop");
     double left = stored(readSetting, "deLeft");
@@ -127,14 +139,26 @@ void frmDebug::closeEvent(QCloseEvent* event) {
 }
 
 void frmDebug::appendBytes(std::string_view bytes) {
-    buffer.append(bytes);
+    append(decoding::Windows1252ToUtf8(bytes));
+}
+
+void frmDebug::appendText(const QString& text) {
+    append(text.toUtf8().toStdString());
+}
+
+void frmDebug::append(std::string_view utf8) {
+    buffer.append(utf8);
     if (isVisible()) {
         syncView();
     }
 }
 
-void frmDebug::setBytes(std::string bytes) {
-    buffer = std::move(bytes);
+void frmDebug::setBytes(std::string_view bytes) {
+    setText(decoding::Windows1252ToUtf8(bytes));
+}
+
+void frmDebug::setText(std::string utf8) {
+    buffer = std::move(utf8);
     heldCR = false;
     viewed = 0;
     txtDebug->clear();
@@ -171,7 +195,7 @@ std::size_t frmDebug::viewPosition(std::size_t bytePos) const {
          at = buffer.find("\r\n", at + 2)) {
         ++pairs;
     }
-    return bytePos - pairs;
+    return utf16Units(std::string_view(buffer).substr(0, bytePos)) - pairs;
 }
 
 std::size_t frmDebug::selectionStart() const {
@@ -181,24 +205,29 @@ std::size_t frmDebug::selectionStart() const {
     std::size_t bytePos = 0;
     std::size_t view = 0;
     while (view < viewPos && bytePos < buffer.size()) {
-        if (buffer[bytePos] == '\r' && bytePos + 1 < buffer.size() && buffer[bytePos + 1] == '\n') {
+        const auto b = static_cast<unsigned char>(buffer[bytePos]);
+        if (b == '\r' && bytePos + 1 < buffer.size() && buffer[bytePos + 1] == '\n') {
             bytePos += 2;
-        } else {
-            ++bytePos;
+            ++view;
+            continue;
         }
-        ++view;
+        view += b >= 0xF0 ? 2 : 1;
+        do {
+            ++bytePos;
+        } while (bytePos < buffer.size() &&
+                 (static_cast<unsigned char>(buffer[bytePos]) & 0xC0) == 0x80);
     }
     return bytePos;
 }
 
 std::size_t frmDebug::selectionLength() const {
     const QTextCursor c = txtDebug->textCursor();
-    return static_cast<std::size_t>(c.selectionEnd() - c.selectionStart());
+    return static_cast<std::size_t>(c.selectedText().toUtf8().size());
 }
 
 void frmDebug::cmdSearch_Click() {
     try {
-        std::string wanted = platform::TextCodec::toBytes(txtSearch->text());
+        std::string wanted = txtSearch->text().toStdString();
         if (!wanted.empty() && wanted.back() == '\n') {
             wanted.pop_back();
         }
@@ -253,13 +282,19 @@ void frmDebug::cmdSave_Click() {
             return;
         }
         // Every line that ends with CR LF as it is; a last unfinished line of two characters or
-        // more gets its CR LF.
+        // more gets its CR LF. The file is Windows-1252, as the protocol bytes were, unless the
+        // text holds a character that has no place there: then UTF-8, so nothing is lost.
         const std::size_t lastBreak = buffer.rfind("\r\n");
         const std::size_t completeEnd = lastBreak == std::string::npos ? 0 : lastBreak + 2;
         std::string out = buffer.substr(0, completeEnd);
-        if (buffer.size() - completeEnd >= 2) {
-            out.append(buffer, completeEnd);
+        const std::string_view last = std::string_view(buffer).substr(completeEnd);
+        if (utf16Units(last) >= 2) {
+            out.append(last);
             out.append("\r\n");
+        }
+        const QString text = QString::fromUtf8(out.data(), static_cast<qsizetype>(out.size()));
+        if (platform::TextCodec::fromBytes(platform::TextCodec::toBytes(text)) == text) {
+            out = platform::TextCodec::toBytes(text);
         }
         QFile file(*path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {

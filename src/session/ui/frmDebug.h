@@ -14,21 +14,21 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
-class frmPOP;
 
 // The debug buffer window: the raw protocol data the session has seen, searchable and
 // savable. It is created on first use and destroyed with its text when closed.
 //
-// The buffer is kept as the bytes received; the view shows them with each CR LF as one
-// line break, and only while the window is shown (a hidden window costs no text layout).
-// Positions are byte offsets of any size.
+// The buffer is kept as UTF-8 text: protocol bytes are taken as Windows-1252 characters,
+// while text such as a header row keeps every character it has. The view shows it with
+// each CR LF as one line break, and only while the window is shown (a hidden window costs
+// no text layout). Positions are byte offsets of any size.
 class frmDebug : public QWidget {
     Q_OBJECT
 public:
     // Reads a stored geometry value ("deTop", ...) as text; "" when missing.
     using SettingReader = std::function<std::string(const char* key)>;
 
-    explicit frmDebug(frmPOP& owner, const SettingReader& readSetting = {});
+    explicit frmDebug(QWidget* owner, const SettingReader& readSetting = {});
 
     QLineEdit* txtSearch = nullptr;
     QPushButton* cmdSearch = nullptr;
@@ -38,8 +38,13 @@ public:
     QTimer* Timer1 = nullptr; // 1000 ms: takes "Not found" away again
 
     // --- The buffer -----------------------------------------------------------------------
+    // Protocol bytes, one Windows-1252 character each.
     void appendBytes(std::string_view bytes);
-    void setBytes(std::string bytes);
+    void setBytes(std::string_view bytes);
+    void appendText(const QString& text);
+    void setText(std::string utf8);
+    // The buffer as UTF-8 text.
+    const std::string& text() const { return buffer; }
     const std::string& bytes() const { return buffer; }
 
     // --- Commands -------------------------------------------------------------------------
@@ -74,7 +79,8 @@ private:
     // Puts the bytes the view has not shown yet into it.
     void syncView();
 
-    frmPOP& owner;
+    void append(std::string_view utf8);
+
     std::string buffer;
     std::size_t viewed = 0; // bytes of the buffer handed to the view
     bool heldCR = false;    // the view has not been given the buffer's trailing CR yet

@@ -89,14 +89,12 @@ void ReaderSettings::StartUp() {
     runStep([this] { loadAccountRecord(); });
     runStep([this] { applyOptions(); });
     runStep([this] { applyFontSize(); });
-    runStep(callbacks.resetSession);
     runStep([this] {
         controls.lblMsg->clear();
         controls.lblAttachments->clear();
         controls.lblStatus->setText(QStringLiteral("Ready"));
     });
     runStep([this] { OsDescription(); });
-    runStep(callbacks.measureRows);
 }
 
 void ReaderSettings::applyGeometry() {
@@ -170,12 +168,6 @@ QString ReaderSettings::OsDescription() {
         platform::dialogs().messageBox(controls.window, QString::fromStdString(r.askText));
     }
     return QString::fromStdString(r.text);
-}
-
-settings::WindowGeometry ReaderSettings::storedDebugGeometry() {
-    return settings::GeometryFromText(setting(keys::kDeTop), setting(keys::kDeLeft),
-                                      setting(keys::kDeHeight), setting(keys::kDeWidth),
-                                      settings::kBufferWindowLimits);
 }
 
 void ReaderSettings::SaveSettings() {

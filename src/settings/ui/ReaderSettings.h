@@ -46,8 +46,6 @@ public:
         std::function<settings::WindowGeometry()> debugGeometry;
         // Start-up resets, each run at its place in the sequence.
         std::function<void()> clearMessage; // browser hidden; From, Subject, text, rows empty
-        std::function<void()> resetSession; // session counters and flags
-        std::function<void()> measureRows;  // how many header rows fit in the list
     };
 
     ReaderSettings(const Controls& controls, AccountRecord& account, Callbacks callbacks);
@@ -62,8 +60,6 @@ public:
     static QString AppVersion();
     // Tests replace the program's version to try the start-up gate; "" restores it.
     static void overrideProgramVersion(const std::string& version);
-    // Where the debug window opens from the stored values.
-    static settings::WindowGeometry storedDebugGeometry();
 
     // The operating system's description; "" here, as this platform belongs to
     // none of the families the program names.

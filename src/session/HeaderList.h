@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace session {
+
+// The header list: one row per listed message, in listing order. Each row keeps the message
+// number it was listed for (RETR and DELE use it, whatever rows are missing before it) and
+// its mark, which the shown text carries in its mark column. Row texts are UTF-8.
+class HeaderList {
+public:
+    struct Row {
+        int number = 0;
+        std::string text; // as built, mark column blank
+        char mark = ' ';  // ' ' listed, 'R' retrieved, 'D' deleted
+    };
+
+    void clear() { rows.clear(); }
+    void add(int number, std::string text) { rows.push_back(Row{number, std::move(text), ' '}); }
+    int size() const { return static_cast<int>(rows.size()); }
+    bool has(int row) const { return row >= 0 && row < size(); }
+
+    // The message number of the row; 0 when there is no such row.
+    int number(int row) const { return has(row) ? at(row).number : 0; }
+    char mark(int row) const { return has(row) ? at(row).mark : ' '; }
+    void setMark(int row, char mark) {
+        if (has(row)) {
+            rows[static_cast<std::size_t>(row)].mark = mark;
+        }
+    }
+    // The text the list shows: the row with its mark in the mark column.
+    std::string shown(int row) const;
+
+    // The row contains "SEXUALLY EXPLICIT" in any case; it is never downloaded.
+    bool isSexuallyExplicit(int row) const;
+
+private:
+    const Row& at(int row) const { return rows[static_cast<std::size_t>(row)]; }
+    std::vector<Row> rows;
+};
+
+} // namespace session

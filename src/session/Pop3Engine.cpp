@@ -1,0 +1,223 @@
+#include "session/Pop3Engine.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace session {
+
+namespace {
+
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+std::string commandLine(const Pop3Request& r, std::string_view argument) {
+    const std::string n = std::to_string(r.number);
+    switch (r.command) {
+    case Pop3Command::User:
+        return "USER " + std::string(argument);
+    case Pop3Command::Pass:
+        return "PASS " + std::string(argument);
+    case Pop3Command::List:
+        return "LIST";
+    case Pop3Command::Top:
+        return "TOP " + n + " " + std::to_string(Pop3Engine::kTopLines);
+    case Pop3Command::Retr:
+        return "RETR " + n;
+    case Pop3Command::Dele:
+        return "DELE " + n;
+    case Pop3Command::Rset:
+        return "RSET";
+    case Pop3Command::Quit:
+        return "QUIT";
+    case Pop3Command::Noop:
+    case Pop3Command::Greeting:
+        break;
+    }
+    return "NOOP";
+}
+
+} // namespace
+
+bool IsMultiLine(Pop3Command command) {
+    return command == Pop3Command::List || command == Pop3Command::Top ||
+           command == Pop3Command::Retr;
+}
+
+Pop3Engine::Pop3Engine(std::size_t maxReplyBytes)
+    : maxReplyBytes(maxReplyBytes), scanner(maxReplyBytes) {}
+
+void Pop3Engine::setMaxReplyBytes(std::size_t bytes) {
+    maxReplyBytes = bytes;
+    if (!collecting) {
+        scanner = ReplyScanner(bytes);
+    }
+}
+
+void Pop3Engine::resetFraming() {
+    inbox.clear();
+    inboxPos = lineScan = 0;
+    collecting = false;
+    replyDone = false;
+    strayRun = false;
+    scanner.Reset();
+    reply.clear();
+}
+
+void Pop3Engine::connected() {
+    resetFraming();
+    queue.assign(1, Pop3Request{Pop3Command::Greeting});
+    outgoing.clear();
+    current = Pop3State::Greeting;
+}
+
+void Pop3Engine::closed() {
+    resetFraming();
+    queue.clear();
+    outgoing.clear();
+    current = Pop3State::Closed;
+}
+
+bool Pop3Engine::send(const Pop3Request& request, std::string_view argument) {
+    if (current == Pop3State::Closed || current == Pop3State::Failed) {
+        return false;
+    }
+    outgoing += commandLine(request, argument);
+    outgoing += "\r\n";
+    queue.push_back(request);
+    keepAlive = kKeepAliveTicks;
+    if (request.command == Pop3Command::Quit) {
+        current = Pop3State::Quitting;
+    }
+    return true;
+}
+
+std::string Pop3Engine::takeOutgoing() {
+    return std::exchange(outgoing, std::string());
+}
+
+bool Pop3Engine::inFlight(Pop3Command command) const {
+    return std::any_of(queue.begin(), queue.end(),
+                       [command](const Pop3Request& r) { return r.command == command; });
+}
+
+bool Pop3Engine::keepAliveTick() {
+    if (keepAlive > 0) {
+        --keepAlive;
+    }
+    return keepAlive == 0 && queue.empty();
+}
+
+void Pop3Engine::feed(std::string_view bytes) {
+    if (current == Pop3State::Closed || current == Pop3State::Failed || bytes.empty()) {
+        return;
+    }
+    compact();
+    inbox.append(bytes);
+}
+
+void Pop3Engine::compact() {
+    if (inboxPos == inbox.size()) {
+        inbox.clear();
+        inboxPos = lineScan = 0;
+    } else if (inboxPos >= (std::size_t{1} << 16) && inboxPos * 2 >= inbox.size()) {
+        // A line that always arrives half must not keep everything read before it.
+        inbox.erase(0, inboxPos);
+        lineScan -= std::min(lineScan, inboxPos);
+        inboxPos = 0;
+    }
+}
+
+std::optional<Pop3Event> Pop3Engine::next() {
+    if (replyDone) {
+        return completeReply();
+    }
+    if (current == Pop3State::Closed || current == Pop3State::Failed || inboxPos >= inbox.size()) {
+        compact();
+        return std::nullopt;
+    }
+    return collecting ? multiLine() : statusLine();
+}
+
+std::optional<Pop3Event> Pop3Engine::statusLine() {
+    for (;;) {
+        const std::size_t eol = inbox.find("\r\n", std::max(lineScan, inboxPos));
+        if (eol == std::string::npos) {
+            // Look again only at what arrives next (and a CR that may start the line end).
+            lineScan = std::max(inboxPos, inbox.size() - 1);
+            if (inbox.size() - inboxPos > maxReplyBytes) {
+                current = Pop3State::Failed;
+                return Pop3Event{Pop3Event::Kind::TooLarge, std::nullopt, {}};
+            }
+            compact();
+            return std::nullopt;
+        }
+        const std::string_view line = std::string_view(inbox).substr(inboxPos, eol - inboxPos);
+        std::optional<Pop3Request> head;
+        if (!queue.empty()) {
+            head = queue.front();
+        }
+        const bool ok = startsWith(line, "+OK");
+        const bool err = startsWith(line, "-ER");
+        if (ok && head && IsMultiLine(head->command)) {
+            // The status line is the first line of the reply; the collector takes it on.
+            strayRun = false;
+            collecting = true;
+            scanner.Reset();
+            reply.clear();
+            return multiLine();
+        }
+        std::string text(line);
+        inboxPos = eol + 2;
+        lineScan = inboxPos;
+        if (!ok && !err) {
+            if (std::exchange(strayRun, true)) {
+                continue;
+            }
+            return Pop3Event{Pop3Event::Kind::Stray, std::nullopt, std::move(text)};
+        }
+        strayRun = false;
+        if (head) {
+            queue.pop_front();
+            if (ok && head->command == Pop3Command::Greeting) {
+                current = Pop3State::Authorization;
+            } else if (ok && head->command == Pop3Command::Pass) {
+                current = Pop3State::Transaction;
+            }
+        }
+        return Pop3Event{ok ? Pop3Event::Kind::Ok : Pop3Event::Kind::Err, head, std::move(text)};
+    }
+}
+
+std::optional<Pop3Event> Pop3Engine::multiLine() {
+    const std::string_view piece = std::string_view(inbox).substr(inboxPos);
+    const std::size_t before = scanner.BytesSeen();
+    scanner.Feed(piece);
+    const std::size_t take = scanner.Complete() ? scanner.EndOffset() - before : piece.size();
+    std::string part(piece.substr(0, take));
+    reply += part;
+    inboxPos += take;
+    lineScan = inboxPos;
+    if (scanner.TooLarge()) {
+        current = Pop3State::Failed;
+        reply.clear();
+        return Pop3Event{Pop3Event::Kind::TooLarge, queue.front(), {}};
+    }
+    replyDone = scanner.Complete();
+    return Pop3Event{Pop3Event::Kind::Piece, queue.front(), std::move(part)};
+}
+
+Pop3Event Pop3Engine::completeReply() {
+    replyDone = false;
+    collecting = false;
+    scanner.Reset();
+    const Pop3Request head = queue.front();
+    queue.pop_front();
+    std::string whole = std::exchange(reply, std::string());
+    if (head.command == Pop3Command::Retr) {
+        whole = DotUnstuff(whole);
+    }
+    return Pop3Event{Pop3Event::Kind::Reply, head, std::move(whole)};
+}
+
+} // namespace session

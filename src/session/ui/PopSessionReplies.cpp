@@ -1,0 +1,187 @@
+// What the server's bytes mean on the screen: engine events to texts, rows and boxes.
+#include "platform/Dialogs.h"
+#include "session/ui/PopSession.h"
+
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <exception>
+#include <utility>
+
+using session::Pop3Command;
+using session::Pop3Event;
+using session::Pop3Request;
+
+void PopSession::deferBox(const QString& text, std::function<void()> then) {
+    boxOpen = true;
+    const unsigned id = sessionId;
+    auto show = [this, text, then = std::move(then), id] {
+        platform::dialogs().messageBox(ui.window, text);
+        if (then && id == sessionId) {
+            then();
+        }
+        boxOpen = false;
+        readAndDrain(); // what arrived while the box was open
+    };
+    if (inSocketHandler) {
+        QMetaObject::invokeMethod(this, show, Qt::QueuedConnection);
+    } else {
+        show();
+    }
+}
+
+// --- Receiving -----------------------------------------------------------------------------
+
+void PopSession::onReadyRead() {
+    const bool outer = std::exchange(inSocketHandler, true);
+    readAndDrain();
+    inSocketHandler = outer;
+}
+
+void PopSession::readAndDrain() {
+    const std::string data = sck->readAll();
+    if (!data.empty()) {
+        engine.feed(data);
+        if (engine.awaitingReply()) {
+            replyTimer->start(); // the server is alive
+        }
+    }
+    drain();
+}
+
+void PopSession::drain() {
+    if (draining || boxOpen) {
+        return; // the outer call, or the box's continuation, reads on
+    }
+    draining = true;
+    try {
+        while (!boxOpen) {
+            std::optional<Pop3Event> event = engine.next();
+            if (!event) {
+                break;
+            }
+            handle(*event);
+        }
+    } catch (const std::exception& e) {
+        // Out of memory or the like while handling a reply: the session cannot go on, the
+        // window can.
+        draining = false;
+        defaultPointer();
+        setStatus(QStringLiteral("Error: ") + QString::fromLocal8Bit(e.what()));
+        CloseSession();
+        return;
+    }
+    draining = false;
+    watchReplies();
+}
+
+void PopSession::handle(const Pop3Event& event) {
+    switch (event.kind) {
+    case Pop3Event::Kind::Ok:
+        if (event.request) {
+            onOk(*event.request);
+        }
+        break;
+    case Pop3Event::Kind::Err:
+        onErr(event.request);
+        break;
+    case Pop3Event::Kind::Stray:
+        deferBox(QStringLiteral("Response without command"));
+        break;
+    case Pop3Event::Kind::Piece:
+        onPiece(*event.request, event.text);
+        break;
+    case Pop3Event::Kind::Reply:
+        if (event.request->command == Pop3Command::List) {
+            onListReply(event.text);
+        } else if (event.request->command == Pop3Command::Top) {
+            onTopReply(*event.request, event.text);
+        } else {
+            onRetrReply(*event.request, event.text);
+        }
+        break;
+    case Pop3Event::Kind::TooLarge:
+        failTooLarge();
+        break;
+    }
+}
+
+void PopSession::failTooLarge() {
+    defaultPointer();
+    setStatus(QStringLiteral("Error: Server reply too large, connection closed"));
+    CloseSession();
+}
+
+void PopSession::onOk(const Pop3Request& request) {
+    switch (request.command) {
+    case Pop3Command::Greeting:
+        send({Pop3Command::User}, account.EmailUsername);
+        setStatus(QStringLiteral("Sending Username"));
+        break;
+    case Pop3Command::User:
+        setStatus(QStringLiteral("Sending password"));
+        send({Pop3Command::Pass}, account.EmailPass);
+        break;
+    case Pop3Command::Pass:
+        setStatus(QStringLiteral("Login successful"));
+        startListing();
+        setStatus(QStringLiteral("Retrieving list"));
+        clearDebugBuffer();
+        break;
+    case Pop3Command::Dele:
+        onDeleted(request);
+        break;
+    case Pop3Command::Rset:
+        setStatus(QStringLiteral("Message deletion aborted"));
+        rows.clear();
+        rowsShown = 0;
+        ui.lstHeaders->clear();
+        startListing();
+        break;
+    case Pop3Command::Quit:
+        setStatus(QStringLiteral("Logout Successful"));
+        CloseSession();
+        ui.cmdConnect->setEnabled(true);
+        break;
+    default: // the "+OK" to NOOP needs nothing
+        break;
+    }
+}
+
+void PopSession::onErr(const std::optional<Pop3Request>& request) {
+    defaultPointer();
+    switch (request ? request->command : Pop3Command::Noop) {
+    case Pop3Command::User:
+        deferBox(QStringLiteral("Invalid Username. Try Again"),
+                 [this] { send({Pop3Command::Quit}); });
+        break;
+    case Pop3Command::Pass:
+        deferBox(QStringLiteral("Invalid Username or Password. Try Again"),
+                 [this] { send({Pop3Command::Quit}); });
+        break;
+    case Pop3Command::List:
+        if (listing) {
+            endListing();
+        }
+        deferBox(QStringLiteral("Error from LIST command"));
+        break;
+    case Pop3Command::Retr:
+        deferBox(QStringLiteral("Failed to retrieve message. Try relogin"));
+        break;
+    case Pop3Command::Top:
+        // No row for this message; the listing goes on with the next one.
+        setStatus(QStringLiteral("Error reading header"));
+        listingLoop.answered(false);
+        nextTop();
+        break;
+    case Pop3Command::Dele:
+        deferBox(QStringLiteral("Unable to delete message. Try again"));
+        break;
+    case Pop3Command::Rset:
+        deferBox(QStringLiteral("Mailbox Reset Failed. Try Again"));
+        break;
+    default:
+        deferBox(QStringLiteral("Response without command"));
+        break;
+    }
+}
