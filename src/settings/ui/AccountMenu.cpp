@@ -1,5 +1,6 @@
 #include "settings/ui/AccountMenu.h"
 
+#include "platform/AccountPasswords.h"
 #include "platform/SettingsStore.h"
 #include "settings/Numbers.h"
 #include "settings/SettingsKeys.h"
@@ -74,7 +75,8 @@ void AccountMenu::mnSelectISP_Click(int index) {
         a.SMTPAddress = get(keys::kSMTPAddress);
         a.EmailUsername = get(keys::kEmailUsername);
         a.SMTPDomain = get(keys::kSMTPDomain);
-        a.EmailPass = settings::DecodeStoredPassword(get(keys::kEmailPass));
+        a.EmailPass =
+            platform::accountPasswords().load(a.Isp, get(keys::kEmailPass), controls.window);
         a.EmailAuth = settings::ToInt16(settings::LeadingNumber(get(keys::kEmailAuth)));
         a.EmailFromName = get(keys::kEmailFromName);
         a.EmailFromDomain = get(keys::kEmailFromDomain);

@@ -1,5 +1,6 @@
 #include "settings/ui/ReaderSettings.h"
 
+#include "platform/AccountPasswords.h"
 #include "platform/Dialogs.h"
 #include "platform/SettingsStore.h"
 #include "platform/Twips.h"
@@ -121,7 +122,7 @@ void ReaderSettings::loadAccountRecord() {
         return platform::settingsStore().GetSetting(a.Isp, key);
     };
     a.EmailUsername = get(keys::kEmailUsername);
-    a.EmailPass = settings::DecodeStoredPassword(get(keys::kEmailPass));
+    a.EmailPass = platform::accountPasswords().load(a.Isp, get(keys::kEmailPass), controls.window);
     a.EmailAuth = settings::ToInt16(settings::LeadingNumber(get(keys::kEmailAuth)));
     a.POPAddress = get(keys::kPOPAddress);
     a.SMTPAddress = get(keys::kSMTPAddress);

@@ -1,5 +1,6 @@
 #include "settings/ui/frmEmailSetup.h"
 
+#include "platform/AccountPasswords.h"
 #include "platform/Dialogs.h"
 #include "platform/SettingsStore.h"
 #include "platform/Twips.h"
@@ -189,7 +190,7 @@ void frmEmailSetup::LoadAccount(const QString& name) {
     txtSMTP->setText(text(get(keys::kSMTPAddress)));
     txtUsername->setText(text(get(keys::kEmailUsername)));
     txtDomain->setText(text(get(keys::kSMTPDomain)));
-    txtPass->setText(text(settings::DecodeStoredPassword(get(keys::kEmailPass))));
+    txtPass->setText(text(platform::accountPasswords().load(section, get(keys::kEmailPass), this)));
     chkRemovePassword->setVisible(!txtPass->text().isEmpty());
     const int auth = settings::ToInt16(settings::LeadingNumber(get(keys::kEmailAuth)));
     if (auth >= -1 && auth < cmbAuth->count()) {
@@ -330,7 +331,8 @@ void frmEmailSetup::SaveSettings() {
             {keys::kEmailAuth, std::to_string(a.EmailAuth)},
         };
         if (chkSavePassword->isChecked()) {
-            values.emplace_back(keys::kEmailPass, settings::EncodeStoredPassword(a.EmailPass));
+            values.emplace_back(keys::kEmailPass,
+                                platform::accountPasswords().save(bytes(name), a.EmailPass, this));
             chkRemovePassword->show();
         } else {
             // Not saved now: a password saved earlier stays in the store.
@@ -340,6 +342,7 @@ void frmEmailSetup::SaveSettings() {
         chkSavePassword->setEnabled(false);
         chkSavePassword->setChecked(false);
         if (chkRemovePassword->isChecked()) {
+            platform::accountPasswords().forget(bytes(name));
             if (values.back().first == keys::kEmailPass) {
                 values.back().second.clear();
             } else {
@@ -434,6 +437,7 @@ void frmEmailSetup::cmdDelete_Click() {
         ClearFields();
         return;
     }
+    platform::accountPasswords().forget(bytes(name));
     cmbISP->removeItem(selected);
     WriteIspList();
     // A slot at or past the count is stale: an emptied list has no first account.

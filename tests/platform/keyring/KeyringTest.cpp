@@ -1,6 +1,8 @@
 // Runs twice: inside a private D-Bus session with an unlocked keyring (tests/platform/
 // keyring/with-keyring), and with no session bus at all, where there is no keyring.
 #include "platform/Keyring.h"
+#include "platform/AccountPasswords.h"
+#include "settings/SettingsValues.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
@@ -34,6 +36,26 @@ TEST(Keyring, RoundTripOrNoKeyring) {
     EXPECT_EQ(keyring.remove(key).status, Status::Ok);
     EXPECT_EQ(keyring.read(key).status, Status::NotFound);
     EXPECT_EQ(keyring.remove(key).status, Status::Ok);
+}
+
+// The settings file keeps no password once the keyring has it; one stored there before is
+// still read, and moves on the next save. Without a keyring nothing changes.
+TEST(AccountPasswords, KeyringOrSettingsFile) {
+    platform::AccountPasswords& passwords = platform::accountPasswords();
+    const std::string account = "мир", password = "пароль-zażółć";
+    const std::string stored = settings::EncodeStoredPassword(password);
+    EXPECT_EQ(passwords.load(account, stored, nullptr), password);
+    const std::string kept = passwords.save(account, password, nullptr);
+    if (!keyringExpected()) {
+        EXPECT_EQ(kept, stored);
+        EXPECT_EQ(passwords.load(account, "", nullptr), "");
+        return;
+    }
+    EXPECT_EQ(kept, "");
+    EXPECT_EQ(passwords.load(account, kept, nullptr), password);
+    EXPECT_EQ(passwords.load("дом", "", nullptr), "");
+    passwords.forget(account);
+    EXPECT_EQ(passwords.load(account, "", nullptr), "");
 }
 
 } // namespace
