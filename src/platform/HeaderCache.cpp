@@ -147,52 +147,40 @@ HeaderCache::Entries HeaderCache::load(const std::string& account) {
 
 void HeaderCache::store(const std::string& account,
                         const std::vector<std::pair<std::string, std::string>>& entries) {
-    if (!ready || entries.empty()) {
-        return;
-    }
-    QSqlDatabase db = QSqlDatabase::database(connection, false);
-    db.transaction();
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral(
-        "INSERT OR REPLACE INTO header_rows (account, uid, source) VALUES (?, ?, ?)"));
-    const QByteArray key = bytes(account);
+    std::vector<std::vector<QByteArray>> rows;
+    rows.reserve(entries.size());
     for (const auto& [uid, source] : entries) {
-        q.bindValue(0, key);
-        q.bindValue(1, bytes(uid));
-        q.bindValue(2, bytes(source));
-        if (!q.exec()) {
-            db.rollback();
-            rebuild();
-            return;
-        }
+        rows.push_back({bytes(account), bytes(uid), bytes(source)});
     }
-    if (!db.commit()) {
-        rebuild();
-    }
+    batch(QStringLiteral(
+              "INSERT OR REPLACE INTO header_rows (account, uid, source) VALUES (?, ?, ?)"),
+          rows);
 }
 
 void HeaderCache::keepOnly(const std::string& account,
                            const std::unordered_set<std::string>& uids) {
-    if (!ready) {
-        return;
-    }
-    std::vector<std::string> gone;
+    std::vector<std::vector<QByteArray>> gone;
     for (const auto& entry : load(account)) {
         if (!uids.count(entry.first)) {
-            gone.push_back(entry.first);
+            gone.push_back({bytes(account), bytes(entry.first)});
         }
     }
-    if (gone.empty() || !ready) {
+    batch(QStringLiteral("DELETE FROM header_rows WHERE account = ? AND uid = ?"), gone);
+}
+
+void HeaderCache::batch(const QString& statement,
+                        const std::vector<std::vector<QByteArray>>& rows) {
+    if (!ready || rows.empty()) {
         return;
     }
     QSqlDatabase db = QSqlDatabase::database(connection, false);
     db.transaction();
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("DELETE FROM header_rows WHERE account = ? AND uid = ?"));
-    const QByteArray key = bytes(account);
-    for (const std::string& uid : gone) {
-        q.bindValue(0, key);
-        q.bindValue(1, bytes(uid));
+    q.prepare(statement);
+    for (const std::vector<QByteArray>& row : rows) {
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            q.bindValue(static_cast<int>(i), row[i]);
+        }
         if (!q.exec()) {
             db.rollback();
             rebuild();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <string>
 #include <unordered_map>
@@ -41,6 +42,8 @@ private:
     bool openFile();
     bool prepareSchema();
     void rebuild();
+    // Runs statement once per row, all in one transaction; any failure rebuilds the cache.
+    void batch(const QString& statement, const std::vector<std::vector<QByteArray>>& rows);
     void fail();
 
     QString path;
