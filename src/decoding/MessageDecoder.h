@@ -11,7 +11,8 @@
 // around an alternative), plus multipart/mixed around either.
 namespace decoding {
 
-// The boundaries of the last message that declared them; kept from one message to the next.
+// The boundaries a message declares. Callers start each message with empty ones, so that a
+// message displays the same whatever was read before it.
 struct Boundaries {
     std::string RelatedBoundary, AlternativeBoundary, MixedBoundary;
 };
@@ -37,7 +38,8 @@ inline constexpr std::size_t MaxListedParts = 100000;
 inline constexpr std::size_t MaxPartTypeLength = 256;
 
 // raw is the downloaded text (server status line and POP3 end mark included) or an opened
-// message file. boundaries is read and updated with what this message declares.
+// message file. boundaries is read and updated with what this message declares; pass empty
+// ones for each new message.
 DecodedMessage DecodeMessage(std::string_view raw, bool showHtml, Boundaries& boundaries);
 
 // The decoded body of the part whose Content-Type line starts at start (0-based) in body.
