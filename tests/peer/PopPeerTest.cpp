@@ -27,22 +27,6 @@ QString data(const char* name) {
     return QStringLiteral(CORVANE_TEST_DATA "/pop3/") + QLatin1String(name);
 }
 
-// The file as a POP3 server sends it: every line ending CR LF.
-std::string crlf(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    std::string out;
-    for (const char c : f.readAll()) {
-        if (c == '\n') {
-            out += '\r';
-        }
-        out += c;
-    }
-    return out;
-}
-
 } // namespace
 
 class PopPeerTest : public ::testing::Test {
@@ -55,7 +39,7 @@ public:
 
     void TearDown() override {
         window.reset();
-        server.stop(false);
+        server.stop();
     }
 
     void open() {
@@ -148,28 +132,50 @@ const QString kRow3 = QStringLiteral("10 Apr 2024 | dave@example.test      | |2k
 
 } // namespace
 
-TEST_F(PopPeerTest, LoginRefused) {
+TEST_F(PopPeerTest, LoginRefusedThenAcceptedOnAnEmptyMailbox) {
     window->Account.EmailPass = "wrong";
     window->cmdConnect->click();
     ASSERT_TRUE(waitUntil([&] { return !dialogs.messages().empty(); }));
-    EXPECT_EQ(dialogs.messageTexts().value(0),
-              QStringLiteral("Invalid Username or Password. Try Again"));
+    EXPECT_EQ(dialogs.messageTexts(), QStringList{"Invalid Username or Password. Try Again"});
     ASSERT_TRUE(waitUntil([&] { return caption() == QStringLiteral("Get Mail"); }));
     EXPECT_EQ(status(), QStringLiteral("Disconnected"));
-    EXPECT_EQ(window->lstHeaders->count(), 0);
-}
-
-TEST_F(PopPeerTest, EmptyMailbox) {
+    window->Account.EmailPass = "secret";
     listed(QStringLiteral("No Message"));
     EXPECT_EQ(window->lstHeaders->count(), 0);
     EXPECT_EQ(caption(), QStringLiteral("Disconnect"));
-    EXPECT_TRUE(dialogs.messages().empty());
     disconnect();
     EXPECT_EQ(status(), QStringLiteral("Disconnected"));
+    EXPECT_EQ(dialogs.messages().size(), 1u);
 }
 
-TEST_F(PopPeerTest, ThreeMessagesAreListedAndADottedOneIsShownUnstuffed) {
+// A mark undone by Reset, or left behind by closing the window, deletes nothing.
+TEST_F(PopPeerTest, ResetOrClosingWithoutDisconnectRemovesNothing) {
     addThree();
+    const QStringList before = server.messageFiles();
+    for (const bool reset : {true, false}) {
+        listed(QStringLiteral("3 Messages listed"));
+        window->lstHeaders->setCurrentRow(0);
+        window->cmdDelete->click();
+        ASSERT_TRUE(waitStatus(QStringLiteral("Message # 1 of 3 marked deleted")));
+        if (reset) {
+            window->cmdReset->click();
+            ASSERT_TRUE(waitStatus(QStringLiteral("3 Messages listed")));
+            EXPECT_EQ(rows(), (QStringList{kRow1, kRow2, kRow3}));
+            disconnect();
+        } else {
+            window->close();
+            open();
+        }
+    }
+    // A later session still sees all three, and its QUIT deletes nothing.
+    listed(QStringLiteral("3 Messages listed"));
+    disconnect();
+    EXPECT_EQ(server.messageFiles(), before);
+}
+
+TEST_F(PopPeerTest, ADottedMessageIsShownUnstuffedAndDeleteRemovesExactlyTheMarkedOne) {
+    addThree();
+    const QStringList before = server.messageFiles();
     listed(QStringLiteral("3 Messages listed"));
     EXPECT_EQ(rows(), (QStringList{kRow1, kRow2, kRow3}));
     EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
@@ -180,62 +186,24 @@ TEST_F(PopPeerTest, ThreeMessagesAreListedAndADottedOneIsShownUnstuffed) {
     window->lstHeaders->setCurrentRow(2);
     window->session().lstHeaders_DblClick();
     ASSERT_TRUE(waitStatus(QStringLiteral("Message # 3 of 3 Complete")));
-    const std::string message = crlf(data("3-dots.eml"));
-    const std::size_t firstLine = buffer.find("\r\n");
-    ASSERT_NE(firstLine, std::string::npos);
-    EXPECT_EQ(buffer.substr(0, firstLine), "+OK " + std::to_string(message.size()) + " octets");
-    EXPECT_EQ(buffer.substr(firstLine + 2), message + ".\r\n");
+    QFile file(data("3-dots.eml"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::string message = file.readAll().replace("\n", "\r\n").toStdString();
+    EXPECT_EQ(buffer, "+OK " + std::to_string(message.size()) + " octets\r\n" + message + ".\r\n");
     EXPECT_EQ(window->lstHeaders->item(2)->text().at(38), QLatin1Char('R'));
     EXPECT_EQ(window->lblSubject->text(), QStringLiteral("Dots"));
-    const QString shown = window->txtMsg->toPlainText();
-    EXPECT_TRUE(shown.contains(QStringLiteral("\n.hidden line\n..two dots\n.\nlast of")))
-        << shown.left(200).toStdString();
-    EXPECT_TRUE(dialogs.messages().empty());
-    disconnect();
-    EXPECT_EQ(server.messageFiles().size(), 3);
-}
+    EXPECT_TRUE(window->txtMsg->toPlainText().contains(
+        QStringLiteral("\n.hidden line\n..two dots\n.\nlast of")));
 
-TEST_F(PopPeerTest, DeleteThenDisconnectRemovesExactlyTheMarkedMessage) {
-    addThree();
-    const QStringList before = server.messageFiles();
-    listed(QStringLiteral("3 Messages listed"));
     window->lstHeaders->setCurrentRow(1);
     window->cmdDelete->click();
     ASSERT_TRUE(waitStatus(QStringLiteral("Message # 2 of 3 marked deleted")));
     EXPECT_EQ(window->lstHeaders->item(1)->text().at(38), QLatin1Char('D'));
     EXPECT_EQ(server.messageFiles(), before); // nothing goes before QUIT
     disconnect();
+    EXPECT_TRUE(dialogs.messages().empty());
     ASSERT_EQ(before.size(), 3);
     EXPECT_EQ(server.messageFiles(), (QStringList{before[0], before[2]}));
-}
-
-TEST_F(PopPeerTest, ResetThenDisconnectRemovesNothing) {
-    addThree();
-    const QStringList before = server.messageFiles();
-    listed(QStringLiteral("3 Messages listed"));
-    window->lstHeaders->setCurrentRow(0);
-    window->cmdDelete->click();
-    ASSERT_TRUE(waitStatus(QStringLiteral("Message # 1 of 3 marked deleted")));
-    window->cmdReset->click();
-    ASSERT_TRUE(waitStatus(QStringLiteral("3 Messages listed")));
-    EXPECT_EQ(rows(), (QStringList{kRow1, kRow2, kRow3}));
-    disconnect();
-    EXPECT_EQ(server.messageFiles(), before);
-}
-
-TEST_F(PopPeerTest, ClosingTheWindowWithoutDisconnectRemovesNothing) {
-    addThree();
-    const QStringList before = server.messageFiles();
-    listed(QStringLiteral("3 Messages listed"));
-    window->lstHeaders->setCurrentRow(0);
-    window->cmdDelete->click();
-    ASSERT_TRUE(waitStatus(QStringLiteral("Message # 1 of 3 marked deleted")));
-    window->close();
-    // A new session still sees all three, and its QUIT deletes nothing.
-    open();
-    listed(QStringLiteral("3 Messages listed"));
-    disconnect();
-    EXPECT_EQ(server.messageFiles(), before);
 }
 
 // The server freezes as soon as the first row is in, then dies: the listing cannot have
