@@ -124,8 +124,44 @@ TEST_F(SessionTest, RepliesThatOpenABox) {
     }
 }
 
-// No box opens inside the data handler, and what arrives while it is open is read after it:
-// the three ways a session used to stall for good.
+namespace {
+
+// While each message box is open, as if the user took a while to press OK, the server sends
+// the next of `replies`: it must still be read. No box may open inside the data handler.
+class SlowBoxes final : public platform::Dialogs {
+public:
+    SlowBoxes(ScriptedDialogs& scripted, FakeTransport& server, std::vector<std::string> replies)
+        : scripted(scripted), server(server), replies(std::move(replies)) {
+        platform::installDialogs(this);
+    }
+    ~SlowBoxes() override { platform::installDialogs(&scripted); }
+    platform::MsgAnswer messageBox(QWidget* p, const QString& text, platform::MsgButtons b,
+                                   platform::MsgIcon i, const QString& t) override {
+        EXPECT_FALSE(server.reading()) << "a box inside the data handler";
+        if (sent < replies.size()) {
+            server.serverSends(replies[sent++]);
+        }
+        return scripted.messageBox(p, text, b, i, t);
+    }
+    std::optional<QString> openFileName(QWidget*, const platform::FileDialogRequest&) override {
+        return {};
+    }
+    std::optional<QString> saveFileName(QWidget*, const platform::FileDialogRequest&) override {
+        return {};
+    }
+    bool printerDialog(QWidget*, QPrinter&) override { return false; }
+    QAction* popupMenu(QMenu&, const QPoint&) override { return nullptr; }
+
+private:
+    ScriptedDialogs& scripted;
+    FakeTransport& server;
+    std::vector<std::string> replies;
+    std::size_t sent = 0;
+};
+
+} // namespace
+
+// The three ways a session used to stall for good: a reply arriving while a box is open.
 TEST_F(SessionTest, RepliesArrivingDuringABoxAreRead) {
     const std::string top = "+OK\r\nSubject: s\r\n\r\n.\r\n";
     const struct {
@@ -146,14 +182,7 @@ TEST_F(SessionTest, RepliesArrivingDuringABoxAreRead) {
     };
     for (const auto& c : cases) {
         dialogs.clear();
-        std::vector<std::function<void()>> steps;
-        for (const std::string& bytes : c.duringBoxes) {
-            steps.push_back([this, bytes] {
-                EXPECT_FALSE(server->reading()) << "a box inside the data handler";
-                server->serverSends(bytes);
-            });
-        }
-        SlowBoxes slow(dialogs, steps);
+        SlowBoxes slow(dialogs, *server, c.duringBoxes);
         getMail();
         ASSERT_EQ(PlayConversation(*server, c.script), "");
         EXPECT_EQ(boxes(), QStringList(c.duringBoxes.size(), "Response without command"));
