@@ -26,13 +26,10 @@ const std::map<std::string, Pop3Command> kCommands = {
     {"RSET", Pop3Command::Rset}, {"NOOP", Pop3Command::Noop}, {"QUIT", Pop3Command::Quit},
 };
 
-const char* Name(Pop3Command c) {
-    for (const auto& [name, command] : kCommands) {
-        if (command == c) {
-            return name.c_str();
-        }
-    }
-    return "Greeting";
+std::string Name(Pop3Command c) {
+    const auto it = std::find_if(kCommands.begin(), kCommands.end(),
+                                 [c](const auto& entry) { return entry.second == c; });
+    return it == kCommands.end() ? "Greeting" : it->first;
 }
 
 std::string Escaped(const std::string& text) {
@@ -48,7 +45,7 @@ std::string Render(const Pop3Event& e) {
     static const char* const kinds[] = {"ok", "err", "piece", "reply", "stray", "too large"};
     std::string out = kinds[static_cast<int>(e.kind)];
     if (e.request) {
-        out += std::string(" ") + Name(e.request->command);
+        out += " " + Name(e.request->command);
         if (e.request->number != 0) {
             out += " " + std::to_string(e.request->number);
         }
