@@ -6,7 +6,6 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TempSettings.h"
 
-#include <QAction>
 #include <QEventLoop>
 #include <QFile>
 #include <QLabel>
@@ -14,7 +13,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 #include <csignal>
 #include <functional>
@@ -25,22 +23,6 @@ namespace {
 
 QString data(const char* name) {
     return QStringLiteral(CORVANE_TEST_DATA "/pop3/") + QLatin1String(name);
-}
-
-// The file as a POP3 server sends it: every line ending CR LF.
-std::string crlf(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    std::string out;
-    for (const char c : f.readAll()) {
-        if (c == '\n') {
-            out += '\r';
-        }
-        out += c;
-    }
-    return out;
 }
 
 } // namespace
@@ -55,7 +37,7 @@ public:
 
     void TearDown() override {
         window.reset();
-        server.stop(false);
+        server.stop();
     }
 
     void open() {
@@ -75,17 +57,14 @@ public:
             }
         };
         PopSession* s = &window->session();
-        QList<QMetaObject::Connection> taps{
-            QObject::connect(&s->transport(), &platform::Transport::readyRead, &loop, check,
-                             Qt::QueuedConnection),
-            QObject::connect(s, &PopSession::connectionChanged, &loop, check, Qt::QueuedConnection),
-            QObject::connect(s, &PopSession::listingEnded, &loop, check, Qt::QueuedConnection)};
+        // The taps go with the loop.
+        QObject::connect(&s->transport(), &platform::Transport::readyRead, &loop, check,
+                         Qt::QueuedConnection);
+        QObject::connect(s, &PopSession::connectionChanged, &loop, check, Qt::QueuedConnection);
+        QObject::connect(s, &PopSession::listingEnded, &loop, check, Qt::QueuedConnection);
         QTimer::singleShot(ms, &loop, &QEventLoop::quit);
         if (!done()) {
             loop.exec();
-        }
-        for (const auto& tap : taps) {
-            QObject::disconnect(tap);
         }
         return done();
     }
@@ -122,17 +101,25 @@ public:
     }
 
     // Stops the server's session process (SIGSTOP) on the first data that arrives with
-    // when() true, after the window has handled that data.
-    void freezeWhen(std::function<bool()> when) {
-        QObject::connect(&window->session().transport(), &platform::Transport::readyRead,
-                         window.get(), [this, when = std::move(when)] {
+    // when() true, after the window has handled that data; then kills it and waits for the
+    // window to come back by itself.
+    bool killedWhen(std::function<bool()> when, const std::function<void()>& start) {
+        bool frozen = false;
+        QObject tap;
+        QObject::connect(&window->session().transport(), &platform::Transport::readyRead, &tap,
+                         [&] {
                              if (!frozen && when()) {
                                  frozen = server.signalSessions(SIGSTOP) > 0;
                              }
                          });
+        start();
+        if (!waitUntil([&] { return frozen; })) {
+            return false;
+        }
+        server.signalSessions(SIGKILL);
+        return waitUntil([&] { return caption() == QStringLiteral("Get Mail"); }, 3500);
     }
 
-    bool frozen = false;
     DovecotServer server;
     TempSettings settings;
     ScriptedDialogs dialogs;
@@ -148,28 +135,50 @@ const QString kRow3 = QStringLiteral("10 Apr 2024 | dave@example.test      | |2k
 
 } // namespace
 
-TEST_F(PopPeerTest, LoginRefused) {
+TEST_F(PopPeerTest, LoginRefusedThenAcceptedOnAnEmptyMailbox) {
     window->Account.EmailPass = "wrong";
     window->cmdConnect->click();
     ASSERT_TRUE(waitUntil([&] { return !dialogs.messages().empty(); }));
-    EXPECT_EQ(dialogs.messageTexts().value(0),
-              QStringLiteral("Invalid Username or Password. Try Again"));
+    EXPECT_EQ(dialogs.messageTexts(), QStringList{"Invalid Username or Password. Try Again"});
     ASSERT_TRUE(waitUntil([&] { return caption() == QStringLiteral("Get Mail"); }));
     EXPECT_EQ(status(), QStringLiteral("Disconnected"));
-    EXPECT_EQ(window->lstHeaders->count(), 0);
-}
-
-TEST_F(PopPeerTest, EmptyMailbox) {
+    window->Account.EmailPass = "secret";
     listed(QStringLiteral("No Message"));
     EXPECT_EQ(window->lstHeaders->count(), 0);
     EXPECT_EQ(caption(), QStringLiteral("Disconnect"));
-    EXPECT_TRUE(dialogs.messages().empty());
     disconnect();
     EXPECT_EQ(status(), QStringLiteral("Disconnected"));
+    EXPECT_EQ(dialogs.messages().size(), 1u);
 }
 
-TEST_F(PopPeerTest, ThreeMessagesAreListedAndADottedOneIsShownUnstuffed) {
+// A mark undone by Reset, or left behind by closing the window, deletes nothing.
+TEST_F(PopPeerTest, ResetOrClosingWithoutDisconnectRemovesNothing) {
     addThree();
+    const QStringList before = server.messageFiles();
+    for (const bool reset : {true, false}) {
+        listed(QStringLiteral("3 Messages listed"));
+        window->lstHeaders->setCurrentRow(0);
+        window->cmdDelete->click();
+        ASSERT_TRUE(waitStatus(QStringLiteral("Message # 1 of 3 marked deleted")));
+        if (reset) {
+            window->cmdReset->click();
+            ASSERT_TRUE(waitStatus(QStringLiteral("3 Messages listed")));
+            EXPECT_EQ(rows(), (QStringList{kRow1, kRow2, kRow3}));
+            disconnect();
+        } else {
+            window->close();
+            open();
+        }
+    }
+    // A later session still sees all three, and its QUIT deletes nothing.
+    listed(QStringLiteral("3 Messages listed"));
+    disconnect();
+    EXPECT_EQ(server.messageFiles(), before);
+}
+
+TEST_F(PopPeerTest, ADottedMessageIsShownUnstuffedAndDeleteRemovesExactlyTheMarkedOne) {
+    addThree();
+    const QStringList before = server.messageFiles();
     listed(QStringLiteral("3 Messages listed"));
     EXPECT_EQ(rows(), (QStringList{kRow1, kRow2, kRow3}));
     EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
@@ -180,67 +189,30 @@ TEST_F(PopPeerTest, ThreeMessagesAreListedAndADottedOneIsShownUnstuffed) {
     window->lstHeaders->setCurrentRow(2);
     window->session().lstHeaders_DblClick();
     ASSERT_TRUE(waitStatus(QStringLiteral("Message # 3 of 3 Complete")));
-    const std::string message = crlf(data("3-dots.eml"));
-    const std::size_t firstLine = buffer.find("\r\n");
-    ASSERT_NE(firstLine, std::string::npos);
-    EXPECT_EQ(buffer.substr(0, firstLine), "+OK " + std::to_string(message.size()) + " octets");
-    EXPECT_EQ(buffer.substr(firstLine + 2), message + ".\r\n");
+    QFile file(data("3-dots.eml"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::string message = file.readAll().replace("\n", "\r\n").toStdString();
+    EXPECT_EQ(buffer, "+OK " + std::to_string(message.size()) + " octets\r\n" + message + ".\r\n");
     EXPECT_EQ(window->lstHeaders->item(2)->text().at(38), QLatin1Char('R'));
     EXPECT_EQ(window->lblSubject->text(), QStringLiteral("Dots"));
-    const QString shown = window->txtMsg->toPlainText();
-    EXPECT_TRUE(shown.contains(QStringLiteral("\n.hidden line\n..two dots\n.\nlast of")))
-        << shown.left(200).toStdString();
-    EXPECT_TRUE(dialogs.messages().empty());
-    disconnect();
-    EXPECT_EQ(server.messageFiles().size(), 3);
-}
+    EXPECT_TRUE(window->txtMsg->toPlainText().contains(
+        QStringLiteral("\n.hidden line\n..two dots\n.\nlast of")));
 
-TEST_F(PopPeerTest, DeleteThenDisconnectRemovesExactlyTheMarkedMessage) {
-    addThree();
-    const QStringList before = server.messageFiles();
-    listed(QStringLiteral("3 Messages listed"));
     window->lstHeaders->setCurrentRow(1);
     window->cmdDelete->click();
     ASSERT_TRUE(waitStatus(QStringLiteral("Message # 2 of 3 marked deleted")));
     EXPECT_EQ(window->lstHeaders->item(1)->text().at(38), QLatin1Char('D'));
     EXPECT_EQ(server.messageFiles(), before); // nothing goes before QUIT
     disconnect();
+    EXPECT_TRUE(dialogs.messages().empty());
     ASSERT_EQ(before.size(), 3);
     EXPECT_EQ(server.messageFiles(), (QStringList{before[0], before[2]}));
 }
 
-TEST_F(PopPeerTest, ResetThenDisconnectRemovesNothing) {
-    addThree();
-    const QStringList before = server.messageFiles();
-    listed(QStringLiteral("3 Messages listed"));
-    window->lstHeaders->setCurrentRow(0);
-    window->cmdDelete->click();
-    ASSERT_TRUE(waitStatus(QStringLiteral("Message # 1 of 3 marked deleted")));
-    window->cmdReset->click();
-    ASSERT_TRUE(waitStatus(QStringLiteral("3 Messages listed")));
-    EXPECT_EQ(rows(), (QStringList{kRow1, kRow2, kRow3}));
-    disconnect();
-    EXPECT_EQ(server.messageFiles(), before);
-}
-
-TEST_F(PopPeerTest, ClosingTheWindowWithoutDisconnectRemovesNothing) {
-    addThree();
-    const QStringList before = server.messageFiles();
-    listed(QStringLiteral("3 Messages listed"));
-    window->lstHeaders->setCurrentRow(0);
-    window->cmdDelete->click();
-    ASSERT_TRUE(waitStatus(QStringLiteral("Message # 1 of 3 marked deleted")));
-    window->close();
-    // A new session still sees all three, and its QUIT deletes nothing.
-    open();
-    listed(QStringLiteral("3 Messages listed"));
-    disconnect();
-    EXPECT_EQ(server.messageFiles(), before);
-}
-
-// The server freezes as soon as the first row is in, then dies: the listing cannot have
-// finished, and the window must come back by itself.
-TEST_F(PopPeerTest, ServerGoneDuringTheListing) {
+// The server freezes as soon as the first row is in (or a download has begun), then dies:
+// the listing (or download) cannot have finished, and the window must come back by itself.
+// The server's master is still there: "Get Mail" works again.
+TEST_F(PopPeerTest, ServerGoneDuringTheListingOrADownload) {
     QTemporaryDir dir;
     QStringList files;
     for (int i = 0; i < 400; ++i) {
@@ -249,39 +221,23 @@ TEST_F(PopPeerTest, ServerGoneDuringTheListing) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(QStringLiteral("From: x%1@example.test\nSubject: n %1\n\nbody\n").arg(i).toUtf8());
     }
+    QFile big(files.emplace_back(dir.filePath(QStringLiteral("big.eml"))));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly)); // about 46 MB, more than the socket buffers hold
+    big.write("From: big@example.test\nSubject: big\n\n" +
+              QByteArray(76, 'x').append('\n').repeated(600000));
+    big.close();
     ASSERT_TRUE(server.add(files));
-    freezeWhen([&] { return window->session().headers().size() > 0; });
-    window->cmdConnect->click();
-    ASSERT_TRUE(waitUntil([&] { return frozen; }));
-    server.signalSessions(SIGKILL);
-    ASSERT_TRUE(waitUntil([&] { return caption() == QStringLiteral("Get Mail"); }, 3500));
+    ASSERT_TRUE(killedWhen([&] { return window->session().headers().size() > 0; },
+                           [&] { window->cmdConnect->click(); }));
     EXPECT_LE(window->lstHeaders->count(), 2);
     EXPECT_FALSE(window->session().replyInFlight());
     EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
-    // The server's master is still there: "Get Mail" works again.
-    listed(QStringLiteral("400 Messages listed"));
-}
-
-TEST_F(PopPeerTest, ServerGoneDuringADownload) {
-    QTemporaryDir dir;
-    const QString big = dir.filePath(QStringLiteral("big.eml"));
-    {
-        QFile f(big);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("From: big@example.test\nSubject: big\n\n");
-        const QByteArray line = QByteArray(76, 'x') + '\n';
-        for (int i = 0; i < 600000; ++i) { // about 46 MB, more than the socket buffers hold
-            f.write(line);
-        }
-    }
-    ASSERT_TRUE(server.add({data("1-plain.eml"), big}));
-    listed(QStringLiteral("2 Messages listed"));
-    freezeWhen([&] { return status() == QStringLiteral("Downloading message"); });
-    window->lstHeaders->setCurrentRow(1);
-    window->session().lstHeaders_DblClick();
-    ASSERT_TRUE(waitUntil([&] { return frozen; }));
-    server.signalSessions(SIGKILL);
-    ASSERT_TRUE(waitUntil([&] { return caption() == QStringLiteral("Get Mail"); }, 3500));
-    EXPECT_NE(status(), QStringLiteral("Message # 2 of 2 Complete"));
-    listed(QStringLiteral("2 Messages listed"));
+    listed(QStringLiteral("401 Messages listed"));
+    ASSERT_TRUE(killedWhen([&] { return status() == QStringLiteral("Downloading message"); },
+                           [&] {
+                               window->lstHeaders->setCurrentRow(400);
+                               window->session().lstHeaders_DblClick();
+                           }));
+    EXPECT_NE(status(), QStringLiteral("Message # 401 of 401 Complete"));
+    listed(QStringLiteral("401 Messages listed"));
 }

@@ -1,11 +1,14 @@
-// The POP3 engine as a conversation: "C:" lines are commands the test sends (and the bytes
-// the engine must write for them), "S:" lines are server bytes; every conversation is
+// The POP3 engine as conversations (tests/data/pop3/engine.conversations): every one is
 // replayed with the server's bytes cut at every point, and must give the same events.
 #include "session/Pop3Engine.h"
+#include "decoding/TestData.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,13 +26,10 @@ const std::map<std::string, Pop3Command> kCommands = {
     {"RSET", Pop3Command::Rset}, {"NOOP", Pop3Command::Noop}, {"QUIT", Pop3Command::Quit},
 };
 
-const char* Name(Pop3Command c) {
-    for (const auto& [name, command] : kCommands) {
-        if (command == c) {
-            return name.c_str();
-        }
-    }
-    return "Greeting";
+std::string Name(Pop3Command c) {
+    const auto it = std::find_if(kCommands.begin(), kCommands.end(),
+                                 [c](const auto& entry) { return entry.second == c; });
+    return it == kCommands.end() ? "Greeting" : it->first;
 }
 
 std::string Escaped(const std::string& text) {
@@ -45,7 +45,7 @@ std::string Render(const Pop3Event& e) {
     static const char* const kinds[] = {"ok", "err", "piece", "reply", "stray", "too large"};
     std::string out = kinds[static_cast<int>(e.kind)];
     if (e.request) {
-        out += std::string(" ") + Name(e.request->command);
+        out += " " + Name(e.request->command);
         if (e.request->number != 0) {
             out += " " + std::to_string(e.request->number);
         }
@@ -56,12 +56,40 @@ std::string Render(const Pop3Event& e) {
 }
 
 struct Conversation {
-    const char* name;
+    std::string name;
     std::vector<std::string> script;
-    std::vector<std::string> events; // pieces left out: they depend on the cuts
+    std::vector<std::string> events;
     Pop3State end = Pop3State::Transaction;
     std::size_t cap = session::ReplyScanner::kMaxReplyBytes;
 };
+
+std::vector<Conversation> Load() {
+    const std::map<std::string, Pop3State> states = {{"Greeting", Pop3State::Greeting},
+                                                     {"Authorization", Pop3State::Authorization},
+                                                     {"Quitting", Pop3State::Quitting},
+                                                     {"Failed", Pop3State::Failed}};
+    std::vector<Conversation> all;
+    std::istringstream text(testdata::ReadFile(testdata::Path("pop3/engine.conversations")));
+    for (std::string line; std::getline(text, line);) {
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        const std::string value =
+            testdata::Unescape(line.substr(std::min<std::size_t>(line.size(), 3)));
+        if (line.starts_with("== ")) {
+            all.push_back({value});
+        } else if (line.starts_with("S:") || line.starts_with("C:")) {
+            all.back().script.push_back(line.substr(0, 2) + " " + value);
+        } else if (line.starts_with("E: ")) {
+            all.back().events.push_back(value);
+        } else if (line.starts_with("end: ")) {
+            all.back().end = states.at(line.substr(5));
+        } else if (line.starts_with("cap: ")) {
+            all.back().cap = std::stoul(line.substr(5));
+        }
+    }
+    return all;
+}
 
 void PrintTo(const Conversation& c, std::ostream* os) {
     *os << c.name;
@@ -121,88 +149,6 @@ std::vector<std::string> Play(const Conversation& c, const std::function<bool(st
     return log;
 }
 
-const Conversation kConversations[] = {
-    {"a whole session",
-     {"S: +OK ready",
-      "C: USER alice",
-      "S: +OK",
-      "C: PASS secret",
-      "S: +OK Logged in.",
-      "C: LIST",
-      "S: +OK 2 messages:",
-      "S: 1 120",
-      "S: 2 200",
-      "S: .",
-      "C: TOP 1 10",
-      "S: +OK",
-      "S: Subject: Hi",
-      "S: ",
-      "S: ..dotted",
-      "S: .",
-      "C: RETR 2",
-      "S: +OK 200 octets",
-      "S: ..hidden",
-      "S: ...",
-      "S: ..",
-      "S: .",
-      "C: DELE 1",
-      "S: +OK Marked.",
-      "C: NOOP",
-      "S: +OK",
-      "C: QUIT",
-      "S: +OK Bye"},
-     {"ok Greeting +OK ready", "ok USER +OK", "ok PASS +OK Logged in.",
-      "reply LIST +OK 2 messages:|1 120|2 200|.|", "reply TOP 1 +OK|Subject: Hi||..dotted|.|",
-      "reply RETR 2 +OK 200 octets|.hidden|..|.|.|", "ok DELE 1 +OK Marked.", "ok NOOP +OK",
-      "ok QUIT +OK Bye"},
-     Pop3State::Quitting},
-    {"user refused",
-     {"S: +OK", "C: USER bob", "S: -ERR no such user", "C: QUIT", "S: +OK"},
-     {"ok Greeting +OK", "err USER -ERR no such user", "ok QUIT +OK"},
-     Pop3State::Quitting},
-    {"password refused",
-     {"S: +OK", "C: USER a", "S: +OK", "C: PASS b", "S: -ERR [AUTH] Authentication failed."},
-     {"ok Greeting +OK", "ok USER +OK", "err PASS -ERR [AUTH] Authentication failed."},
-     Pop3State::Authorization},
-    {"error as greeting", {"S: -ERR go away"}, {"err Greeting -ERR go away"}, Pop3State::Greeting},
-    {"junk before the greeting",
-     {"S: * hello", "S: more junk", "S: +OK ready", "C: USER a", "S: +OK"},
-     {"stray * hello", "ok Greeting +OK ready", "ok USER +OK"},
-     Pop3State::Authorization},
-    {"empty mailbox and errors to multi-line commands",
-     {"S: +OK", "C: USER a", "S: +OK", "C: PASS b", "S: +OK", "C: LIST", "S: +OK 0 messages:",
-      "S: .", "C: TOP 1 10", "S: -ERR There's no message 1.", "C: RETR 9", "S: -ERR no"},
-     {"ok Greeting +OK", "ok USER +OK", "ok PASS +OK", "reply LIST +OK 0 messages:|.|",
-      "err TOP 1 -ERR There's no message 1.", "err RETR 9 -ERR no"}},
-    {"lines nobody asked for: one stray event per run",
-     {"S: +OK", "C: USER a", "S: +OK", "C: PASS b", "S: +OK", "S: a", "S: b", "S: -ERR idle",
-      "S: +OK", "S: \xff\x01 binary", "S: +OK", "S: ", "C: NOOP", "S: +OK"},
-     {"ok Greeting +OK", "ok USER +OK", "ok PASS +OK", "stray a", "err - -ERR idle", "ok - +OK",
-      "stray \xff\x01 binary", "ok - +OK", "stray", "ok NOOP +OK"}},
-    {"a stray line after each TOP reply",
-     {"S: +OK", "C: USER a", "S: +OK", "C: PASS b", "S: +OK", "C: TOP 1 10", "S: +OK", "S: .",
-      "S: ", "C: TOP 2 10", "S: +OK", "S: .", "S: "},
-     {"ok Greeting +OK", "ok USER +OK", "ok PASS +OK", "reply TOP 1 +OK|.|", "stray",
-      "reply TOP 2 +OK|.|", "stray"}},
-    {"QUIT behind a TOP in flight takes its own answer",
-     {"S: +OK", "C: USER a", "S: +OK", "C: PASS b", "S: +OK", "C: TOP 1 10", "C: QUIT", "S: +OK",
-      "S: From: a", "S: .", "S: +OK Logging out."},
-     {"ok Greeting +OK", "ok USER +OK", "ok PASS +OK", "reply TOP 1 +OK|From: a|.|",
-      "ok QUIT +OK Logging out."},
-     Pop3State::Quitting},
-    {"end marks that are not",
-     {"S: +OK", "C: USER a", "S: +OK", "C: PASS b", "S: +OK", "C: RETR 1", "S: +OK", "S: \r",
-      "S: .\r.", "S: ..", "S: . ", "S: .", "C: NOOP", "S: +OK"},
-     {"ok Greeting +OK", "ok USER +OK", "ok PASS +OK", "reply RETR 1 +OK|\r|\r.|.| |.|",
-      "ok NOOP +OK"}},
-    {"a reply past the cap ends the reading",
-     {"S: +OK", "C: USER a", "S: +OK", "C: PASS b", "S: +OK", "C: RETR 1", "S: +OK",
-      "S: " + std::string(80, 'x'), "S: " + std::string(80, 'y'), "S: ."},
-     {"ok Greeting +OK", "ok USER +OK", "ok PASS +OK", "too large RETR 1"},
-     Pop3State::Failed,
-     120},
-};
-
 class Pop3EngineTest : public testing::TestWithParam<Conversation> {};
 
 TEST_P(Pop3EngineTest, EveryCutGivesTheSameEvents) {
@@ -222,7 +168,7 @@ TEST_P(Pop3EngineTest, EveryCutGivesTheSameEvents) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Conversations, Pop3EngineTest, testing::ValuesIn(kConversations),
+INSTANTIATE_TEST_SUITE_P(Conversations, Pop3EngineTest, testing::ValuesIn(Load()),
                          [](const auto& info) { return "c" + std::to_string(info.index); });
 
 TEST(Pop3Engine, NothingIsSentOrReadWithoutAConnection) {

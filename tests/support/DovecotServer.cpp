@@ -1,21 +1,19 @@
 #include "support/DovecotServer.h"
 
 #include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <csignal>
+#include <utility>
 
-DovecotServer::~DovecotServer() {
-    stop(false);
-}
+namespace {
 
-QString DovecotServer::script() {
-    return QStringLiteral(CORVANE_SOURCE_DIR "/scripts/dovecot");
-}
+const QString kScript = QStringLiteral(CORVANE_SOURCE_DIR "/scripts/dovecot");
+
+} // namespace
 
 bool DovecotServer::start() {
     QProcess p;
-    p.start(script(), {QStringLiteral("start")});
+    p.start(kScript, {QStringLiteral("start")});
     if (!p.waitForFinished(60000) || p.exitCode() != 0) {
         lastError = QString::fromLocal8Bit(p.readAllStandardError());
         return false;
@@ -44,52 +42,38 @@ bool DovecotServer::start() {
 
 bool DovecotServer::add(const QStringList& files) {
     QProcess p;
-    p.start(script(), QStringList{QStringLiteral("add"), dir} + files);
+    p.start(kScript, QStringList{QStringLiteral("add"), dir} + files);
     return p.waitForFinished(60000) && p.exitCode() == 0;
 }
 
-void DovecotServer::stop(bool wait) {
-    if (!running) {
-        return;
-    }
-    running = false;
-    const QStringList args{QStringLiteral("stop"), dir, QStringLiteral("--remove")};
-    if (wait) {
-        QProcess::execute(script(), args);
-    } else {
-        QProcess::startDetached(script(), args);
+void DovecotServer::stop() {
+    if (std::exchange(running, false)) {
+        QProcess::startDetached(kScript, {QStringLiteral("stop"), dir, QStringLiteral("--remove")});
     }
 }
 
 QStringList DovecotServer::messageFiles() const {
     QStringList names;
     for (const char* sub : {"cur", "new"}) {
-        names += QDir(mailDir + QLatin1Char('/') + QLatin1String(sub)).entryList(QDir::Files);
+        for (const QString& name :
+             QDir(mailDir + QLatin1Char('/') + QLatin1String(sub)).entryList(QDir::Files)) {
+            names << name.section(QLatin1Char(':'), 0, 0); // without the flags
+        }
     }
     names.sort();
     return names;
 }
 
-QList<int> DovecotServer::sessionProcesses() const {
+int DovecotServer::signalSessions(int sig) const {
     // Children of our own master process named "pop3": nobody else's.
     QProcess p;
     p.start(QStringLiteral("pgrep"), {QStringLiteral("-P"), QString::number(masterPid),
                                       QStringLiteral("-x"), QStringLiteral("pop3")});
-    QList<int> pids;
+    int count = 0;
     if (masterPid > 0 && p.waitForFinished(10000)) {
         for (const QByteArray& line : p.readAllStandardOutput().split('\n')) {
-            if (!line.isEmpty()) {
-                pids << line.toInt();
-            }
+            count += !line.isEmpty() && ::kill(line.toInt(), sig) == 0;
         }
     }
-    return pids;
-}
-
-int DovecotServer::signalSessions(int sig) const {
-    const QList<int> pids = sessionProcesses();
-    for (const int pid : pids) {
-        ::kill(pid, sig);
-    }
-    return static_cast<int>(pids.size());
+    return count;
 }

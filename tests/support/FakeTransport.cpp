@@ -3,9 +3,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 
-void FakeTransport::connectToHost(const QString& h, std::uint16_t p) {
-    host = h;
-    port = p;
+void FakeTransport::connectToHost(const QString&, std::uint16_t) {
     ++connects;
     current = State::Other;
 }
@@ -21,21 +19,16 @@ std::string FakeTransport::readAll() {
 }
 
 void FakeTransport::close() {
-    if (current == State::Closed) {
-        return;
-    }
-    if (holdingClose) {
+    if (holdingClose && current != State::Closed) {
         current = State::Other;
-        return;
+    } else {
+        serverCloses();
     }
-    becomeClosed();
 }
 
 void FakeTransport::release() {
     holdingClose = false;
-    if (current != State::Closed) {
-        becomeClosed();
-    }
+    serverCloses();
 }
 
 void FakeTransport::accept() {
@@ -70,21 +63,15 @@ void FakeTransport::serverSendsInPieces(std::string_view bytes, std::size_t piec
 
 void FakeTransport::serverCloses() {
     if (current != State::Closed) {
-        becomeClosed();
+        current = State::Closed;
+        Q_EMIT closed();
     }
 }
 
 void FakeTransport::fail(int number, const QString& description) {
     Q_EMIT error(number, description);
-    if (current != State::Closed) {
-        becomeClosed();
-    }
+    serverCloses();
     QCoreApplication::sendPostedEvents();
-}
-
-void FakeTransport::becomeClosed() {
-    current = State::Closed;
-    Q_EMIT closed();
 }
 
 std::vector<std::string> FakeTransport::takeLines() {

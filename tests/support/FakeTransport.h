@@ -39,15 +39,11 @@ public:
     bool reading() const { return inReadyRead; }
 
     // --- What the client did ------------------------------------------------
-    QString host;
-    std::uint16_t port = 0;
     int connects = 0;
     // Complete lines written since the last call, without their CR LF.
     std::vector<std::string> takeLines();
 
 private:
-    void becomeClosed();
-
     State current = State::Closed;
     std::string incoming;
     std::string written; // not yet returned by takeLines()

@@ -3,6 +3,8 @@
 #include "support/FakeTransport.h"
 
 #include <deque>
+#include <fstream>
+#include <stdexcept>
 
 PopStep::PopStep(std::string_view text) {
     kind = text.substr(0, 2) == "C:" ? Kind::Client : Kind::Server;
@@ -15,6 +17,20 @@ PopScript Join(std::initializer_list<PopScript> parts) {
         all.insert(all.end(), p.begin(), p.end());
     }
     return all;
+}
+
+PopScript LoadScript(const std::string& name) {
+    std::ifstream in(CORVANE_TEST_DATA "/pop3/" + name);
+    if (!in) {
+        throw std::runtime_error("cannot read test data " + name);
+    }
+    PopScript script;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line[0] != '#') {
+            script.emplace_back(std::string_view(line));
+        }
+    }
+    return script;
 }
 
 std::string PlayConversation(FakeTransport& transport, const PopScript& script, std::size_t piece) {

@@ -31,6 +31,9 @@ inline PopStep Act(std::function<void()> action) {
 
 PopScript Join(std::initializer_list<PopScript> parts);
 
+// The script in tests/data/pop3/name, one step a line ("#" lines are comments).
+PopScript LoadScript(const std::string& name);
+
 // Plays the script against the client behind transport. Returns "" when the client sent
 // exactly the expected lines, else a description of the first difference.
 std::string PlayConversation(FakeTransport& transport, const PopScript& script,

@@ -118,62 +118,38 @@ TEST_F(RetrievalTest, DeleteMarksTheRowAndMovesOn) {
 }
 
 TEST_F(RetrievalTest, DeletesThatAreRefused) {
-    // No selection: say so and select the first row.
     window.lstHeaders->setCurrentRow(-1);
-    dialogs.answer(MsgAnswer::Ok);
-    window.cmdDelete->click();
-    EXPECT_EQ(dialogs.messageTexts(), QStringList{QStringLiteral("No message selected!")});
+    window.cmdDelete->click(); // no selection: say so and select the first row
     EXPECT_EQ(selected(), 0);
-    // "No" to the confirmation: nothing is sent, nothing changes.
-    dialogs.clear();
     window.mnConfirmDelete->setChecked(true);
     dialogs.answer(MsgAnswer::No);
-    window.cmdDelete->click();
-    EXPECT_TRUE(server->takeLines().empty());
-    EXPECT_EQ(mark(0), QLatin1Char(' '));
-    // Already deleted.
+    window.cmdDelete->click(); // "No": nothing is sent
     window.mnConfirmDelete->setChecked(false);
-    window.cmdDelete->click();
-    server->takeLines();
-    server->serverSends("+OK\r\n");
-    dialogs.clear();
-    dialogs.answer(MsgAnswer::Ok);
-    window.lstHeaders->setCurrentRow(0);
-    window.cmdDelete->click();
-    EXPECT_EQ(dialogs.messageTexts(),
-              QStringList{QStringLiteral("Message already marked for deletion")});
-    EXPECT_TRUE(server->takeLines().empty());
+    auto remove = [&] {
+        window.lstHeaders->setCurrentRow(0);
+        window.cmdDelete->click();
+    };
+    ASSERT_EQ(PlayConversation(*server, {Act(remove), "C: DELE 1", "S: +OK", Act(remove)}), "");
+    EXPECT_EQ(boxes(), (QStringList{"No message selected!",
+                                    "Are you sure you want\r\nto delete this message ?",
+                                    "Message already marked for deletion"}));
 }
 
+// A right-click deletes and views the next row; on the last row, or when the server refuses
+// (the user's OK comes first), nothing is downloaded. The middle button does nothing.
 TEST_F(RetrievalTest, RightClickDeletesAndViewsTheNext) {
-    window.lstHeaders->setCurrentRow(0);
-    QTest::mousePress(window.cmdDelete, Qt::RightButton);
-    EXPECT_EQ(server->takeLines(), std::vector<std::string>{"DELE 1"});
-    server->serverSends("+OK\r\n");
-    EXPECT_EQ(server->takeLines(), std::vector<std::string>{"RETR 2"});
-    server->serverSends(kSmallMessage);
-    EXPECT_EQ(mark(0), QLatin1Char('D'));
-    EXPECT_EQ(mark(1), QLatin1Char('R'));
-    // On the last row: deleted, nothing downloaded.
-    window.lstHeaders->setCurrentRow(2);
-    QTest::mousePress(window.cmdDelete, Qt::RightButton);
-    EXPECT_EQ(server->takeLines(), std::vector<std::string>{"DELE 3"});
-    server->serverSends("+OK\r\n");
-    EXPECT_TRUE(server->takeLines().empty());
-    // The middle button does nothing.
+    auto rightClick = [&](int row) {
+        window.lstHeaders->setCurrentRow(row);
+        QTest::mousePress(window.cmdDelete, Qt::RightButton);
+    };
+    ASSERT_EQ(PlayConversation(*server,
+                               {Act([&] { rightClick(0); }), "C: DELE 1", "S: +OK", "C: RETR 2",
+                                "S: +OK", "S: .", Act([&] { rightClick(2); }), "C: DELE 3",
+                                "S: +OK", Act([&] { rightClick(1); }), "C: DELE 2", "S: -ERR no"}),
+              "");
+    EXPECT_EQ(QString(mark(0)) + mark(1) + mark(2), QStringLiteral("DRD"));
+    EXPECT_EQ(boxes(), QStringList{"Unable to delete message. Try again"});
     QTest::mousePress(window.cmdDelete, Qt::MiddleButton);
-    EXPECT_TRUE(server->takeLines().empty());
-}
-
-TEST_F(RetrievalTest, RightClickWhenTheServerRefusesWaitsForTheUsersChoice) {
-    window.lstHeaders->setCurrentRow(0);
-    QTest::mousePress(window.cmdDelete, Qt::RightButton);
-    EXPECT_EQ(server->takeLines(), std::vector<std::string>{"DELE 1"});
-    dialogs.answer(MsgAnswer::Ok);
-    server->serverSends("-ERR no\r\n");
-    EXPECT_EQ(dialogs.messageTexts(),
-              QStringList{QStringLiteral("Unable to delete message. Try again")});
-    EXPECT_TRUE(server->takeLines().empty());
     window.lstHeaders->setCurrentRow(2);
     EXPECT_EQ(server->takeLines(), std::vector<std::string>{"RETR 3"});
 }

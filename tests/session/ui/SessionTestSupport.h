@@ -15,7 +15,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QStringList>
-#include <deque>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -30,80 +29,13 @@ inline const PopScript kLogin = {
     "S: +OK Dovecot ready.", "C: USER alice", "S: +OK", "C: PASS secret", "S: +OK Logged in.",
 };
 
-// Three messages: a plain one, a "[spam]" one with a display name, and one with neither
-// Date nor From but a Return-Path and an encoded-word subject.
-inline const PopScript kList3 = {
-    "C: LIST",
-    "S: +OK 3 messages:",
-    "S: 1 120",
-    "S: 2 2000",
-    "S: 3 12345",
-    "S: .",
-    "C: TOP 1 10",
-    "S: +OK",
-    "S: Date: Tue, 02 Jan 2024 10:00:00 +0000",
-    "S: From: bob@example.test",
-    "S: Subject: Hello",
-    "S: ",
-    "S: first body line",
-    "S: .",
-    "C: TOP 2 10",
-    "S: +OK",
-    "S: Date: 3 Feb 2024 08:15:00 +0100",
-    "S: From: Carol Example <carol@example.test>",
-    "S: Subject: Re: [spam] offer",
-    "S: ",
-    "S: .",
-    "C: TOP 3 10",
-    "S: +OK",
-    "S: Return-Path: <dave@example.test>",
-    "S: Subject: =?UTF-8?Q?Gr=C3=BC=C3=9Fe?=",
-    "S: ",
-    "S: ..a stuffed body line",
-    "S: .",
-};
+inline const PopScript kList3 = LoadScript("list3.script"); // three messages
 
 inline const QString kRow1 = QStringLiteral("02 Jan 2024 | bob@example.test       | |0k Hello");
 inline const QString kRow2 =
     QStringLiteral("3 Feb 2024  | Carol Example  <caro.. | |2k Re: [spam] offer");
 inline const QString kRow3 = QString(11, QLatin1Char(' ')) +
                              QStringLiteral(" | <dave@example.test>    | |12k Gr\u00fc\u00dfe");
-
-// Runs the next step while each message box is open, as if the user took a while to press
-// OK: what the server sends meanwhile must still be read.
-class SlowBoxes final : public platform::Dialogs {
-public:
-    SlowBoxes(ScriptedDialogs& scripted, std::vector<std::function<void()>> steps)
-        : scripted(scripted), during(steps.begin(), steps.end()) {
-        platform::installDialogs(this);
-    }
-    ~SlowBoxes() override { platform::installDialogs(&scripted); }
-    platform::MsgAnswer messageBox(QWidget* p, const QString& text, platform::MsgButtons b,
-                                   platform::MsgIcon i, const QString& t) override {
-        if (!during.empty()) {
-            const std::function<void()> step = during.front();
-            during.pop_front();
-            step();
-        }
-        return scripted.messageBox(p, text, b, i, t);
-    }
-    std::optional<QString> openFileName(QWidget* p, const platform::FileDialogRequest& r) override {
-        return scripted.openFileName(p, r);
-    }
-    std::optional<QString> saveFileName(QWidget* p, const platform::FileDialogRequest& r) override {
-        return scripted.saveFileName(p, r);
-    }
-    bool printerDialog(QWidget* p, QPrinter& printer) override {
-        return scripted.printerDialog(p, printer);
-    }
-    QAction* popupMenu(QMenu& menu, const QPoint& at) override {
-        return scripted.popupMenu(menu, at);
-    }
-
-private:
-    ScriptedDialogs& scripted;
-    std::deque<std::function<void()>> during;
-};
 
 class SessionTest : public ::testing::Test {
 public:
