@@ -22,29 +22,17 @@ std::string RandomBytes(std::size_t n, unsigned seed) {
 }
 
 TEST(Base64Encode, KnownTexts) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"", ""},
-        {"a", "YQ=="},
-        {"ab", "YWI="},
-        {"abc", "YWJj"},
-        {"abcd", "YWJjZA=="},
-        {"secret password", "c2VjcmV0IHBhc3N3b3Jk"},
-        {"\xff\xfe\xfd", "//79"},
-        {"\xfb\xff", "+/8="},
-        {std::string("\0\0\0", 3), "AAAA"}};
-    for (const auto& [text, encoded] : cases) {
-        EXPECT_EQ(Base64Encode(text), encoded) << text;
+    for (const auto& row : testdata::Table("codecs/base64-encode.table", 2)) {
+        EXPECT_EQ(Base64Encode(row[0]), row[1]) << row[0];
     }
+    EXPECT_EQ(Base64Encode(""), "");
     const std::string long_ = Base64Encode(std::string(3000, 'x'));
     EXPECT_EQ(long_.size(), 4000u); // one line, never broken
     EXPECT_EQ(long_.find_first_of("\r\n"), std::string::npos);
 }
 
 TEST(Base64Decode, Table) {
-    const auto rows = testdata::Table("codecs/base64-decode.table");
-    ASSERT_GE(rows.size(), 20u);
-    for (const auto& row : rows) {
-        ASSERT_EQ(row.size(), 2u);
+    for (const auto& row : testdata::Table("codecs/base64-decode.table", 2, 20)) {
         EXPECT_EQ(Base64Decode(row[0]), row[1]) << testing::PrintToString(row[0]);
     }
     EXPECT_EQ(Base64Decode(""), "");

@@ -48,7 +48,9 @@ inline std::string Unescape(std::string_view s) {
 
 // The rows of a table file: one row per line, fields separated by tabs and written with C
 // escapes ("\\#" for a leading "#"); empty lines and lines starting with "#" are left out.
-inline std::vector<std::vector<std::string>> Table(const std::string& relative) {
+// Fewer than minRows rows, or a row without the given number of fields (0: any), throws.
+inline std::vector<std::vector<std::string>>
+Table(const std::string& relative, std::size_t columns = 0, std::size_t minRows = 1) {
     std::vector<std::vector<std::string>> rows;
     std::istringstream text(ReadFile(Path(relative)));
     for (std::string line; std::getline(text, line);) {
@@ -60,6 +62,13 @@ inline std::vector<std::vector<std::string>> Table(const std::string& relative) 
             tab = line.find('\t', from);
             rows.back().push_back(Unescape(std::string_view(line).substr(from, tab - from)));
         }
+        if (columns != 0 && rows.back().size() != columns) {
+            throw std::runtime_error(relative + ": a row without " + std::to_string(columns) +
+                                     " fields: " + line);
+        }
+    }
+    if (rows.size() < minRows) {
+        throw std::runtime_error(relative + ": fewer than " + std::to_string(minRows) + " rows");
     }
     return rows;
 }

@@ -1,5 +1,6 @@
 // A shown message without the browser: controls, view commands, Edit menu, quoted-text window.
 
+#include "decoding/TestData.h"
 #include "decoding/ui/ViewTestSupport.h"
 #include "decoding/ui/frmQuoted.h"
 #include "support/TempSettings.h"
@@ -54,32 +55,14 @@ std::string Sample(const QString& path) {
     return file.readAll().toStdString();
 }
 
-// Samples whose decoding ends in the Text view, in the charset they declare.
-struct ShownCase {
-    const char* sample;
-    QString entries; // the part list, "|" between entries
-    QString selected, text, attachments = {};
-} const kShownCases[] = {
-    {"plain.eml", "", "", "\nHello\nWorld"},
-    {"no_header.eml", "", "", "Just one line\nand another\n"},
-    {"html_source.eml", "", "", "\n<p>Hi</p>"}, // HTML with the browser off
-    {"two_attachments.eml", "text/plain|application/pdf|application/zip", "text/plain",
-     "See attached.", "a.pdf; b.zip; "},
-    {"related_picture.eml", "text/plain|image/png|Image", "text/plain", "Logo below", "logo.png; "},
-    {"utf8_base64_part.eml", "text/plain", "text/plain", "Gr\u00fc\u00dfe \u20ac"},
-    {"koi8r.eml", "", "", "\n\u041f\u0440\u0438!"},
-    {"latin1_qp.eml", "", "", "\ncaf\u00e9"},
-    {"undeclared_1252.eml", "", "", "\n\u201cq\u201d \u20ac \u2013 caf\u00e9"},
-};
-
 TEST_F(MessageViewTest, ShownMessagesLandOnTheControls) {
-    for (const ShownCase& c : kShownCases) {
-        SCOPED_TRACE(c.sample);
-        Show(window, Sample(QString::fromLatin1(c.sample)));
-        EXPECT_EQ(PartEntries(window), c.entries);
-        EXPECT_EQ(window.lstViewAs->currentText(), c.selected);
-        EXPECT_EQ(window.txtMsg->toPlainText(), c.text);
-        EXPECT_EQ(window.lblAttachments->text(), c.attachments);
+    for (const auto& row : testdata::Table("view/shown.table", 5)) {
+        SCOPED_TRACE(row[0]);
+        Show(window, Sample(QString::fromStdString(row[0])));
+        EXPECT_EQ(PartEntries(window).toStdString(), row[1]);
+        EXPECT_EQ(window.lstViewAs->currentText().toStdString(), row[2]);
+        EXPECT_EQ(window.txtMsg->toPlainText().toStdString(), row[3]);
+        EXPECT_EQ(window.lblAttachments->text().toStdString(), row[4]);
         EXPECT_TRUE(window.btnText->isChecked() && window.txtMsg->isVisible());
     }
     EXPECT_TRUE(dialogs.messages().empty()) << "the program's own selections ask nothing";
