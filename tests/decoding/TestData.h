@@ -3,6 +3,7 @@
 // Reading the files under tests/data: sample inputs and the expected values beside them.
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -71,6 +72,24 @@ Table(const std::string& relative, std::size_t columns = 0, std::size_t minRows 
         throw std::runtime_error(relative + ": fewer than " + std::to_string(minRows) + " rows");
     }
     return rows;
+}
+
+// Every byte value once, in order.
+inline std::string AllBytes() {
+    std::string bytes;
+    for (int b = 0; b < 256; ++b) {
+        bytes += static_cast<char>(b);
+    }
+    return bytes;
+}
+
+inline std::string RandomBytes(std::size_t size, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string bytes(size, '\0');
+    for (auto& c : bytes) {
+        c = static_cast<char>(rng());
+    }
+    return bytes;
 }
 
 } // namespace testdata

@@ -11,10 +11,7 @@ using namespace decoding;
 namespace {
 
 TEST(TextSearch, UpperAsciiChangesOnlyAsciiLetters) {
-    std::string all;
-    for (int i = 0; i < 256; ++i) {
-        all.push_back(static_cast<char>(i));
-    }
+    const std::string all = testdata::AllBytes();
     for (std::size_t shift = 0; shift < 16; ++shift) { // every alignment of the word loop
         const std::string text = all.substr(shift) + all.substr(0, shift);
         const std::string upper = UpperAscii(text);

@@ -19,14 +19,6 @@ using platform::TextCodec;
 
 namespace {
 
-std::string AllBytes() {
-    std::string bytes;
-    for (int b = 0; b < 256; ++b) {
-        bytes += static_cast<char>(b);
-    }
-    return bytes;
-}
-
 // No replacement characters, no lost byte or line.
 TEST(TextCodecDecode, Table) {
     for (const auto& row : testdata::Table("charsets/decode.table", 3, 30)) {
@@ -86,10 +78,14 @@ TEST(TextCodecDecode, HostileBodiesKeepEveryLine) {
     for (int i = 0; i < 2000; ++i) {
         mixed += "line \x93\xFA " + std::to_string(i) + (i % 7 == 0 ? "\x81\n" : "\n");
     }
-    const std::pair<std::string, const char*> cases[] = {
-        {tinyBadLines, "shift_jis"}, {tinyBadLines, "utf-8"}, {tinyBadLines, "gb2312"},
-        {mixed, "shift_jis"},        {mixed, "euc-kr"},       {mixed, "iso-2022-jp"},
-        {AllBytes(), "big5"},        {AllBytes(), "utf-7"}};
+    const std::pair<std::string, const char*> cases[] = {{tinyBadLines, "shift_jis"},
+                                                         {tinyBadLines, "utf-8"},
+                                                         {tinyBadLines, "gb2312"},
+                                                         {mixed, "shift_jis"},
+                                                         {mixed, "euc-kr"},
+                                                         {mixed, "iso-2022-jp"},
+                                                         {testdata::AllBytes(), "big5"},
+                                                         {testdata::AllBytes(), "utf-7"}};
     for (const auto& [bytes, charset] : cases) {
         const QString text = TextCodec::decode(bytes, charset);
         const auto lines = std::count(bytes.begin(), bytes.end(), '\n');
@@ -99,7 +95,7 @@ TEST(TextCodecDecode, HostileBodiesKeepEveryLine) {
 }
 
 TEST(TextCodecDecode, EveryByteRoundTripsThroughWindows1252) {
-    const std::string bytes = AllBytes();
+    const std::string bytes = testdata::AllBytes();
     const QString text = TextCodec::fromBytes(bytes);
     ASSERT_EQ(text.size(), 256);
     EXPECT_EQ(TextCodec::toBytes(text), bytes);
@@ -121,16 +117,8 @@ TEST(TextCodecHeader, Table) {
     }
 }
 
-TEST(TextCodecHeader, TenThousandWords) {
-    std::string mixed, expected;
-    const char* const words[][2] = {{"=?utf-8?Q?=C3=BC?= ", "ü"},
-                                    {"=?iso-8859-1?Q?=E9?=\r\n ", "é"},
-                                    {"=?koi8-r?B?8A==?= ", "П"}};
-    for (int i = 0; i < 10000; ++i) {
-        mixed += words[i % 3][0];
-        expected += words[i % 3][1];
-    }
-    EXPECT_EQ(TextCodec::headerUtf8(mixed), expected + " ");
+// Endless word starts come back as written.
+TEST(TextCodecHeader, HostileWordStarts) {
     std::string starts(200000, '=');
     for (std::size_t i = 1; i < starts.size(); i += 2) {
         starts[i] = '?';
