@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 
 using modBase64::Base64Decode;
@@ -12,39 +11,18 @@ using modBase64::Base64Encode;
 
 namespace {
 
-std::string RandomBytes(std::size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string bytes(n, '\0');
-    for (auto& c : bytes) {
-        c = static_cast<char>(rng());
-    }
-    return bytes;
-}
-
 TEST(Base64Encode, KnownTexts) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"", ""},
-        {"a", "YQ=="},
-        {"ab", "YWI="},
-        {"abc", "YWJj"},
-        {"abcd", "YWJjZA=="},
-        {"secret password", "c2VjcmV0IHBhc3N3b3Jk"},
-        {"\xff\xfe\xfd", "//79"},
-        {"\xfb\xff", "+/8="},
-        {std::string("\0\0\0", 3), "AAAA"}};
-    for (const auto& [text, encoded] : cases) {
-        EXPECT_EQ(Base64Encode(text), encoded) << text;
+    for (const auto& row : testdata::Table("codecs/base64-encode.table", 2)) {
+        EXPECT_EQ(Base64Encode(row[0]), row[1]) << row[0];
     }
+    EXPECT_EQ(Base64Encode(""), "");
     const std::string long_ = Base64Encode(std::string(3000, 'x'));
     EXPECT_EQ(long_.size(), 4000u); // one line, never broken
     EXPECT_EQ(long_.find_first_of("\r\n"), std::string::npos);
 }
 
 TEST(Base64Decode, Table) {
-    const auto rows = testdata::Table("codecs/base64-decode.table");
-    ASSERT_GE(rows.size(), 20u);
-    for (const auto& row : rows) {
-        ASSERT_EQ(row.size(), 2u);
+    for (const auto& row : testdata::Table("codecs/base64-decode.table", 2, 20)) {
         EXPECT_EQ(Base64Decode(row[0]), row[1]) << testing::PrintToString(row[0]);
     }
     EXPECT_EQ(Base64Decode(""), "");
@@ -60,21 +38,18 @@ TEST(Base64Decode, Table) {
 // Every byte in each place of a group, every length around group ends, and a large part
 // wrapped at any line width with CR LF or LF.
 TEST(Base64Codec, RoundTrips) {
-    std::string all;
-    for (int i = 0; i < 256; ++i) {
-        all.push_back(static_cast<char>(i));
-    }
+    const std::string all = testdata::AllBytes();
     for (std::size_t shift = 0; shift < 3; ++shift) {
         const std::string text = std::string(shift, 'x') + all;
         EXPECT_EQ(Base64Decode(Base64Encode(text)), text) << shift;
     }
     for (std::size_t length = 0; length <= 70; ++length) {
-        const std::string text = RandomBytes(length, static_cast<unsigned>(length));
+        const std::string text = testdata::RandomBytes(length, static_cast<unsigned>(length));
         const std::string encoded = Base64Encode(text);
         EXPECT_EQ(encoded.size(), (length + 2) / 3 * 4);
         EXPECT_EQ(Base64Decode(encoded), text) << length;
     }
-    const std::string data = RandomBytes(100000 + 2, 11);
+    const std::string data = testdata::RandomBytes(100000 + 2, 11);
     const std::string encoded = Base64Encode(data);
     for (std::size_t width : {1u, 3u, 4u, 5u, 76u, 77u}) {
         for (const char* eol : {"\r\n", "\n"}) {

@@ -10,24 +10,13 @@ using decoding::DecodeQP;
 using decoding::HexPairValue;
 
 TEST(HexPairValue, Pairs) {
-    const struct {
-        std::string pair;
-        int value;
-    } cases[] = {
-        {"3D", 61}, {"E9", 233}, {"FF", 255}, {"00", 0}, {"01", 1},       {"A0", 160},
-        {"3d", 0},  {"e9", 0},   {"4G", 0},   {"G4", 0}, {"FG", 0},       {" 3", 0},
-        {"", 0},    {"3", 0},    {"3D0", 0},  {"=3", 0}, {"\xC3\x89", 0},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(HexPairValue(c.pair), c.value) << c.pair;
+    for (const auto& row : testdata::Table("codecs/hex-pair.table", 2)) {
+        EXPECT_EQ(HexPairValue(row[0]), std::stoi(row[1])) << row[0];
     }
 }
 
 TEST(DecodeQP, Table) {
-    const auto rows = testdata::Table("codecs/qp-decode.table");
-    ASSERT_GE(rows.size(), 25u);
-    for (const auto& row : rows) {
-        ASSERT_EQ(row.size(), 2u);
+    for (const auto& row : testdata::Table("codecs/qp-decode.table", 2, 25)) {
         EXPECT_EQ(DecodeQP(row[0]), row[1]) << testing::PrintToString(row[0]);
     }
     EXPECT_EQ(DecodeQP(""), "");
@@ -49,4 +38,19 @@ TEST(DecodeQP, LongBodyWithSoftBreaks) {
         expected += "caf\xE9 = ";
     }
     EXPECT_EQ(DecodeQP(encoded), expected);
+}
+
+// Plain runs are scanned a word at a time: an escape, a soft break or a lone "=" must be
+// found at every offset within and across words, and at the very end.
+TEST(DecodeQP, EscapesAtEveryOffset) {
+    for (std::size_t before = 0; before <= 17; ++before) {
+        for (std::size_t after = 0; after <= 17; ++after) {
+            const std::string a(before, 'a'), b(after, 'b');
+            EXPECT_EQ(DecodeQP(a + "=41" + b), a + "A" + b) << before << " " << after;
+            EXPECT_EQ(DecodeQP(a + "=\r\n" + b), a + b);
+            EXPECT_EQ(DecodeQP(a + "=4" + b), a + "=4" + b);
+            EXPECT_EQ(DecodeQP(a + "=e9=E9" + b), a + "=e9\xE9" + b);
+        }
+        EXPECT_EQ(DecodeQP(std::string(before, 'c') + "="), std::string(before, 'c') + "=");
+    }
 }

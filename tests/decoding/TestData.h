@@ -3,6 +3,7 @@
 // Reading the files under tests/data: sample inputs and the expected values beside them.
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -48,7 +49,9 @@ inline std::string Unescape(std::string_view s) {
 
 // The rows of a table file: one row per line, fields separated by tabs and written with C
 // escapes ("\\#" for a leading "#"); empty lines and lines starting with "#" are left out.
-inline std::vector<std::vector<std::string>> Table(const std::string& relative) {
+// Fewer than minRows rows, or a row without the given number of fields (0: any), throws.
+inline std::vector<std::vector<std::string>>
+Table(const std::string& relative, std::size_t columns = 0, std::size_t minRows = 1) {
     std::vector<std::vector<std::string>> rows;
     std::istringstream text(ReadFile(Path(relative)));
     for (std::string line; std::getline(text, line);) {
@@ -60,8 +63,33 @@ inline std::vector<std::vector<std::string>> Table(const std::string& relative) 
             tab = line.find('\t', from);
             rows.back().push_back(Unescape(std::string_view(line).substr(from, tab - from)));
         }
+        if (columns != 0 && rows.back().size() != columns) {
+            throw std::runtime_error(relative + ": a row without " + std::to_string(columns) +
+                                     " fields: " + line);
+        }
+    }
+    if (rows.size() < minRows) {
+        throw std::runtime_error(relative + ": fewer than " + std::to_string(minRows) + " rows");
     }
     return rows;
+}
+
+// Every byte value once, in order.
+inline std::string AllBytes() {
+    std::string bytes;
+    for (int b = 0; b < 256; ++b) {
+        bytes += static_cast<char>(b);
+    }
+    return bytes;
+}
+
+inline std::string RandomBytes(std::size_t size, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string bytes(size, '\0');
+    for (auto& c : bytes) {
+        c = static_cast<char>(rng());
+    }
+    return bytes;
 }
 
 } // namespace testdata

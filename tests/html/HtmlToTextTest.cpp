@@ -16,10 +16,7 @@ const std::string CrLf = "\r\n";
 
 // Known answers: "body" rows are fragments placed after a BODY tag and a line end.
 TEST(HtmlToText, Table) {
-    const auto rows = testdata::Table("html/html2txt.table");
-    ASSERT_GE(rows.size(), 85u);
-    for (const auto& row : rows) {
-        ASSERT_EQ(row.size(), 3u);
+    for (const auto& row : testdata::Table("html/html2txt.table", 3, 85)) {
         const std::string html =
             row[0] == "body" ? "<html><body>\r\n" + row[1] + "</body></html>" : row[1];
         EXPECT_EQ(HTML2txt(html), row[2]) << testing::PrintToString(html);

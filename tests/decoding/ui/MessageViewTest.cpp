@@ -1,5 +1,6 @@
 // A shown message without the browser: controls, view commands, Edit menu, quoted-text window.
 
+#include "decoding/TestData.h"
 #include "decoding/ui/ViewTestSupport.h"
 #include "decoding/ui/frmQuoted.h"
 #include "support/TempSettings.h"
@@ -9,7 +10,6 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -47,39 +47,18 @@ QString PartEntries(const frmPOP& window) {
     return entries.join(QLatin1Char('|'));
 }
 
-std::string Sample(const QString& path) {
-    QFile file(path.contains(QLatin1Char('/')) ? path
-                                               : QStringLiteral(CORVANE_TEST_DATA "/view/") + path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    return file.readAll().toStdString();
+std::string Sample(const std::string& name) {
+    return testdata::ReadFile(testdata::Path("view/" + name));
 }
 
-// Samples whose decoding ends in the Text view, in the charset they declare.
-struct ShownCase {
-    const char* sample;
-    QString entries; // the part list, "|" between entries
-    QString selected, text, attachments = {};
-} const kShownCases[] = {
-    {"plain.eml", "", "", "\nHello\nWorld"},
-    {"no_header.eml", "", "", "Just one line\nand another\n"},
-    {"html_source.eml", "", "", "\n<p>Hi</p>"}, // HTML with the browser off
-    {"two_attachments.eml", "text/plain|application/pdf|application/zip", "text/plain",
-     "See attached.", "a.pdf; b.zip; "},
-    {"related_picture.eml", "text/plain|image/png|Image", "text/plain", "Logo below", "logo.png; "},
-    {"utf8_base64_part.eml", "text/plain", "text/plain", "Gr\u00fc\u00dfe \u20ac"},
-    {"koi8r.eml", "", "", "\n\u041f\u0440\u0438!"},
-    {"latin1_qp.eml", "", "", "\ncaf\u00e9"},
-    {"undeclared_1252.eml", "", "", "\n\u201cq\u201d \u20ac \u2013 caf\u00e9"},
-};
-
 TEST_F(MessageViewTest, ShownMessagesLandOnTheControls) {
-    for (const ShownCase& c : kShownCases) {
-        SCOPED_TRACE(c.sample);
-        Show(window, Sample(QString::fromLatin1(c.sample)));
-        EXPECT_EQ(PartEntries(window), c.entries);
-        EXPECT_EQ(window.lstViewAs->currentText(), c.selected);
-        EXPECT_EQ(window.txtMsg->toPlainText(), c.text);
-        EXPECT_EQ(window.lblAttachments->text(), c.attachments);
+    for (const auto& row : testdata::Table("view/shown.table", 5)) {
+        SCOPED_TRACE(row[0]);
+        Show(window, Sample(row[0]));
+        EXPECT_EQ(PartEntries(window).toStdString(), row[1]);
+        EXPECT_EQ(window.lstViewAs->currentText().toStdString(), row[2]);
+        EXPECT_EQ(window.txtMsg->toPlainText().toStdString(), row[3]);
+        EXPECT_EQ(window.lblAttachments->text().toStdString(), row[4]);
         EXPECT_TRUE(window.btnText->isChecked() && window.txtMsg->isVisible());
     }
     EXPECT_TRUE(dialogs.messages().empty()) << "the program's own selections ask nothing";
@@ -91,7 +70,7 @@ TEST_F(MessageViewTest, AMessageShowsTheSameWhateverWasReadBeforeIt) {
     std::vector<std::string> messages;
     for (const char* folder : {CORVANE_TEST_DATA "/messages", CORVANE_TEST_DATA "/view"}) {
         for (const QFileInfo& file : QDir(QString::fromUtf8(folder)).entryInfoList({"*.eml"})) {
-            messages.push_back(Sample(file.filePath()));
+            messages.push_back(testdata::ReadFile(file.filePath().toStdString()));
         }
     }
     for (const std::string& message : messages) {
@@ -107,13 +86,13 @@ TEST_F(MessageViewTest, AMessageShowsTheSameWhateverWasReadBeforeIt) {
             EXPECT_EQ(window.btnHTML->isChecked(), first.btnHTML->isChecked());
         }
     }
-    Show(window, Sample(QStringLiteral("one_letter_related_boundary.eml")));
-    Show(window, Sample(QStringLiteral("boundaries_in_body_only.eml")));
+    Show(window, Sample("one_letter_related_boundary.eml"));
+    Show(window, Sample("boundaries_in_body_only.eml"));
     EXPECT_EQ(window.txtMsg->toPlainText(), "Reply Right Regards");
 }
 
 TEST_F(MessageViewTest, GetMailEmptiesEverythingShown) {
-    Show(window, Sample(QStringLiteral("earlier_with_attachment.eml")));
+    Show(window, Sample("earlier_with_attachment.eml"));
     window.view().clearMessage();
     EXPECT_EQ(window.lblFrom->text() + window.lblSubject->text() + window.lblAttachments->text() +
                   window.txtMsg->toPlainText() + PartEntries(window),
@@ -159,13 +138,13 @@ TEST_F(MessageViewTest, EmptyMessageAndTheViewCommands) {
     EXPECT_TRUE(window.btnHTML->isChecked());
 
     // A chosen part is shown and stays the text; "Image" falls back to the whole body.
-    Show(window, Sample(QStringLiteral("two_attachments.eml")));
+    Show(window, Sample("two_attachments.eml"));
     choosePart(2);
     EXPECT_EQ(window.txtMsg->toPlainText(), "PK") << "not transfer-encoded, shown as it is";
     window.btnAll->click();
     window.btnText->click();
     EXPECT_EQ(window.txtMsg->toPlainText(), "PK");
-    Show(window, Sample(QStringLiteral("related_picture.eml")));
+    Show(window, Sample("related_picture.eml"));
     choosePart(2);
     EXPECT_TRUE(window.txtMsg->toPlainText().contains(QStringLiteral("--rel")));
 

@@ -19,20 +19,9 @@ using platform::TextCodec;
 
 namespace {
 
-std::string AllBytes() {
-    std::string bytes;
-    for (int b = 0; b < 256; ++b) {
-        bytes += static_cast<char>(b);
-    }
-    return bytes;
-}
-
 // No replacement characters, no lost byte or line.
 TEST(TextCodecDecode, Table) {
-    const auto rows = testdata::Table("charsets/decode.table");
-    ASSERT_GE(rows.size(), 30u);
-    for (const auto& row : rows) {
-        ASSERT_EQ(row.size(), 3u);
+    for (const auto& row : testdata::Table("charsets/decode.table", 3, 30)) {
         QString text = TextCodec::decode(row[1], row[0]);
         EXPECT_FALSE(text.contains(QChar(0xFFFD))) << row[1];
         EXPECT_EQ(text.replace(QChar(0), QLatin1Char(' ')).toStdString(), row[2]) << row[1];
@@ -40,14 +29,8 @@ TEST(TextCodecDecode, Table) {
 }
 
 TEST(TextCodecDecode, KnownCharsetNames) {
-    for (const char* known : {"utf-8", "UTF-8", "utf8", "us-ascii", "latin1", "iso-8859-1",
-                              "cp1252", "windows-1252", "x-sjis", "shift_jis", "koi8-r", "gb2312",
-                              "big5", "euc-jp", "iso-2022-jp", " 'utf-8' "}) {
-        EXPECT_TRUE(TextCodec::knowsCharset(known)) << known;
-    }
-    for (const char* unknown :
-         {"", "x-unknown", "locale", "utf-8; format=flowed", "=?utf-8?", "\xC3\xBC"}) {
-        EXPECT_FALSE(TextCodec::knowsCharset(unknown)) << unknown;
+    for (const auto& row : testdata::Table("charsets/known.table", 2)) {
+        EXPECT_EQ(TextCodec::knowsCharset(row[0]), row[1] == "1") << row[0];
     }
     // A charset parameter is bytes from the message; a NUL must not cut it to a known name.
     EXPECT_FALSE(TextCodec::knowsCharset(std::string_view("utf-8\0x", 7)));
@@ -95,10 +78,14 @@ TEST(TextCodecDecode, HostileBodiesKeepEveryLine) {
     for (int i = 0; i < 2000; ++i) {
         mixed += "line \x93\xFA " + std::to_string(i) + (i % 7 == 0 ? "\x81\n" : "\n");
     }
-    const std::pair<std::string, const char*> cases[] = {
-        {tinyBadLines, "shift_jis"}, {tinyBadLines, "utf-8"}, {tinyBadLines, "gb2312"},
-        {mixed, "shift_jis"},        {mixed, "euc-kr"},       {mixed, "iso-2022-jp"},
-        {AllBytes(), "big5"},        {AllBytes(), "utf-7"}};
+    const std::pair<std::string, const char*> cases[] = {{tinyBadLines, "shift_jis"},
+                                                         {tinyBadLines, "utf-8"},
+                                                         {tinyBadLines, "gb2312"},
+                                                         {mixed, "shift_jis"},
+                                                         {mixed, "euc-kr"},
+                                                         {mixed, "iso-2022-jp"},
+                                                         {testdata::AllBytes(), "big5"},
+                                                         {testdata::AllBytes(), "utf-7"}};
     for (const auto& [bytes, charset] : cases) {
         const QString text = TextCodec::decode(bytes, charset);
         const auto lines = std::count(bytes.begin(), bytes.end(), '\n');
@@ -108,7 +95,7 @@ TEST(TextCodecDecode, HostileBodiesKeepEveryLine) {
 }
 
 TEST(TextCodecDecode, EveryByteRoundTripsThroughWindows1252) {
-    const std::string bytes = AllBytes();
+    const std::string bytes = testdata::AllBytes();
     const QString text = TextCodec::fromBytes(bytes);
     ASSERT_EQ(text.size(), 256);
     EXPECT_EQ(TextCodec::toBytes(text), bytes);
@@ -124,25 +111,14 @@ TEST(TextCodecDecode, EveryByteRoundTripsThroughWindows1252) {
 }
 
 TEST(TextCodecHeader, Table) {
-    const auto rows = testdata::Table("charsets/headers.table");
-    ASSERT_GE(rows.size(), 15u);
-    for (const auto& row : rows) {
-        ASSERT_EQ(row.size(), 2u);
+    for (const auto& row : testdata::Table("charsets/headers.table", 2, 15)) {
         EXPECT_EQ(TextCodec::headerUtf8(row[0]), row[1]);
         EXPECT_EQ(TextCodec::headerText(row[0]), QString::fromStdString(row[1]));
     }
 }
 
-TEST(TextCodecHeader, TenThousandWords) {
-    std::string mixed, expected;
-    const char* const words[][2] = {{"=?utf-8?Q?=C3=BC?= ", "ü"},
-                                    {"=?iso-8859-1?Q?=E9?=\r\n ", "é"},
-                                    {"=?koi8-r?B?8A==?= ", "П"}};
-    for (int i = 0; i < 10000; ++i) {
-        mixed += words[i % 3][0];
-        expected += words[i % 3][1];
-    }
-    EXPECT_EQ(TextCodec::headerUtf8(mixed), expected + " ");
+// Endless word starts come back as written.
+TEST(TextCodecHeader, HostileWordStarts) {
     std::string starts(200000, '=');
     for (std::size_t i = 1; i < starts.size(); i += 2) {
         starts[i] = '?';
@@ -150,50 +126,14 @@ TEST(TextCodecHeader, TenThousandWords) {
     EXPECT_EQ(TextCodec::headerUtf8(starts), starts);
 }
 
-TEST(TextCodecHtml, MetaCharset) {
-    const struct {
-        std::string html;
-        const char* charset;
-    } cases[] = {
-        {"<html><head><meta charset=\"utf-8\"></head>", "utf-8"},
-        {"<META CHARSET=KOI8-R>", "koi8-r"},
-        {"<meta charset='Shift_JIS'/>", "shift_jis"},
-        {"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-2\">",
-         "iso-8859-2"},
-        {"<meta\ncontent=\"text/html;charset = windows-1251\" http-equiv=content-type>",
-         "windows-1251"},
-        {"<meta name=\"charset-info\" content=\"x\"><meta charset=big5>", "big5"},
-        {"<metadata charset=utf-8>", ""},
-        {"<p>charset=utf-8</p>", ""},
-        {"<html><body>no declaration</body></html>", ""},
-        {"<meta charset=", ""},
-        {std::string(70000, ' ') + "<meta charset=utf-8>", ""},
-        {"", ""},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(TextCodec::htmlMetaCharset(c.html), c.charset) << c.html.substr(0, 80);
-    }
-}
-
 TEST(TextCodecHtml, WhichCharsetApplies) {
-    const std::string meta = "<meta charset=\"koi8-r\">";
-    const struct {
-        const char* name;
-        std::string html;
-        const char* declared;
-        const char* charset;
-    } cases[] = {
-        {"declared wins over meta", meta, "utf-8", "utf-8"},
-        {"declared, any letter case", meta, "ISO-8859-2", "iso-8859-2"},
-        {"meta when none declared", meta, "", "koi8-r"},
-        {"meta when the declared one is unknown", meta, "x-unknown", "koi8-r"},
-        {"neither", "<p>x</p>", "", "windows-1252"},
-        {"unknown meta", "<meta charset=x-foo>", "", "windows-1252"},
-        {"meta utf-16 means utf-8", "<meta charset=utf-16>", "", "utf-8"},
-        {"BOM wins", "\xEF\xBB\xBF" + meta, "iso-8859-1", "utf-8"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(TextCodec::htmlCharset(c.html, c.declared), c.charset) << c.name;
+    for (const auto& row : testdata::Table("charsets/meta.table", 2)) {
+        EXPECT_EQ(TextCodec::htmlMetaCharset(row[0]), row[1]) << row[0];
+    }
+    EXPECT_EQ(TextCodec::htmlMetaCharset(std::string(70000, ' ') + "<meta charset=utf-8>"), "");
+    EXPECT_EQ(TextCodec::htmlMetaCharset(""), "");
+    for (const auto& row : testdata::Table("charsets/html.table", 3)) {
+        EXPECT_EQ(TextCodec::htmlCharset(row[0], row[1]), row[2]) << row[0] << " " << row[1];
     }
 }
 
