@@ -34,15 +34,9 @@ TEST(ServerAddress, FormsTheFieldsAccept) {
 }
 
 TEST(ParseFlag, OnlyTheExactWordsChangeTheDesignedState) {
-    const struct {
-        const char* stored;
-        bool designed, expected;
-    } cases[] = {{"True", false, true},  {"False", true, false},  {"true", false, false},
-                 {"TRUE", false, false}, {"false", true, true},   {"", true, true},
-                 {"", false, false},     {" True", false, false}, {"1", false, false}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(ParseFlag(c.stored, c.designed), c.expected) << c.stored << c.designed;
-        EXPECT_EQ(ParseFlag(FlagText(c.expected), !c.expected), c.expected);
+    for (const auto& r : rows("flags")) {
+        EXPECT_EQ(ParseFlag(r[0], r[1] == "1"), r[2] == "1") << r[0] << r[1];
+        EXPECT_EQ(ParseFlag(FlagText(r[2] == "1"), r[2] != "1"), r[2] == "1");
     }
 }
 

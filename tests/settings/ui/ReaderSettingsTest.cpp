@@ -1,4 +1,5 @@
 #include "settings/ui/ReaderSettings.h"
+#include "decoding/TestData.h"
 #include "platform/ClickableLabel.h"
 #include "reader/ui/frmPOP.h"
 #include "settings/AppVersion.h"
@@ -25,6 +26,10 @@
 using platform::MsgAnswer;
 
 namespace {
+
+QString text(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 // The option marks: Confirm Delete, Keep Alive, Show HTML Msg in Browser, No Picture in HTML,
 // Clear Suspicious IMG tags, Filter spam, Fixed Width Font.
@@ -186,20 +191,13 @@ TEST(StartUp, OldBuildsAreStoppedBeforeReadingAnything) {
 }
 
 TEST(AccountMenu, ListsTheStoredAccountsAndChecksTheActiveOne) {
-    const struct {
+    for (const auto& r : testdata::Table("settings/account-menu.table")) {
         std::vector<std::string> list;
-        std::string active;
-        QStringList shown;
-    } cases[] = {{{}, "", {""}},
-                 {{"A", "B", "C"}, "B", {"A", "B*", "C"}},
-                 {{"A", "", "C"}, "A", {"A*", "C"}}, // empty slots close up
-                 {{"A", "B", "C", "D", "E", "F", "G"}, "G", {"A", "B", "C", "D", "E"}},
-                 {{"R&D"}, "R&D", {"R&&D*"}},
-                 {{"мир", "дом"}, "дом", {"мир", "дом*"}},
-                 {{"Settings", "Home"}, "Home", {"Home*"}}}; // the store's own section
-    for (const auto& c : cases) {
-        MenuWindow m(c.list, c.active);
-        EXPECT_EQ(m.items(), c.shown) << c.active;
+        for (const QString& name : text(r[0]).split(u'|')) {
+            list.push_back(name.toStdString());
+        }
+        MenuWindow m(r[0].empty() ? std::vector<std::string>{} : list, r[1]);
+        EXPECT_EQ(m.items(), text(r[2]).split(u'|')) << r[1];
     }
     const std::string longName(300, 'x');
     MenuWindow m({longName}, "");
@@ -241,27 +239,16 @@ TEST(AccountMenu, EditOpensTheSetupDialogAndRebuildsTheMenu) {
 }
 
 TEST(EmailSetup, AddChecksTheFieldsInOrder) {
-    const struct {
-        const char *name, *empty, *message;
-    } cases[] = {{"", "", "Please enter an ISP name for reference to this account"},
-                 {"   ", "", "Please enter an ISP name for reference to this account"},
-                 {"Home", "txtPOP", "Please enter a URL for the POP server"},
-                 {"Home", "txtSMTP", "Please enter a URL for the smtp server"},
-                 {"Home", "txtUsername", "Please enter a User Name"},
-                 {"Home", "txtDomain", "Please enter a Domain for the user"},
-                 {"Home", "txtPass", "Please enter a password"},
-                 {"Settings", "",
-                  "\"Settings\" is used by the program itself. Please choose another ISP name"}};
-    for (const auto& c : cases) {
+    for (const auto& c : testdata::Table("settings/setup-refusals.table")) {
         Dialog s({"Work"}, "Work");
-        s.fill(c.name, QStringLiteral("pw"), c.empty);
+        s.fill(c[0].c_str(), QStringLiteral("pw"), c[1].c_str());
         s.dialogs.answer(MsgAnswer::Ok);
         s.d->cmdAdd->click();
-        EXPECT_EQ(s.dialogs.messageTexts(), QStringList{QString::fromUtf8(c.message)});
+        EXPECT_EQ(s.dialogs.messageTexts(), QStringList{text(c[2])});
         EXPECT_FALSE(s.entries().contains(QStringLiteral("Settings"))) << "not even to the list";
         EXPECT_EQ(s.temp.get("nbISP"), "1") << "the store holds nothing new";
         EXPECT_FALSE(s.temp.store().HasSection("Home"));
-        EXPECT_EQ(s.account.POPAddress, c.empty == std::string("txtPOP") ? "" : "POP.пример");
+        EXPECT_EQ(s.account.POPAddress, c[1] == "txtPOP" ? "" : "POP.пример");
     }
 }
 
