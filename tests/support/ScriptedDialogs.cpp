@@ -29,8 +29,8 @@ void ScriptedDialogs::clear() {
 }
 
 MsgAnswer ScriptedDialogs::messageBox(QWidget*, const QString& text, platform::MsgButtons buttons,
-                                      platform::MsgIcon icon, const QString& title) {
-    asked.push_back({text, buttons, icon, title.isEmpty() ? platform::applicationTitle() : title});
+                                      platform::MsgIcon, const QString& title) {
+    asked.push_back({text, title.isEmpty() ? platform::applicationTitle() : title});
     if (!answers.empty()) {
         const MsgAnswer a = answers.front();
         answers.pop_front();

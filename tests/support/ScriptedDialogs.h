@@ -5,7 +5,6 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
-#include <functional>
 #include <vector>
 
 // Answers the program's dialogs from a script and records what was asked.
@@ -15,8 +14,6 @@ class ScriptedDialogs final : public platform::Dialogs {
 public:
     struct Message {
         QString text;
-        platform::MsgButtons buttons;
-        platform::MsgIcon icon;
         QString title; // as shown: the application's name when none was given
     };
 

@@ -30,11 +30,6 @@ void TempSettings::setAccounts(const std::vector<std::string>& list, const std::
     setSection("Settings", slots); // last: a list naming "Settings" or "" keeps its slots
 }
 
-QByteArray TempSettings::readRaw() const {
-    QFile f(current->filePath());
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 void TempSettings::writeRaw(const QByteArray& bytes) {
     QFile f(current->filePath());
     QDir().mkpath(QFileInfo(f).absolutePath());

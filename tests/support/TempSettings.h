@@ -2,6 +2,7 @@
 
 #include "platform/SettingsStore.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <map>
 #include <memory>
@@ -21,7 +22,10 @@ public:
     // The account list (slots in order, "" an empty one), the active account, and for each
     // name POP server "pop." + name ("" for "NoPop"), user "user of " + name, password "old".
     void setAccounts(const std::vector<std::string>& list, const std::string& active);
-    QByteArray readRaw() const;
+    QByteArray readRaw() const {
+        QFile f(current->filePath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
     void writeRaw(const QByteArray& bytes);
     // A fresh store object on the same file, as after a restart of the program.
     void reopen();

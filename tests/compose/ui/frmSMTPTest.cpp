@@ -5,8 +5,6 @@
 #include "settings/AccountRecord.h"
 #include "support/ScriptedDialogs.h"
 
-#include <QApplication>
-#include <QEnterEvent>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -135,7 +133,7 @@ TEST(frmSMTP, ClearKeepsTheAttachmentAndSaveWritesTheMessage) {
               QStringLiteral("Re ab\"x\"'.txt"));
 }
 
-TEST(frmSMTP, LayoutKeepsTheMinimumAndShortensTheAttachmentFromTheLeft) {
+TEST(frmSMTP, TheAttachmentShowsShortenedFromTheLeftAndTheWindowKeepsItsMinimum) {
     const QString longPath =
         QStringLiteral("/home/ann/") + QString(300, QLatin1Char('d')) + QStringLiteral("/file.txt");
     ScriptedDialogs dialogs;
@@ -162,12 +160,6 @@ TEST(frmSMTP, LayoutKeepsTheMinimumAndShortensTheAttachmentFromTheLeft) {
     w.resize(10, 10);
     EXPECT_GE(w.width(), px(w, 6500) - 1);
     EXPECT_GE(w.height(), px(w, 3600) - 1);
-    // Pointing at the message text puts the focus there.
-    w.txtTo->setFocus();
-    const QPointF inside = w.txtMsg->rect().center();
-    QEnterEvent enter(inside, inside, w.txtMsg->mapToGlobal(inside));
-    QApplication::sendEvent(w.txtMsg, &enter);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w.focusWidget() == w.txtMsg; }, 1000));
 }
 
 } // namespace

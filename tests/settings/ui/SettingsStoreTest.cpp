@@ -1,4 +1,5 @@
 #include "platform/SettingsStore.h"
+#include "decoding/TestData.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempSettings.h"
 
@@ -50,20 +51,13 @@ TEST(SettingsStore, FileIsPrivateToItsOwner) {
 }
 
 TEST(SettingsStore, DamagedFilesReadWhatCanBeRead) {
-    const std::pair<QByteArray, const char*> cases[] = {
-        // file, then the ISP and KeepAlive read
-        {QByteArray(), ""},
-        {"[Settings]\nISP=Home\nKeepAlive=False\nFontSi", "HomeFalse"},
-        {QByteArray("\x01\x02\xff\xfe[[[\n==\n\x00\x00garbage", 20), ""},
-        {"\xff\xfe junk\n[Settings]\nISP=Home\n=orphan\n%%%\nKeepAlive=False\n", "HomeFalse"}};
-    for (const auto& [content, readable] : cases) {
+    for (const auto& r : testdata::Table("settings/damaged-files.table")) {
         ScriptedDialogs dialogs;
         TempSettings temp;
-        temp.writeRaw(content);
+        temp.writeRaw(QByteArray::fromStdString(r[0]));
         temp.setSection("Settings", {{"FilterSpam", "True"}}); // the next save keeps what was read
         temp.reopen();
-        EXPECT_EQ(temp.get("ISP") + temp.get("KeepAlive") + temp.get("FilterSpam"),
-                  readable + std::string("True"));
+        EXPECT_EQ(temp.get("ISP") + temp.get("KeepAlive") + temp.get("FilterSpam"), r[1] + "True");
     }
 }
 
