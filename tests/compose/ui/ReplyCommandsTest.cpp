@@ -1,6 +1,7 @@
 // Reply and Compose: the address menu, the questions, and what lands in the compose window.
 #include "compose/ui/ReplyCommands.h"
 #include "compose/ui/frmSMTP.h"
+#include "decoding/TestData.h"
 #include "settings/AccountRecord.h"
 #include "support/ScriptedDialogs.h"
 
@@ -90,38 +91,23 @@ TEST(ReplyCommands, MenuOffersTheKnownAddressesAndReplyToAll) {
 }
 
 TEST(ReplyCommands, AskBeforeALargeReplyOrReplacingADraft) {
-    const QString large = QStringLiteral("The message is fairly large, proceed?");
-    const QString discard = QStringLiteral("Discard the message you are writing?");
-    struct Case {
-        int length;   // of the shown text
-        bool typed;   // the user wrote in the compose window first
-        bool compose; // Compose, not Reply
-        QString question;
-        MsgAnswer answer;
-        const char* after; // the compose window's text, "reply" when the reply replaced it
-    };
-    for (const Case& c : {Case{20000, false, false, QString(), MsgAnswer::Ok, "reply"},
-                          Case{20001, false, false, large, MsgAnswer::No, "untouched"},
-                          Case{20001, false, false, large, MsgAnswer::Yes, "reply"},
-                          Case{1, true, false, discard, MsgAnswer::No, "draft"},
-                          Case{1, true, false, discard, MsgAnswer::Yes, "reply"},
-                          Case{1, true, true, discard, MsgAnswer::No, "draft"},
-                          Case{1, true, true, discard, MsgAnswer::Yes, ""},
-                          Case{1, false, true, QString(), MsgAnswer::Ok, ""}}) {
-        SCOPED_TRACE(c.question.toStdString() + c.after);
+    for (const auto& c : testdata::Table("compose/reply-questions.table")) {
+        SCOPED_TRACE(c[3] + " " + c[4] + " " + c[5]);
         ScriptedDialogs dialogs;
         Reader r;
         r.compose.click();
         r.composer()->fill(QString(), QString(), QStringLiteral("untouched"));
-        if (c.typed) {
-            r.composer()->txtMsg->setPlainText(QStringLiteral("draft"));
+        if (!c[1].empty()) {
+            r.composer()->txtMsg->setPlainText(QString::fromStdString(c[1]));
         }
-        r.shown.shownText = QString(c.length, QLatin1Char('x'));
-        dialogs.answer(c.answer);
-        c.compose ? r.compose.click() : r.pressReply();
-        EXPECT_EQ(dialogs.messageTexts().join(u'|'), c.question);
+        r.shown.shownText = QString(std::stoi(c[0]), QLatin1Char('x'));
+        dialogs.answer(c[4] == "Yes"  ? MsgAnswer::Yes
+                       : c[4] == "No" ? MsgAnswer::No
+                                      : MsgAnswer::Ok);
+        c[2] == "compose" ? r.compose.click() : r.pressReply();
+        EXPECT_EQ(dialogs.messageTexts().join(u'|').toStdString(), c[3]);
         const bool replied = r.fields()[1] == QStringLiteral("Re: Lunch");
-        EXPECT_EQ(replied ? QStringLiteral("reply") : r.fields()[2], QString::fromLatin1(c.after));
+        EXPECT_EQ(replied ? "reply" : r.fields()[2].toStdString(), c[5]);
         EXPECT_TRUE(r.composer()->isVisible());
     }
 }
