@@ -128,43 +128,41 @@ TEST(SmtpPeer, MessagesArriveIntactEachWithTheAttachmentShown) {
 TEST(SmtpPeer, LoginsAndRefusals) {
     SmtpSink sink({QStringLiteral("--auth"), QStringLiteral("alice:s3cret"),
                    QStringLiteral("--reject"), QStringLiteral("nobody@example.net")});
-    struct Case {
-        AccountRecord account;
-        const char* to;
-        QString box = {}; // none: sent, with a login when the account has one
-    };
-    const Case cases[] = {
-        {accountFor(sink.port, 3, "s3cret"), "bob@x"},
-        {accountFor(sink.port, 2, "s3cret"), "bob@x"},
-        {accountFor(sink.port, 1, "s3cret"), "bob@x"},
-        {accountFor(sink.port, 0, "s3cret"), "bob@x"},
-        {accountFor(sink.port), "nobody@example.net",
+    // The login asked for, the password, the recipient, and the box (none: sent, with a login
+    // when the account asks for one).
+    const std::tuple<std::int16_t, const char*, const char*, QString> cases[] = {
+        {3, "s3cret", "bob@x", {}},
+        {2, "s3cret", "bob@x", {}},
+        {1, "s3cret", "bob@x", {}},
+        {0, "s3cret", "bob@x", {}},
+        {0, "", "nobody@example.net",
          QStringLiteral("SMTP Error 550: 5.1.1 <nobody@example.net>: Recipient address rejected")},
-        {accountFor(sink.port, 3, "wrong"), "bob@x",
+        {3, "wrong", "bob@x",
          QStringLiteral("SMTP Error 535: 5.7.8 Authentication credentials invalid")},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.box.toStdString() + std::to_string(c.account.EmailAuth));
+    for (const auto& [auth, password, to, box] : cases) {
+        SCOPED_TRACE(box.toStdString() + std::to_string(auth));
         ScriptedDialogs dialogs;
         dialogs.allowUnscriptedOk();
-        frmSMTP w(c.account);
+        const AccountRecord account = accountFor(sink.port, auth, password);
+        frmSMTP w(account);
         QStringList statuses;
         QObject::connect(w.SMTP1, &platform::SmtpSession::statusTextChanged,
                          [&](const QString& s) { statuses << s; });
-        w.txtTo->setText(QString::fromLatin1(c.to));
+        w.txtTo->setText(QString::fromLatin1(to));
         sendAndWait(w);
         w.Timer1_Timer(); // the timer does not overwrite an error
-        EXPECT_EQ(dialogs.messageTexts().join(u'|'), c.box);
+        EXPECT_EQ(dialogs.messageTexts().join(u'|'), box);
         EXPECT_EQ(w.lblProgress->text(),
-                  c.box.isEmpty() ? QStringLiteral("Message successfully sent") : c.box.mid(5));
-        EXPECT_EQ(w.cmdSend->isEnabled(), !c.box.isEmpty());
+                  box.isEmpty() ? QStringLiteral("Message successfully sent") : box.mid(5));
+        EXPECT_EQ(w.cmdSend->isEnabled(), !box.isEmpty());
         // The login shows as a step, never with what was sent in it.
         EXPECT_FALSE(statuses.join(u'|').contains(QStringLiteral("s3cret")));
-        if (c.box.isEmpty()) { // a login only when the account asks for one
-            EXPECT_EQ(statuses.contains(QStringLiteral("Logging in")), c.account.EmailAuth > 0);
+        if (box.isEmpty()) { // a login only when the account asks for one
+            EXPECT_EQ(statuses.contains(QStringLiteral("Logging in")), auth > 0);
             EXPECT_TRUE(sink.message(sink.count())
-                            .contains(c.account.EmailAuth > 0 ? QStringLiteral("Login: alice")
-                                                              : QStringLiteral("Login: none")));
+                            .contains(auth > 0 ? QStringLiteral("Login: alice")
+                                               : QStringLiteral("Login: none")));
         }
     }
     EXPECT_EQ(sink.count(), 4);

@@ -228,16 +228,6 @@ TEST(AccountMenu, ChoosingAnAccountLoadsItAndEndsTheSessionFirst) {
     EXPECT_EQ(m.temp.get("ISP"), "дом");
 }
 
-TEST(AccountMenu, EditOpensTheSetupDialogAndRebuildsTheMenu) {
-    MenuWindow m({}, "");
-    QTimer::singleShot(0, [&] {
-        m.temp.setAccounts({"Home"}, ""); // as the dialog would
-        QApplication::activeModalWidget()->close();
-    });
-    m.c.mnSetup->trigger();
-    EXPECT_EQ(m.items(), QStringList{"Home"});
-}
-
 TEST(EmailSetup, AddChecksTheFieldsInOrder) {
     for (const auto& c : testdata::Table("settings/setup-refusals.table")) {
         Dialog s({"Work"}, "Work");
