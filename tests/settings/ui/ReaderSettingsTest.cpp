@@ -9,7 +9,6 @@
 #include "support/TempSettings.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLayout>
