@@ -14,20 +14,6 @@ ScriptedDialogs::~ScriptedDialogs() {
     platform::installDialogs(nullptr);
 }
 
-QStringList ScriptedDialogs::messageTexts() const {
-    QStringList texts;
-    for (const Message& m : asked) {
-        texts << m.text;
-    }
-    return texts;
-}
-
-void ScriptedDialogs::clear() {
-    asked.clear();
-    files.clear();
-    menus.clear();
-}
-
 MsgAnswer ScriptedDialogs::messageBox(QWidget*, const QString& text, platform::MsgButtons buttons,
                                       platform::MsgIcon, const QString& title) {
     asked.push_back({text, title.isEmpty() ? platform::applicationTitle() : title});

@@ -34,10 +34,20 @@ public:
     }
 
     const std::vector<Message>& messages() const { return asked; }
-    QStringList messageTexts() const;
+    QStringList messageTexts() const {
+        QStringList texts;
+        for (const Message& m : asked) {
+            texts << m.text;
+        }
+        return texts;
+    }
     const std::vector<platform::FileDialogRequest>& fileRequests() const { return files; }
     const std::vector<QStringList>& popupMenus() const { return menus; }
-    void clear();
+    void clear() {
+        asked.clear();
+        files.clear();
+        menus.clear();
+    }
 
     platform::MsgAnswer messageBox(QWidget* parent, const QString& text,
                                    platform::MsgButtons buttons, platform::MsgIcon icon,

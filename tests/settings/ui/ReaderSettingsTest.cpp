@@ -216,9 +216,7 @@ TEST(AccountMenu, ChoosingAnAccountLoadsItAndEndsTheSessionFirst) {
     EXPECT_EQ(m.temp.get("ISP"), "дом");
     EXPECT_EQ(m.items(), (QStringList{"мир", "дом*", "NoPop"}));
     EXPECT_EQ(m.window.windowTitle(), QStringLiteral("Corvane - дом"));
-    // Connected, maybe with the connect button disabled while QUIT hangs: the
-    // connect command itself runs first.
-    m.connected = true;
+    m.connected = true; // the session ends first, even while its QUIT hangs
     m.c.mnSelectISP[2]->trigger();
     EXPECT_EQ(m.disconnects, 1);
     // Without a POP server only the name and the server change.

@@ -25,6 +25,8 @@ TEST(SettingsStore, EveryNameAndValueRoundTripsAsTyped) {
         EXPECT_EQ(s.GetSetting(name, "EmailUsername"), " x=y;#z, \"q\" " + name) << name;
     }
     EXPECT_TRUE(temp.readRaw().contains("pop for мир") && !temp.readRaw().contains("[General]"));
+    EXPECT_EQ(QFile::permissions(s.filePath()) & 0xF0FF, // private to its owner
+              QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     EXPECT_FALSE(s.HasSection("a")) << "no nested group";
     EXPECT_EQ(s.GetSetting("Home", "popaddress"), "") << "keys are case-sensitive";
     ASSERT_TRUE(s.DeleteSection("мир"));
@@ -40,13 +42,6 @@ TEST(SettingsStore, AFileWrittenBeforeReadsTheSame) {
                   "[caf%U00E9]\nPOPAddress=pop.caf\xc3\xa9:110\nEmailPass=c2VjcmV0\n");
     EXPECT_EQ(temp.get("ISP0"), "café");
     EXPECT_EQ(temp.store().GetSetting("café", "POPAddress"), "pop.café:110");
-}
-
-TEST(SettingsStore, FileIsPrivateToItsOwner) {
-    TempSettings temp;
-    temp.setSection("Home", {{"EmailPass", "c2VjcmV0"}});
-    EXPECT_EQ(QFile::permissions(temp.store().filePath()) & 0xF0FF,
-              QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 TEST(SettingsStore, DamagedFilesReadWhatCanBeRead) {
