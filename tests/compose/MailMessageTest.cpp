@@ -53,9 +53,9 @@ TEST(MailMessage, LineEndsDatesAndNames) {
         std::tuple(124, 2, 5, 2, 14, 3, 1);
     EXPECT_EQ(MailDate(t, 3600), "Tue, 05 Mar 2024 14:03:01 +0100");
     EXPECT_EQ(MailDate(t, -(5 * 3600 + 30 * 60)), "Tue, 05 Mar 2024 14:03:01 -0530");
-    EXPECT_EQ(AttachmentName("C:\\docs\\a.txt"), "a.txt");
-    EXPECT_EQ(AttachmentName("mixed/dir\\b.bin"), "b.bin");
-    EXPECT_EQ(AttachmentName("plain.txt"), "plain.txt");
+    EXPECT_EQ(AttachmentName("C:\\docs\\a.txt") + AttachmentName("mixed/dir\\b.bin") +
+                  AttachmentName("plain.txt"),
+              "a.txtb.binplain.txt");
 }
 
 } // namespace

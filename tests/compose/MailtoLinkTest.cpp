@@ -19,8 +19,7 @@ TEST(MailtoLink, Table) {
 TEST(MailtoLink, HugeLinksAreRefusedOrTaken) {
     const std::string body(compose::kMaxMailtoLength - 100, 'x');
     const compose::MailtoResult big = compose::ParseMailto("mailto:a@x.org?body=" + body);
-    ASSERT_TRUE(big.ok);
-    EXPECT_EQ(big.link.body.size(), body.size());
+    EXPECT_EQ(big.ok ? big.link.body : "refused", body);
     EXPECT_FALSE(compose::ParseMailto("mailto:a@x.org?body=" + body + std::string(200, 'y')).ok);
 }
 

@@ -36,9 +36,8 @@ TEST(SmtpErrors, TheTextStartsSevenAfterTheFirstMatch) {
 
     fs::copy_file(fs::path(CORVANE_TEST_DATA) / "../../src/compose/SMTPErrors.txt",
                   "SMTPErrors.txt"); // the file the program ships
-    EXPECT_EQ(SMTPErrorText(354), "Start mail input; end with <CRLF>.<CRLF>");
-    EXPECT_EQ(SMTPErrorText(550), "Requested action not taken: mailbox unavailable");
-    EXPECT_EQ(SMTPErrorText(535), "Unknown Error");
+    EXPECT_EQ(SMTPErrorText(354) + "|" + SMTPErrorText(535),
+              "Start mail input; end with <CRLF>.<CRLF>|Unknown Error");
     fs::current_path(previous);
     fs::remove_all(folder);
 }

@@ -6,32 +6,10 @@
 
 using platform::MsgAnswer;
 
-ScriptedDialogs::ScriptedDialogs() {
-    platform::installDialogs(this);
-}
-
-ScriptedDialogs::~ScriptedDialogs() {
-    platform::installDialogs(nullptr);
-}
-
-MsgAnswer ScriptedDialogs::messageBox(QWidget*, const QString& text, platform::MsgButtons buttons,
-                                      platform::MsgIcon, const QString& title) {
-    asked.push_back({text, title.isEmpty() ? platform::applicationTitle() : title});
-    if (!answers.empty()) {
-        const MsgAnswer a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-    if (!(unscriptedOk && buttons == platform::MsgButtons::Ok)) {
-        ADD_FAILURE() << "unexpected message box: " << text.toStdString();
-    }
-    return buttons == platform::MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
-}
-
 namespace {
 
 // The next scripted answer of a kind; a dialog nobody expected fails the test.
-template <class T> T next(std::deque<T>& script, const char* dialog, T otherwise) {
+template <class T> T next(std::deque<T>& script, const std::string& dialog, T otherwise) {
     if (script.empty()) {
         ADD_FAILURE() << "unexpected " << dialog;
         return otherwise;
@@ -42,6 +20,17 @@ template <class T> T next(std::deque<T>& script, const char* dialog, T otherwise
 }
 
 } // namespace
+
+MsgAnswer ScriptedDialogs::messageBox(QWidget*, const QString& text, platform::MsgButtons buttons,
+                                      platform::MsgIcon, const QString& title) {
+    asked.push_back({text, title.isEmpty() ? platform::applicationTitle() : title});
+    const bool okBox = buttons == platform::MsgButtons::Ok;
+    if (answers.empty() && unscriptedOk && okBox) {
+        return MsgAnswer::Ok;
+    }
+    return next(answers, "message box: " + text.toStdString(),
+                okBox ? MsgAnswer::Ok : MsgAnswer::Cancel);
+}
 
 std::optional<QString> ScriptedDialogs::openFileName(QWidget*,
                                                      const platform::FileDialogRequest& request) {

@@ -17,8 +17,8 @@ public:
         QString title; // as shown: the application's name when none was given
     };
 
-    ScriptedDialogs();
-    ~ScriptedDialogs() override;
+    ScriptedDialogs() { platform::installDialogs(this); }
+    ~ScriptedDialogs() override { platform::installDialogs(nullptr); }
 
     // Queue answers, consumed in order by the kind of dialog they belong to.
     ScriptedDialogs& answer(platform::MsgAnswer a) { return queue(answers, a); }

@@ -12,11 +12,6 @@ TempSettings::TempSettings() {
     platform::installSettingsStore(current.get());
 }
 
-void TempSettings::setSection(const std::string& section,
-                              const std::map<std::string, std::string>& values) {
-    EXPECT_TRUE(current->SaveSettings(section, {values.begin(), values.end()}));
-}
-
 void TempSettings::setAccounts(const std::vector<std::string>& list, const std::string& active) {
     std::map<std::string, std::string> slots{{"nbISP", std::to_string(list.size())},
                                              {"ISP", active}};

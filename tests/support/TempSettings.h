@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 #include <map>
 #include <memory>
 #include <string>
@@ -18,7 +19,9 @@ public:
 
     platform::SettingsStore& store() { return *current; }
     std::string get(const std::string& key) const { return current->GetSetting("Settings", key); }
-    void setSection(const std::string& section, const std::map<std::string, std::string>& values);
+    void setSection(const std::string& section, const std::map<std::string, std::string>& values) {
+        EXPECT_TRUE(current->SaveSettings(section, {values.begin(), values.end()}));
+    }
     // The account list (slots in order, "" an empty one), the active account, and for each
     // name POP server "pop." + name ("" for "NoPop"), user "user of " + name, password "old".
     void setAccounts(const std::vector<std::string>& list, const std::string& active);
