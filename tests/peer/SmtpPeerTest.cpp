@@ -1,6 +1,7 @@
 // The compose window against a real SMTP server (aiosmtpd on 127.0.0.1, started through
 // scripts/smtp-sink). What arrives is read back by read-mail.py with Python's own parser.
 #include "compose/ui/frmSMTP.h"
+#include "decoding/TestData.h"
 #include "platform/SmtpSession.h"
 #include "settings/AccountRecord.h"
 #include "support/ScriptedDialogs.h"
@@ -121,28 +122,18 @@ TEST(SmtpPeer, MessagesArriveIntactEachWithTheAttachmentShown) {
 TEST(SmtpPeer, LoginsAndRefusals) {
     SmtpSink sink({QStringLiteral("--auth"), QStringLiteral("alice:s3cret"),
                    QStringLiteral("--reject"), QStringLiteral("nobody@example.net")});
-    // The login asked for, the password, the recipient, and the box (none: sent, with a login
-    // when the account asks for one).
-    const std::tuple<std::int16_t, const char*, const char*, QString> cases[] = {
-        {3, "s3cret", "bob@x", {}},
-        {2, "s3cret", "bob@x", {}},
-        {1, "s3cret", "bob@x", {}},
-        {0, "s3cret", "bob@x", {}},
-        {0, "", "nobody@example.net",
-         QStringLiteral("SMTP Error 550: 5.1.1 <nobody@example.net>: Recipient address rejected")},
-        {3, "wrong", "bob@x",
-         QStringLiteral("SMTP Error 535: 5.7.8 Authentication credentials invalid")},
-    };
-    for (const auto& [auth, password, to, box] : cases) {
-        SCOPED_TRACE(box.toStdString() + std::to_string(auth));
+    for (const auto& row : testdata::Table("peer/logins.table")) {
+        const int auth = std::stoi(row[0]);
+        const QString box = QString::fromStdString(row[3]);
+        SCOPED_TRACE(row[3] + row[0]);
         ScriptedDialogs dialogs;
         dialogs.allowUnscriptedOk();
-        const AccountRecord account = accountFor(sink.port, auth, password);
+        const AccountRecord account = accountFor(sink.port, auth, row[1].c_str());
         frmSMTP w(account);
         QStringList statuses;
         QObject::connect(w.SMTP1, &platform::SmtpSession::statusTextChanged,
                          [&](const QString& s) { statuses << s; });
-        w.txtTo->setText(QString::fromLatin1(to));
+        w.txtTo->setText(QString::fromStdString(row[2]));
         sendAndWait(w);
         w.Timer1_Timer(); // the timer does not overwrite an error
         EXPECT_EQ(dialogs.messageTexts().join(u'|'), box);

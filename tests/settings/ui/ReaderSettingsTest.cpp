@@ -9,6 +9,7 @@
 #include "support/TempSettings.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLayout>
@@ -204,6 +205,12 @@ TEST(AccountMenu, ListsTheStoredAccountsAndChecksTheActiveOne) {
     EXPECT_EQ(m.c.mnSelectISP[0]->toolTip(), QString::fromStdString(longName));
     m.c.mnSelectISP[0]->trigger();
     EXPECT_EQ(m.account.Isp, longName);
+    QTimer::singleShot(0, [&] {
+        m.temp.setAccounts({"Home"}, ""); // as the setup dialog would
+        QApplication::activeModalWidget()->close();
+    });
+    m.c.mnSetup->trigger(); // Edit: the menu is built again when the dialog closes
+    EXPECT_EQ(m.items(), QStringList{"Home"});
 }
 
 TEST(AccountMenu, ChoosingAnAccountLoadsItAndEndsTheSessionFirst) {
