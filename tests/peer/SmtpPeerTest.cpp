@@ -1,6 +1,7 @@
 // The compose window against a real SMTP server (aiosmtpd on 127.0.0.1, started through
 // scripts/smtp-sink). What arrives is read back by read-mail.py with Python's own parser.
 #include "compose/ui/frmSMTP.h"
+#include "decoding/TestData.h"
 #include "platform/SmtpSession.h"
 #include "settings/AccountRecord.h"
 #include "support/ScriptedDialogs.h"
@@ -107,20 +108,13 @@ TEST(SmtpPeer, MessagesArriveIntactEachWithTheAttachmentShown) {
               QStringList({QStringLiteral("No recipient address"), again, again}));
 
     ASSERT_EQ(sink.count(), 3);
-    EXPECT_EQ(
-        sink.message(1),
-        QStringList(
-            {QStringLiteral("From: alice@example.com"),
-             QStringLiteral("To: Bob Example <bob@example.net>, \"Lee, Ann\" <ann@x.org>"),
-             QStringLiteral("Subject: ") + subject, QStringLiteral("Date: valid"),
-             QStringLiteral("Message-ID at: example.com"),
-             QStringLiteral("Bytes: ASCII"), // names and subject go out encoded
-             QStringLiteral("Envelope: alice@example.com to bob@example.net, ann@x.org"),
-             QStringLiteral("Login: none"),
-             QStringLiteral("Text utf-8: ") + QString(text).replace(u'\n', u'|'),
-             QStringLiteral("File application/pdf: %1; %1; sha256 %2")
-                 .arg(name,
-                      QCryptographicHash::hash(binary, QCryptographicHash::Sha256).toHex())}));
+    // The facts of the first message, names and subject sent encoded ("Bytes: ASCII").
+    QFile facts(QStringLiteral(CORVANE_TEST_DATA "/peer/first-message.txt"));
+    ASSERT_TRUE(facts.open(QIODevice::ReadOnly));
+    const QByteArray hash = QCryptographicHash::hash(binary, QCryptographicHash::Sha256).toHex();
+    EXPECT_EQ(sink.message(1), QString::fromUtf8(facts.readAll())
+                                   .arg(subject, QString(text).replace(u'\n', u'|'), name, hash)
+                                   .split(u'\n', Qt::SkipEmptyParts));
     EXPECT_EQ(sink.message(2).filter(QStringLiteral("File ")).size(), 1);
     EXPECT_EQ(sink.message(3).filter(QStringLiteral("File ")).size(), 0);
 }
@@ -128,43 +122,31 @@ TEST(SmtpPeer, MessagesArriveIntactEachWithTheAttachmentShown) {
 TEST(SmtpPeer, LoginsAndRefusals) {
     SmtpSink sink({QStringLiteral("--auth"), QStringLiteral("alice:s3cret"),
                    QStringLiteral("--reject"), QStringLiteral("nobody@example.net")});
-    struct Case {
-        AccountRecord account;
-        const char* to;
-        QString box = {}; // none: sent, with a login when the account has one
-    };
-    const Case cases[] = {
-        {accountFor(sink.port, 3, "s3cret"), "bob@x"},
-        {accountFor(sink.port, 2, "s3cret"), "bob@x"},
-        {accountFor(sink.port, 1, "s3cret"), "bob@x"},
-        {accountFor(sink.port, 0, "s3cret"), "bob@x"},
-        {accountFor(sink.port), "nobody@example.net",
-         QStringLiteral("SMTP Error 550: 5.1.1 <nobody@example.net>: Recipient address rejected")},
-        {accountFor(sink.port, 3, "wrong"), "bob@x",
-         QStringLiteral("SMTP Error 535: 5.7.8 Authentication credentials invalid")},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.box.toStdString() + std::to_string(c.account.EmailAuth));
+    for (const auto& row : testdata::Table("peer/logins.table")) {
+        const int auth = std::stoi(row[0]);
+        const QString box = QString::fromStdString(row[3]);
+        SCOPED_TRACE(row[3] + row[0]);
         ScriptedDialogs dialogs;
         dialogs.allowUnscriptedOk();
-        frmSMTP w(c.account);
+        const AccountRecord account = accountFor(sink.port, auth, row[1].c_str());
+        frmSMTP w(account);
         QStringList statuses;
         QObject::connect(w.SMTP1, &platform::SmtpSession::statusTextChanged,
                          [&](const QString& s) { statuses << s; });
-        w.txtTo->setText(QString::fromLatin1(c.to));
+        w.txtTo->setText(QString::fromStdString(row[2]));
         sendAndWait(w);
         w.Timer1_Timer(); // the timer does not overwrite an error
-        EXPECT_EQ(dialogs.messageTexts().join(u'|'), c.box);
+        EXPECT_EQ(dialogs.messageTexts().join(u'|'), box);
         EXPECT_EQ(w.lblProgress->text(),
-                  c.box.isEmpty() ? QStringLiteral("Message successfully sent") : c.box.mid(5));
-        EXPECT_EQ(w.cmdSend->isEnabled(), !c.box.isEmpty());
+                  box.isEmpty() ? QStringLiteral("Message successfully sent") : box.mid(5));
+        EXPECT_EQ(w.cmdSend->isEnabled(), !box.isEmpty());
         // The login shows as a step, never with what was sent in it.
         EXPECT_FALSE(statuses.join(u'|').contains(QStringLiteral("s3cret")));
-        if (c.box.isEmpty()) { // a login only when the account asks for one
-            EXPECT_EQ(statuses.contains(QStringLiteral("Logging in")), c.account.EmailAuth > 0);
+        if (box.isEmpty()) { // a login only when the account asks for one
+            EXPECT_EQ(statuses.contains(QStringLiteral("Logging in")), auth > 0);
             EXPECT_TRUE(sink.message(sink.count())
-                            .contains(c.account.EmailAuth > 0 ? QStringLiteral("Login: alice")
-                                                              : QStringLiteral("Login: none")));
+                            .contains(auth > 0 ? QStringLiteral("Login: alice")
+                                               : QStringLiteral("Login: none")));
         }
     }
     EXPECT_EQ(sink.count(), 4);

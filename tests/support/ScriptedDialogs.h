@@ -5,7 +5,6 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
-#include <functional>
 #include <vector>
 
 // Answers the program's dialogs from a script and records what was asked.
@@ -15,30 +14,40 @@ class ScriptedDialogs final : public platform::Dialogs {
 public:
     struct Message {
         QString text;
-        platform::MsgButtons buttons;
-        platform::MsgIcon icon;
         QString title; // as shown: the application's name when none was given
     };
 
-    ScriptedDialogs();
-    ~ScriptedDialogs() override;
+    ScriptedDialogs() { platform::installDialogs(this); }
+    ~ScriptedDialogs() override { platform::installDialogs(nullptr); }
 
     // Queue answers, consumed in order by the kind of dialog they belong to.
-    ScriptedDialogs& answer(platform::MsgAnswer a);
-    ScriptedDialogs& openFile(std::optional<QString> path);
-    ScriptedDialogs& saveFile(std::optional<QString> path);
-    ScriptedDialogs& printer(bool accept);
+    ScriptedDialogs& answer(platform::MsgAnswer a) { return queue(answers, a); }
+    ScriptedDialogs& openFile(std::optional<QString> path) { return queue(opens, path); }
+    ScriptedDialogs& saveFile(std::optional<QString> path) { return queue(saves, path); }
+    ScriptedDialogs& printer(bool accept) { return queue(printerAnswers, accept); }
     // Chooses the menu action whose text is `caption`; empty dismisses the menu.
-    ScriptedDialogs& popup(QString caption);
+    ScriptedDialogs& popup(QString caption) { return queue(popupChoices, caption); }
     // Message boxes with no queued answer get OK (Ok boxes only) without failing.
-    ScriptedDialogs& allowUnscriptedOk(bool allow = true);
+    ScriptedDialogs& allowUnscriptedOk(bool allow = true) {
+        unscriptedOk = allow;
+        return *this;
+    }
 
     const std::vector<Message>& messages() const { return asked; }
-    QStringList messageTexts() const;
+    QStringList messageTexts() const {
+        QStringList texts;
+        for (const Message& m : asked) {
+            texts << m.text;
+        }
+        return texts;
+    }
     const std::vector<platform::FileDialogRequest>& fileRequests() const { return files; }
     const std::vector<QStringList>& popupMenus() const { return menus; }
-    int printerDialogs() const { return printers; }
-    void clear();
+    void clear() {
+        asked.clear();
+        files.clear();
+        menus.clear();
+    }
 
     platform::MsgAnswer messageBox(QWidget* parent, const QString& text,
                                    platform::MsgButtons buttons, platform::MsgIcon icon,
@@ -51,6 +60,11 @@ public:
     QAction* popupMenu(QMenu& menu, const QPoint& globalPos) override;
 
 private:
+    template <class T> ScriptedDialogs& queue(std::deque<T>& script, T answer) {
+        script.push_back(std::move(answer));
+        return *this;
+    }
+
     std::deque<platform::MsgAnswer> answers;
     std::deque<std::optional<QString>> opens;
     std::deque<std::optional<QString>> saves;
@@ -61,5 +75,4 @@ private:
     std::vector<Message> asked;
     std::vector<platform::FileDialogRequest> files;
     std::vector<QStringList> menus;
-    int printers = 0;
 };

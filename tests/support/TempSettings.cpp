@@ -12,11 +12,6 @@ TempSettings::TempSettings() {
     platform::installSettingsStore(current.get());
 }
 
-void TempSettings::setSection(const std::string& section,
-                              const std::map<std::string, std::string>& values) {
-    EXPECT_TRUE(current->SaveSettings(section, {values.begin(), values.end()}));
-}
-
 void TempSettings::setAccounts(const std::vector<std::string>& list, const std::string& active) {
     std::map<std::string, std::string> slots{{"nbISP", std::to_string(list.size())},
                                              {"ISP", active}};
@@ -28,11 +23,6 @@ void TempSettings::setAccounts(const std::vector<std::string>& list, const std::
             {{"POPAddress", pop}, {"EmailUsername", "user of " + list[i]}, {"EmailPass", "b2xk"}});
     }
     setSection("Settings", slots); // last: a list naming "Settings" or "" keeps its slots
-}
-
-QByteArray TempSettings::readRaw() const {
-    QFile f(current->filePath());
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 void TempSettings::writeRaw(const QByteArray& bytes) {

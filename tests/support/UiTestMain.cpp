@@ -30,11 +30,11 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("CORVANE_TEST_KEYRING")) {
         qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    for (const auto& [name, value] : {std::pair("QT_QPA_PLATFORM", "offscreen"),
+                                      std::pair("QTWEBENGINE_DISABLE_SANDBOX", "1")}) {
+        if (qEnvironmentVariableIsEmpty(name)) {
+            qputenv(name, value);
+        }
     }
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     QApplication::setOrganizationName(QStringLiteral("Corvane"));
