@@ -27,6 +27,7 @@
 #include <QRadioButton>
 #include <QStyledItemDelegate>
 #include <QTimer>
+#include <cmath>
 #include <stdexcept>
 
 namespace {
@@ -79,6 +80,15 @@ frmPOP::frmPOP(QWidget* parent) : QMainWindow(parent) {
     readerSettings->StartUp();
     Loading = false;
     Timer1->start();
+    // The layout never makes the window narrower than its button row; a window that loads
+    // narrower (the first start, with nothing stored) is widened once to show the whole row.
+    // Whole pixels, rounded up, so the row is never a pixel short.
+    const double pixel = twips().fromPixels(1);
+    const double buttonRow = std::ceil((placement(cmdCompose).right() + 150) / pixel) * pixel;
+    const QRectF loaded = windowTwips();
+    if (loaded.width() < buttonRow) {
+        setWindowTwips(QRectF(loaded.left(), loaded.top(), buttonRow, loaded.height()));
+    }
     LayoutWindow();
 }
 

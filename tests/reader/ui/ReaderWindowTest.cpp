@@ -87,6 +87,11 @@ bool InkBelowFirstLine(QLabel* label) {
     return below != blank;
 }
 
+// Nothing is stored here: the window loads 3000 twips wide and is widened to its button row.
+TEST_F(ReaderWindowTest, FirstStartShowsTheWholeButtonRow) {
+    EXPECT_GE(window.windowTwips().width(), at(window.cmdCompose).right() + 150);
+}
+
 TEST_F(ReaderWindowTest, LongStatusWrapsOntoTheSecondLine) {
     window.show();
     window.lblStatus->setText(QStringLiteral("Ready"));
