@@ -120,7 +120,7 @@ TEST(SmtpPeer, MessagesArriveIntactEachWithTheAttachmentShown) {
 }
 
 TEST(SmtpPeer, LoginsAndRefusals) {
-    SmtpSink sink({QStringLiteral("--auth"), QStringLiteral("alice:s3cret"),
+    SmtpSink sink({QStringLiteral("--auth"), QStringLiteral("alice:s3cret-zażółć"),
                    QStringLiteral("--reject"), QStringLiteral("nobody@example.net")});
     for (const auto& row : testdata::Table("peer/logins.table")) {
         const int auth = std::stoi(row[0]);
