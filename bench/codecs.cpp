@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -48,21 +49,39 @@ std::string Base64Text(std::size_t size) {
     return text;
 }
 
+// Quoted-printable text built token by token, with a soft line break ("=" CR LF) before a
+// token that would pass column 75.
+struct SoftWrappedText {
+    std::string text;
+    std::size_t lineLength = 0;
+
+    void add(std::string_view token) {
+        if (lineLength + token.size() > 75) {
+            text += "=\r\n";
+            lineLength = 0;
+        }
+        text += token;
+        lineLength += token.size();
+    }
+    void hardBreak() {
+        text += "\r\n";
+        lineLength = 0;
+    }
+};
+
 // size bytes of quoted-printable text: words, about one escape every 40 characters, hard
 // line breaks now and then and soft breaks before column 76.
 std::string QuotedPrintableText(std::size_t size) {
     static const char* const escapes[] = {"=E9", "=E8", "=E0", "=E7", "=FC", "=3D"};
     Lcg rng;
-    std::string text;
-    text.reserve(size + 80);
-    std::size_t lineLength = 0;
+    SoftWrappedText out;
+    out.text.reserve(size + 80);
     std::string token;
-    while (text.size() < size) {
+    while (out.text.size() < size) {
         const std::uint64_t x = rng.Next();
         const unsigned kind = static_cast<unsigned>((x >> 32) % 100);
         if (kind == 99) {
-            text += "\r\n";
-            lineLength = 0;
+            out.hardBreak();
             continue;
         }
         if (kind < 15) {
@@ -75,15 +94,10 @@ std::string QuotedPrintableText(std::size_t size) {
             }
             token += ' ';
         }
-        if (lineLength + token.size() > 75) {
-            text += "=\r\n";
-            lineLength = 0;
-        }
-        text += token;
-        lineLength += token.size();
+        out.add(token);
     }
-    text.resize(size);
-    return text;
+    out.text.resize(size);
+    return out.text;
 }
 
 // size bytes of escape-dense quoted-printable: UTF-8 prose where most letters are two-byte
@@ -91,11 +105,10 @@ std::string QuotedPrintableText(std::size_t size) {
 std::string DenseQuotedPrintableText(std::size_t size) {
     static const char kHex[] = "0123456789ABCDEF";
     Lcg rng;
-    std::string text;
-    text.reserve(size + 80);
-    std::size_t lineLength = 0;
+    SoftWrappedText out;
+    out.text.reserve(size + 80);
     std::string token;
-    while (text.size() < size) {
+    while (out.text.size() < size) {
         const std::uint64_t x = rng.Next();
         token.clear();
         const unsigned letters = 2 + static_cast<unsigned>((x >> 56) % 7);
@@ -114,15 +127,10 @@ std::string DenseQuotedPrintableText(std::size_t size) {
             }
         }
         token += ' ';
-        if (lineLength + token.size() > 75) {
-            text += "=\r\n";
-            lineLength = 0;
-        }
-        text += token;
-        lineLength += token.size();
+        out.add(token);
     }
-    text.resize(size);
-    return text;
+    out.text.resize(size);
+    return out.text;
 }
 
 const std::string& Cached(char kind, std::size_t size) {

@@ -40,42 +40,55 @@ def base64_text(size):
     return b"".join(lines)
 
 
+class SoftWrapped:
+    """Quoted-printable text built token by token, with a soft line break before a token
+    that would pass column 75."""
+
+    def __init__(self):
+        self.parts, self.total, self.line_length = [], 0, 0
+
+    def add(self, token):
+        if self.line_length + len(token) > 75:
+            self.parts.append(b"=\r\n")
+            self.total += 3
+            self.line_length = 0
+        self.parts.append(token)
+        self.total += len(token)
+        self.line_length += len(token)
+
+    def hard_break(self):
+        self.parts.append(b"\r\n")
+        self.total += 2
+        self.line_length = 0
+
+    def text(self, size):
+        return b"".join(self.parts)[:size]
+
+
 def quoted_printable_text(size):
     escapes = [b"=E9", b"=E8", b"=E0", b"=E7", b"=FC", b"=3D"]
     rng = lcg()
-    parts = []
-    total = 0
-    line_length = 0
-    while total < size:
+    out = SoftWrapped()
+    while out.total < size:
         x = next(rng)
         kind = (x >> 32) % 100
         if kind == 99:
-            parts.append(b"\r\n")
-            total += 2
-            line_length = 0
+            out.hard_break()
             continue
         if kind < 15:
             token = escapes[(x >> 40) % 6]
         else:
             letters = 2 + (x >> 48) % 7
             token = bytes(97 + ((x >> (8 * i)) & 0xFF) % 26 for i in range(letters)) + b" "
-        if line_length + len(token) > 75:
-            parts.append(b"=\r\n")
-            total += 3
-            line_length = 0
-        parts.append(token)
-        total += len(token)
-        line_length += len(token)
-    return b"".join(parts)[:size]
+        out.add(token)
+    return out.text(size)
 
 
 def dense_quoted_printable_text(size):
     """UTF-8 prose where most letters are two-byte characters: an escape every 3-6 bytes."""
     rng = lcg()
-    parts = []
-    total = 0
-    line_length = 0
-    while total < size:
+    out = SoftWrapped()
+    while out.total < size:
         x = next(rng)
         letters = 2 + (x >> 56) % 7
         token = b""
@@ -87,14 +100,8 @@ def dense_quoted_printable_text(size):
                 c = 0x430 + bits % 32
                 token += b"=%02X=%02X" % (0xC0 | (c >> 6), 0x80 | (c & 0x3F))
         token += b" "
-        if line_length + len(token) > 75:
-            parts.append(b"=\r\n")
-            total += 3
-            line_length = 0
-        parts.append(token)
-        total += len(token)
-        line_length += len(token)
-    return b"".join(parts)[:size]
+        out.add(token)
+    return out.text(size)
 
 
 def best_rate(function, data, repetitions):
