@@ -30,6 +30,12 @@ std::string commandLine(const Pop3Request& r, std::string_view argument) {
         return "RSET";
     case Pop3Command::Quit:
         return "QUIT";
+    case Pop3Command::Capa:
+        return "CAPA";
+    case Pop3Command::Stls:
+        return "STLS";
+    case Pop3Command::Uidl:
+        return "UIDL";
     case Pop3Command::Noop:
     case Pop3Command::Greeting:
         break;
@@ -41,7 +47,8 @@ std::string commandLine(const Pop3Request& r, std::string_view argument) {
 
 bool IsMultiLine(Pop3Command command) {
     return command == Pop3Command::List || command == Pop3Command::Top ||
-           command == Pop3Command::Retr;
+           command == Pop3Command::Retr || command == Pop3Command::Capa ||
+           command == Pop3Command::Uidl;
 }
 
 Pop3Engine::Pop3Engine(std::size_t maxReplyBytes)

@@ -10,11 +10,25 @@
 
 namespace session {
 
-// The commands of a POP3 client session (RFC 1939). Greeting stands for the server's first
-// line, which answers the connection itself.
-enum class Pop3Command { Greeting, User, Pass, List, Top, Retr, Dele, Rset, Noop, Quit };
+// The commands of a POP3 client session (RFC 1939, CAPA and STLS from RFC 2449 and 2595).
+// Greeting stands for the server's first line, which answers the connection itself.
+enum class Pop3Command {
+    Greeting,
+    User,
+    Pass,
+    List,
+    Top,
+    Retr,
+    Dele,
+    Rset,
+    Noop,
+    Quit,
+    Capa,
+    Stls,
+    Uidl
+};
 
-// LIST, TOP and RETR answer "+OK" with a multi-line reply ending in a line ".".
+// CAPA, LIST, UIDL, TOP and RETR answer "+OK" with a multi-line reply ending in a line ".".
 bool IsMultiLine(Pop3Command command);
 
 // A command sent and not answered yet.

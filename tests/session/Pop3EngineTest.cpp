@@ -2,6 +2,7 @@
 // replayed with the server's bytes cut at every point, and must give the same events.
 #include "session/Pop3Engine.h"
 #include "decoding/TestData.h"
+#include "session/Capabilities.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,7 @@ const std::map<std::string, Pop3Command> kCommands = {
     {"USER", Pop3Command::User}, {"PASS", Pop3Command::Pass}, {"LIST", Pop3Command::List},
     {"TOP", Pop3Command::Top},   {"RETR", Pop3Command::Retr}, {"DELE", Pop3Command::Dele},
     {"RSET", Pop3Command::Rset}, {"NOOP", Pop3Command::Noop}, {"QUIT", Pop3Command::Quit},
+    {"CAPA", Pop3Command::Capa}, {"STLS", Pop3Command::Stls}, {"UIDL", Pop3Command::Uidl},
 };
 
 std::string Name(Pop3Command c) {
@@ -220,3 +222,16 @@ TEST(Pop3Engine, KeepAliveIsDueAfterSixtyIdleTicks) {
 }
 
 } // namespace
+
+TEST(CapabilitiesTest, ReadsTheReplyAndAssumesTheOldCommandsWithoutOne) {
+    const auto caps = session::Capabilities::FromReply(
+        "+OK\r\ntop\r\nUIDL\r\nSASL PLAIN LOGIN\r\n..odd\r\nPIPELINING\r\n.\r\n");
+    EXPECT_EQ(caps.lines(),
+              (std::vector<std::string>{"top", "UIDL", "SASL PLAIN LOGIN", ".odd", "PIPELINING"}));
+    EXPECT_TRUE(caps.top() && caps.uidl() && caps.pipelining() && caps.has("sasl"));
+    EXPECT_FALSE(caps.has("SASL PLAIN") || caps.has("STLS"));
+    const auto bare = session::Capabilities::FromReply("+OK\r\nUSER\r\n.\r\n");
+    EXPECT_FALSE(bare.top() || bare.uidl() || bare.pipelining());
+    const session::Capabilities old; // CAPA refused
+    EXPECT_TRUE(old.top() && !old.uidl() && !old.pipelining() && !old.announced());
+}

@@ -237,6 +237,7 @@ void PopSession::connectNow() {
 void PopSession::onConnected() {
     setStatus(QStringLiteral("Connected to server"));
     engine.connected();
+    capabilities = {};
     watchReplies();
     setConnectButton(true, kDisconnectTip);
     setStatus(QStringLiteral("Connected"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Transport.h"
+#include "session/Capabilities.h"
 #include "session/HeaderList.h"
 #include "session/ListingLoop.h"
 #include "session/Pop3Engine.h"
@@ -150,6 +151,8 @@ private:
     void SetRowMark(int row, char mark);
     void SelectNextRow(int from);
     void onRetrReply(const session::Pop3Request& request, std::string reply);
+    void onCapaReply(session::Capabilities announced);
+    QString capabilitiesText() const;
     void onDeleted(const session::Pop3Request& request);
     bool refuseWhileBusy();
     bool download(int row);
@@ -162,6 +165,7 @@ private:
     std::function<void()> openSetup, askPassword;
     std::unique_ptr<platform::Transport> sck;
     session::Pop3Engine engine;
+    session::Capabilities capabilities; // what the server of this connection said it can do
     session::ListingLoop listingLoop;
     session::HeaderList rows;
     QPointer<frmDebug> debug;

@@ -92,7 +92,9 @@ void PopSession::handle(const Pop3Event& event) {
         onPiece(*event.request, event.text);
         break;
     case Pop3Event::Kind::Reply:
-        if (event.request->command == Pop3Command::List) {
+        if (event.request->command == Pop3Command::Capa) {
+            onCapaReply(session::Capabilities::FromReply(event.text));
+        } else if (event.request->command == Pop3Command::List) {
             onListReply(event.text);
         } else if (event.request->command == Pop3Command::Top) {
             onTopReply(*event.request, event.text);
@@ -115,8 +117,7 @@ void PopSession::failTooLarge() {
 void PopSession::onOk(const Pop3Request& request) {
     switch (request.command) {
     case Pop3Command::Greeting:
-        send({Pop3Command::User}, account.EmailUsername);
-        setStatus(QStringLiteral("Sending Username"));
+        send({Pop3Command::Capa});
         break;
     case Pop3Command::User:
         setStatus(QStringLiteral("Sending password"));
@@ -127,6 +128,7 @@ void PopSession::onOk(const Pop3Request& request) {
         startListing();
         setStatus(QStringLiteral("Retrieving list"));
         clearDebugBuffer();
+        AddDebugText(capabilitiesText());
         break;
     case Pop3Command::Dele:
         onDeleted(request);
@@ -146,6 +148,23 @@ void PopSession::onOk(const Pop3Request& request) {
     default: // the "+OK" to NOOP needs nothing
         break;
     }
+}
+
+void PopSession::onCapaReply(session::Capabilities announced) {
+    capabilities = std::move(announced);
+    send({Pop3Command::User}, account.EmailUsername);
+    setStatus(QStringLiteral("Sending Username"));
+}
+
+QString PopSession::capabilitiesText() const {
+    if (!capabilities.announced()) {
+        return QStringLiteral("Capabilities: the server did not answer CAPA\r\n");
+    }
+    QString text = QStringLiteral("Capabilities:");
+    for (const std::string& line : capabilities.lines()) {
+        text += QStringLiteral(" [") + QString::fromStdString(line) + QLatin1Char(']');
+    }
+    return text + QStringLiteral("\r\n");
 }
 
 void PopSession::onErr(const std::optional<Pop3Request>& request) {
@@ -179,6 +198,9 @@ void PopSession::onErr(const std::optional<Pop3Request>& request) {
         break;
     case Pop3Command::Rset:
         deferBox(QStringLiteral("Mailbox Reset Failed. Try Again"));
+        break;
+    case Pop3Command::Capa:
+        onCapaReply(session::Capabilities()); // an old server: go on as without CAPA
         break;
     default:
         deferBox(QStringLiteral("Response without command"));

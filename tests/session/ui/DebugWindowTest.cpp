@@ -139,3 +139,27 @@ TEST_F(DebugWindowTest, ShowRemovedTagsGivesTheBufferBackAndClosingLosesIt) {
     EXPECT_EQ(session().debugWindow(), nullptr);
     EXPECT_EQ(debug().text(), "");
 }
+
+// What the server said it can do stays in the buffer after login clears it.
+TEST_F(DebugWindowTest, CapabilitiesAreShown) {
+    const struct {
+        PopScript capa;
+        QString shown;
+    } cases[] = {
+        {{"C: CAPA", "S: +OK", "S: TOP", "S: SASL PLAIN", "S: .", "C: USER alice"},
+         QStringLiteral("Capabilities: [TOP] [SASL PLAIN]")},
+        {{"C: CAPA", "S: -ERR", "C: USER alice"},
+         QStringLiteral("Capabilities: the server did not answer CAPA")},
+    };
+    for (const auto& c : cases) {
+        getMail();
+        ASSERT_EQ(PlayConversation(*server, Join({{"S: +OK"},
+                                                  c.capa,
+                                                  {"S: +OK", "C: PASS secret", "S: +OK", "C: LIST",
+                                                   "S: +OK", "S: ."}})),
+                  "");
+        session().ShowBuffer();
+        EXPECT_TRUE(debug().txtDebug->toPlainText().startsWith(c.shown));
+        server->serverCloses();
+    }
+}

@@ -57,16 +57,17 @@ TEST_F(SessionTest, RepliesThatOpenABox) {
         QStringList boxes;
         QString status, caption;
     } cases[] = {
-        {{"S: +OK", "C: USER alice", "S: -ERR no such user", "C: QUIT", "S: +OK Logging out."},
+        {{"S: +OK", "C: CAPA", "S: -ERR", "C: USER alice", "S: -ERR no such user", "C: QUIT",
+          "S: +OK Logging out."},
          {"Invalid Username. Try Again"},
          "Disconnected",
          "Get Mail"},
-        {{"S: +OK", "C: USER alice", "S: +OK", "C: PASS secret", "S: -ERR [AUTH] failed.",
-          "C: QUIT", "S: +OK"},
+        {{"S: +OK", "C: CAPA", "S: -ERR", "C: USER alice", "S: +OK", "C: PASS secret",
+          "S: -ERR [AUTH] failed.", "C: QUIT", "S: +OK"},
          {"Invalid Username or Password. Try Again"},
          "Disconnected",
          "Get Mail"},
-        {{"S: +OK", "C: USER alice", "S: -ERR", "C: QUIT", "S: -ERR"},
+        {{"S: +OK", "C: CAPA", "S: -ERR", "C: USER alice", "S: -ERR", "C: QUIT", "S: -ERR"},
          {"Invalid Username. Try Again", "Response without command"},
          "Sending Username",
          "Disconnect"},
@@ -152,9 +153,9 @@ TEST_F(SessionTest, RepliesArrivingDuringABoxAreRead) {
         std::vector<std::string> duringBoxes;
         QString status;
     } cases[] = {
-        {{"S: junk", "C: USER alice"}, {"+OK ready\r\n"}, "Sending Username"},
-        {{"S: +OK", "C: USER alice", "S: +OK", "S: junk", "C: PASS secret", "C: LIST", "S: +OK",
-          "S: ."},
+        {{"S: junk", "C: CAPA", "S: -ERR", "C: USER alice"}, {"+OK ready\r\n"}, "Sending Username"},
+        {{"S: +OK", "C: CAPA", "S: -ERR", "C: USER alice", "S: +OK", "S: junk", "C: PASS secret",
+          "C: LIST", "S: +OK", "S: ."},
          {"+OK Logged in.\r\n"},
          "No Message"},
         {Join({kLogin,

@@ -26,7 +26,9 @@ inline void PrintTo(const QString& text, std::ostream* os) {
 namespace sessiontest {
 
 inline const PopScript kLogin = {
-    "S: +OK Dovecot ready.", "C: USER alice", "S: +OK", "C: PASS secret", "S: +OK Logged in.",
+    "S: +OK Dovecot ready.", "C: CAPA", "S: -ERR unknown command",
+    "C: USER alice",         "S: +OK",  "C: PASS secret",
+    "S: +OK Logged in.",
 };
 
 inline const PopScript kList3 = LoadScript("list3.script"); // three messages
