@@ -2,6 +2,7 @@
 
 #include "decoding/Charset.h"
 #include "decoding/TextSearch.h"
+#include "decoding/ui/AttachmentSaver.h"
 #include "decoding/ui/frmQuoted.h"
 #include "html/HtmlPrepare.h"
 #include "html/HtmlToText.h"
@@ -38,6 +39,9 @@ QString bytesToText(std::string_view bytes, const std::string& charset) {
 
 MessageView::MessageView(const Controls& controls, Callbacks callbacks)
     : c(controls), callbacks(std::move(callbacks)) {
+    saver = new AttachmentSaver({c.window, c.lblAttachments, c.mnSaveAttachments},
+                                [this]() -> const decoding::DecodedMessage& { return Decoded; });
+    saver->setParent(this);
     createEditMenu();
     wire();
 }
@@ -73,6 +77,7 @@ void MessageView::emptyControls() {
 
 void MessageView::clearMessage() {
     Decoded = decoding::DecodedMessage{};
+    saver->clear();
     messageFields = decoding::MessageFields{};
     Browser.RemovedTags.clear();
     c.lblFrom->clear();
@@ -95,6 +100,7 @@ void MessageView::clearMessage() {
 
 void MessageView::beginDownload() {
     Decoded.MsgBody.clear();
+    saver->clear();
     Browser.RemovedTags.clear();
     messageFields.ReplyToField.clear();
     messageFields.XSenderField.clear();
@@ -146,6 +152,7 @@ void MessageView::decodeAndShow(const std::string& raw) {
     // whatever was read before it.
     decoding::Boundaries boundaries;
     Decoded = decoding::DecodeMessage(raw, c.mnShowHTML->isChecked(), boundaries);
+    saver->refresh();
     if (Decoded.BodyDecodedQP) {
         ensureQuoted().setText(platform::TextCodec::fromBytes(Decoded.QPText));
     }

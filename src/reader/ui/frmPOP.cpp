@@ -146,6 +146,7 @@ void frmPOP::wireView() {
     v.mnClearEmailInIMGTag = mnClearEmailInIMGTag;
     v.mnShowRemovedTags = mnShowRemovedTags;
     v.mnShowQuotedPrintable = mnShowQuotedPrintable;
+    v.mnSaveAttachments = mnSaveAttachments;
     MessageView::Callbacks vc;
     vc.layout = [this] { LayoutWindow(); };
     vc.smtpDomain = [this] { return Account.SMTPDomain; };
@@ -396,6 +397,8 @@ void frmPOP::createMenus() {
     mnFile->setObjectName(QStringLiteral("mnFile"));
     mnFileOpen = action(mnFile, "mnFileOpen", QStringLiteral("Open"));
     mnFileSaveAs = action(mnFile, "mnFileSaveAs", QStringLiteral("Save As"));
+    mnSaveAttachments =
+        action(mnFile, "mnSaveAttachments", QStringLiteral("Save Attachments\u2026"));
     mnPrint = action(mnFile, "mnPrint", QStringLiteral("Print"));
     mnFile->addSeparator();
     mnExit = action(mnFile, "mnExit", QStringLiteral("Exit"));
