@@ -375,6 +375,14 @@ platform::BrowserView& MessageView::ensureBrowser() {
                 [this] { c.window->unsetCursor(); });
         connect(created, &platform::BrowserView::documentComplete, this,
                 [this] { c.window->unsetCursor(); });
+        // Pictures the HTML refers to by cid: come from the message on show.
+        created->setPictureSource([this](const QString& id) {
+            std::optional<platform::BrowserView::InlinePicture> found;
+            if (auto picture = saver->inlinePicture(id)) {
+                found = {std::move(picture->contentType), std::move(picture->bytes)};
+            }
+            return found;
+        });
         view = created;
         if (callbacks.browserCreated) {
             callbacks.browserCreated(created);
