@@ -46,7 +46,12 @@ MessageView::MessageView(const Controls& controls, Callbacks callbacks)
     wire();
 }
 
-MessageView::~MessageView() = default;
+MessageView::~MessageView() {
+    // The browser view may outlive this object by a moment; it asks it for nothing more.
+    if (view) {
+        view->setPictureSource({});
+    }
+}
 
 void MessageView::wire() {
     connect(c.btnText, &QRadioButton::clicked, this, [this] { TextCommand(); });
