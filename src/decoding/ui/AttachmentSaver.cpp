@@ -110,7 +110,7 @@ void AttachmentSaver::SaveAll() {
     // The folder is where the user puts the first file; every file goes in there under its
     // own safe name.
     platform::FileDialogRequest request;
-    request.title = kSaveAll;
+    request.title = QStringLiteral("Save All Attachments");
     request.filter = QStringLiteral("All Files (*.*)|*.*");
     request.fileName = suggested(0);
     const auto chosen = platform::dialogs().saveFileName(c.window, request);
