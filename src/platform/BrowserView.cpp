@@ -22,6 +22,8 @@ namespace platform {
 namespace {
 
 const QByteArray kScheme = QByteArrayLiteral("corvane-message");
+// RFC 2392: "cid:" + the Content-ID of a part of the same message.
+const QByteArray kCidScheme = QByteArrayLiteral("cid");
 
 bool isLocalToMessage(const QString& scheme) {
     return scheme == QLatin1String(kScheme) || scheme == QLatin1String("data") ||
@@ -64,7 +66,8 @@ struct BrowserView::Private {
     };
 
     // Decides every request the page makes: the message itself and inline data always,
-    // the web only when remote content is allowed, local files never.
+    // the message's own pictures and the web only when pictures are allowed, local files
+    // never.
     class RemoteGate : public QWebEngineUrlRequestInterceptor {
     public:
         std::atomic<bool> blockRemote{false};
@@ -75,8 +78,10 @@ struct BrowserView::Private {
             if (isLocalToMessage(scheme)) {
                 return;
             }
-            const bool web = scheme == QLatin1String("http") || scheme == QLatin1String("https");
-            if (blockRemote || !web) {
+            const bool allowed = scheme == QLatin1String("http") ||
+                                 scheme == QLatin1String("https") ||
+                                 scheme == QLatin1String(kCidScheme);
+            if (blockRemote || !allowed) {
                 info.block(true);
                 ++blocked;
             }
@@ -133,8 +138,38 @@ struct BrowserView::Private {
         QPointer<BrowserView> owner;
     };
 
+    // Serves cid: pictures from the message on show.
+    class PictureScheme : public QWebEngineUrlSchemeHandler {
+    public:
+        explicit PictureScheme(const RemoteGate& gate) : gate(gate) {}
+        PictureSource source;
+
+        void requestStarted(QWebEngineUrlRequestJob* job) override {
+            if (gate.blockRemote) {
+                job->fail(QWebEngineUrlRequestJob::RequestDenied);
+                return;
+            }
+            const QUrl url = job->requestUrl();
+            const std::optional<InlinePicture> picture = source && job->requestMethod() == "GET"
+                                                             ? source(url.path(QUrl::FullyDecoded))
+                                                             : std::nullopt;
+            if (!picture || !picture->contentType.startsWith("image/")) {
+                job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+                return;
+            }
+            auto* buffer = new QBuffer(job);
+            buffer->setData(picture->bytes);
+            buffer->open(QIODevice::ReadOnly);
+            job->reply(picture->contentType, buffer);
+        }
+
+    private:
+        const RemoteGate& gate;
+    };
+
     MessageScheme scheme;
     RemoteGate gate;
+    PictureScheme pictures{gate};
     QWebEngineProfile* profile = nullptr;
     MessagePage* page = nullptr;
     LinkOpener opener;
@@ -155,6 +190,10 @@ void BrowserView::registerScheme() {
     // message.
     scheme.setFlags(QWebEngineUrlScheme::NoAccessAllowed);
     QWebEngineUrlScheme::registerScheme(scheme);
+    QWebEngineUrlScheme cid(kCidScheme);
+    cid.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+    cid.setFlags(QWebEngineUrlScheme::NoAccessAllowed);
+    QWebEngineUrlScheme::registerScheme(cid);
 }
 
 BrowserView::BrowserView(QWidget* parent) : QWebEngineView(parent), d(std::make_unique<Private>()) {
@@ -166,6 +205,7 @@ BrowserView::BrowserView(QWidget* parent) : QWebEngineView(parent), d(std::make_
     d->profile->cookieStore()->setCookieFilter(
         [](const QWebEngineCookieStore::FilterRequest&) { return false; });
     d->profile->installUrlSchemeHandler(kScheme, &d->scheme);
+    d->profile->installUrlSchemeHandler(kCidScheme, &d->pictures);
     d->profile->setUrlRequestInterceptor(&d->gate);
 
     QWebEngineSettings* s = d->profile->settings();
@@ -257,6 +297,10 @@ bool BrowserView::isOpenableLink(const QUrl& url) {
     const QString scheme = url.scheme().toLower();
     return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
                              scheme == QLatin1String("mailto"));
+}
+
+void BrowserView::setPictureSource(PictureSource source) {
+    d->pictures.source = std::move(source);
 }
 
 int BrowserView::blockedRequestCount() const {

@@ -6,6 +6,7 @@
 #include <QWebEngineView>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QWebEngineProfile;
 
@@ -43,6 +44,15 @@ public:
     void setLinkOpener(LinkOpener opener);
     // Only these links are handed on; anything else (file:, javascript:, ...) is dropped.
     static bool isOpenableLink(const QUrl& url);
+
+    // Where pictures referred to as cid:id come from: the parts of the message on show. They
+    // are part of the message, so no network is involved; "No Picture in HTML" refuses them
+    // as it refuses every picture. Only image types are served.
+    struct InlinePicture {
+        QByteArray contentType, bytes;
+    };
+    using PictureSource = std::function<std::optional<InlinePicture>(const QString& contentId)>;
+    void setPictureSource(PictureSource source);
 
     // Requests the view refused to make, for the curious and for tests.
     int blockedRequestCount() const;

@@ -1,5 +1,6 @@
 // Whatever arrives, decoding must survive it: sample files, every truncation of some of them,
 // third-party sample mail when installed, and hand-made hostile shapes.
+#include "decoding/Attachments.h"
 #include "decoding/MessageDecoder.h"
 #include "html/HtmlPrepare.h"
 
@@ -57,6 +58,12 @@ void Survive(const std::string& raw, std::size_t partLimit = 5000) {
                 }
             }
             EXPECT_EQ(PartContent(m, listed), "");
+            const std::vector<Attachment> files = FindAttachments(m);
+            ASSERT_LE(files.size(), MaxAttachments);
+            for (const Attachment& file : files) {
+                EXPECT_LE(AttachmentContent(m, file).size(), m.MsgBody.size());
+                EXPECT_FALSE(SafeFileName(file.FileName, file.ContentType).empty());
+            }
             html::HtmlOptions options{true, true, "example.org"};
             html::PrepareHTML(m.MsgHTML, options);
             options.NoPictures = false;

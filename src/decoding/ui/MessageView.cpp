@@ -2,6 +2,7 @@
 
 #include "decoding/Charset.h"
 #include "decoding/TextSearch.h"
+#include "decoding/ui/AttachmentSaver.h"
 #include "decoding/ui/frmQuoted.h"
 #include "html/HtmlPrepare.h"
 #include "html/HtmlToText.h"
@@ -38,11 +39,19 @@ QString bytesToText(std::string_view bytes, const std::string& charset) {
 
 MessageView::MessageView(const Controls& controls, Callbacks callbacks)
     : c(controls), callbacks(std::move(callbacks)) {
+    saver = new AttachmentSaver({c.window, c.lblAttachments, c.mnSaveAttachments},
+                                [this]() -> const decoding::DecodedMessage& { return Decoded; });
+    saver->setParent(this);
     createEditMenu();
     wire();
 }
 
-MessageView::~MessageView() = default;
+MessageView::~MessageView() {
+    // The browser view may outlive this object by a moment; it asks it for nothing more.
+    if (view) {
+        view->setPictureSource({});
+    }
+}
 
 void MessageView::wire() {
     connect(c.btnText, &QRadioButton::clicked, this, [this] { TextCommand(); });
@@ -73,6 +82,7 @@ void MessageView::emptyControls() {
 
 void MessageView::clearMessage() {
     Decoded = decoding::DecodedMessage{};
+    saver->clear();
     messageFields = decoding::MessageFields{};
     Browser.RemovedTags.clear();
     c.lblFrom->clear();
@@ -95,6 +105,7 @@ void MessageView::clearMessage() {
 
 void MessageView::beginDownload() {
     Decoded.MsgBody.clear();
+    saver->clear();
     Browser.RemovedTags.clear();
     messageFields.ReplyToField.clear();
     messageFields.XSenderField.clear();
@@ -146,6 +157,7 @@ void MessageView::decodeAndShow(const std::string& raw) {
     // whatever was read before it.
     decoding::Boundaries boundaries;
     Decoded = decoding::DecodeMessage(raw, c.mnShowHTML->isChecked(), boundaries);
+    saver->refresh();
     if (Decoded.BodyDecodedQP) {
         ensureQuoted().setText(platform::TextCodec::fromBytes(Decoded.QPText));
     }
@@ -368,6 +380,14 @@ platform::BrowserView& MessageView::ensureBrowser() {
                 [this] { c.window->unsetCursor(); });
         connect(created, &platform::BrowserView::documentComplete, this,
                 [this] { c.window->unsetCursor(); });
+        // Pictures the HTML refers to by cid: come from the message on show.
+        created->setPictureSource([this](const QString& id) {
+            std::optional<platform::BrowserView::InlinePicture> found;
+            if (auto picture = saver->inlinePicture(id)) {
+                found = {std::move(picture->contentType), std::move(picture->bytes)};
+            }
+            return found;
+        });
         view = created;
         if (callbacks.browserCreated) {
             callbacks.browserCreated(created);

@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 
+class AttachmentSaver;
 class ClickableLabel;
 class QAction;
 class QComboBox;
@@ -51,6 +52,7 @@ public:
         QAction* mnClearEmailInIMGTag = nullptr;
         QAction* mnShowRemovedTags = nullptr;
         QAction* mnShowQuotedPrintable = nullptr;
+        QAction* mnSaveAttachments = nullptr; // File menu: "Save Attachments…"
     };
     // What it needs from the rest of the window.
     struct Callbacks {
@@ -85,6 +87,8 @@ public:
     // The HTML last shown, as plain text in its charset.
     QString BrowserText() const;
     const html::BrowserState& browserState() const { return Browser; }
+    // The files of the message on show, and their saving.
+    AttachmentSaver& attachments() { return *saver; }
     const std::string& removedTags() const { return Browser.RemovedTags; }
     // The charset the HTML last shown is in.
     const std::string& htmlTextCharset() const { return htmlCharset; }
@@ -156,6 +160,7 @@ private:
     html::BrowserState Browser;
     QPointer<platform::BrowserView> view;
     QPointer<frmQuoted> quoted;
+    AttachmentSaver* saver = nullptr;
     // The charset each text is shown in: the one its part (or the message) declares.
     std::string textCharset, htmlCharset, bodyCharset;
 };

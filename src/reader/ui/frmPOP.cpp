@@ -80,16 +80,25 @@ frmPOP::frmPOP(QWidget* parent) : QMainWindow(parent) {
     readerSettings->StartUp();
     Loading = false;
     Timer1->start();
-    // The layout never makes the window narrower than its button row; a window that loads
-    // narrower (the first start, with nothing stored) is widened once to show the whole row.
-    // Whole pixels, rounded up, so the row is never a pixel short.
+    // The layout never makes the window narrower than its button row, and keeps 3000 below
+    // the top of the message area; a window that loads smaller (the first start, with
+    // nothing stored) is enlarged once to show the whole row and the whole message box.
+    // Whole pixels, rounded up, so nothing is a pixel short.
     const double pixel = twips().fromPixels(1);
-    const double buttonRow = std::ceil((placement(cmdCompose).right() + 150) / pixel) * pixel;
-    const QRectF loaded = windowTwips();
+    const auto wholePixels = [pixel](double t) { return std::ceil(t / pixel) * pixel; };
+    QRectF loaded = windowTwips();
+    const double buttonRow = wholePixels(placement(cmdCompose).right() + 150);
     if (loaded.width() < buttonRow) {
-        setWindowTwips(QRectF(loaded.left(), loaded.top(), buttonRow, loaded.height()));
+        loaded.setWidth(buttonRow);
+        setWindowTwips(loaded);
     }
     LayoutWindow();
+    const double layoutHeight = wholePixels(placement(txtMsg).top() + 3000);
+    if (loaded.height() < layoutHeight) {
+        loaded.setHeight(layoutHeight);
+        setWindowTwips(loaded);
+        LayoutWindow();
+    }
 }
 
 frmPOP::~frmPOP() = default;
@@ -146,6 +155,7 @@ void frmPOP::wireView() {
     v.mnClearEmailInIMGTag = mnClearEmailInIMGTag;
     v.mnShowRemovedTags = mnShowRemovedTags;
     v.mnShowQuotedPrintable = mnShowQuotedPrintable;
+    v.mnSaveAttachments = mnSaveAttachments;
     MessageView::Callbacks vc;
     vc.layout = [this] { LayoutWindow(); };
     vc.smtpDomain = [this] { return Account.SMTPDomain; };
@@ -396,6 +406,8 @@ void frmPOP::createMenus() {
     mnFile->setObjectName(QStringLiteral("mnFile"));
     mnFileOpen = action(mnFile, "mnFileOpen", QStringLiteral("Open"));
     mnFileSaveAs = action(mnFile, "mnFileSaveAs", QStringLiteral("Save As"));
+    mnSaveAttachments =
+        action(mnFile, "mnSaveAttachments", QStringLiteral("Save Attachments\u2026"));
     mnPrint = action(mnFile, "mnPrint", QStringLiteral("Print"));
     mnFile->addSeparator();
     mnExit = action(mnFile, "mnExit", QStringLiteral("Exit"));

@@ -77,6 +77,7 @@ public:
     QMenu* mnFile = nullptr;
     QAction* mnFileOpen = nullptr;
     QAction* mnFileSaveAs = nullptr;
+    QAction* mnSaveAttachments = nullptr;
     QAction* mnPrint = nullptr;
     QAction* mnExit = nullptr;
     QMenu* mnISP = nullptr;

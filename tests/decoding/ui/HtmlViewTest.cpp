@@ -4,6 +4,8 @@
 #include "decoding/ui/ViewTestSupport.h"
 #include "platform/BrowserView.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -170,6 +172,43 @@ TEST_F(HtmlViewTest, HtmlOverTwoMegabytesInTheCharsetOfItsMetaDisplays) {
     EXPECT_TRUE(shown.startsWith(QStringLiteral("Start caf\u00e9")))
         << shown.left(40).toStdString();
     EXPECT_TRUE(shown.trimmed().endsWith(QStringLiteral("The very end")));
+}
+
+// Pictures the message carries are shown from its own parts; "No Picture in HTML" refuses
+// them as every other picture, and nothing reaches the web.
+TEST_F(HtmlViewTest, InlinePicturesComeFromTheMessage) {
+    QImage logo(48, 24, QImage::Format_RGB32);
+    logo.fill(Qt::darkCyan);
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(logo.save(&png, "PNG"));
+    const auto message = [&](const std::string& html) {
+        return Retrieved({"Content-Type: multipart/related; boundary=\"=_rel_3c\"", "",
+                          "--=_rel_3c", "Content-Type: text/html", "", html, "--=_rel_3c",
+                          "Content-Type: image/png", "Content-Transfer-Encoding: base64",
+                          "Content-ID: <logo@shop>", "", png.data().toBase64().toStdString(),
+                          "--=_rel_3c--"});
+    };
+    const std::string background = "<div style=\"background:url(cid:logo@shop)\">cid</div>"
+                                   "<div style=\"background:url(" +
+                                   url("/bg.png") + ")\">web</div>";
+    platform::BrowserView* view = ShowAndWait(
+        message("<img id=logo src=\"cid:logo@shop\"><img id=none src=\"cid:none@shop\">"));
+    const auto width = [&](const char* id) {
+        return RunScript(view, QStringLiteral("document.getElementById('%1').naturalWidth")
+                                   .arg(QLatin1String(id)))
+            .toInt();
+    };
+    EXPECT_EQ(width("logo"), 48);
+    EXPECT_EQ(width("none"), 0);
+    EXPECT_EQ(view->blockedRequestCount(), 0);
+
+    window.mnNoPictures->setChecked(true);
+    ShowAndWait(message("<img id=logo src=\"cid:logo@shop\">" + background));
+    EXPECT_TRUE(PlainText(view).contains(QStringLiteral("cid")));
+    EXPECT_EQ(RunScript(view, QStringLiteral("document.images.length")).toInt(), 0);
+    EXPECT_GE(view->blockedRequestCount(), 2) << "both backgrounds";
+    EXPECT_EQ(connections, 0);
 }
 
 } // namespace

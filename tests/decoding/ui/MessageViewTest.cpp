@@ -9,11 +9,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -189,6 +191,71 @@ TEST_F(MessageViewTest, QuotedTextWindow) {
     const bool clearing = window.mnClearEmailInIMGTag->isChecked();
     window.mnClearEmailInIMGTag->trigger();
     EXPECT_EQ(window.mnShowRemovedTags->isEnabled(), !clearing);
+}
+
+QByteArray Contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+void RightClick(QWidget* control) {
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(2, 2));
+    QApplication::sendEvent(control, &click);
+}
+
+// The demo's report, opened from its file and saved from the attachments line's menu and
+// with Save All: the same bytes, and an existing file replaced only when the user agrees.
+TEST_F(MessageViewTest, AttachmentsSaveByteForByteAndNeverOverwriteUnasked) {
+    const QString demo =
+        QStringLiteral(CORVANE_TEST_DATA "/../../scripts/demo-mail/04-attachment.eml");
+    const QByteArray eml = Contents(demo);
+    const QByteArray marker = "filename=\"report.txt\"\n\n";
+    const qsizetype at = eml.indexOf(marker) + marker.size();
+    const QByteArray report = QByteArray::fromBase64(eml.mid(at, eml.indexOf('\n', at) - at));
+    ASSERT_TRUE(report.startsWith("Quarterly"));
+
+    dialogs.openFile(demo);
+    window.mnFileOpen->trigger();
+    ASSERT_EQ(window.lblAttachments->text(), "report.txt; ");
+    QTemporaryDir dir;
+    const QString saved = dir.filePath(QStringLiteral("report.txt"));
+    const QString saveAs = QStringLiteral("Save report.txt As\u2026");
+    dialogs.popup(saveAs).saveFile(saved);
+    RightClick(window.lblAttachments);
+    EXPECT_EQ(dialogs.popupMenus().back(),
+              (QStringList{saveAs, "-", QStringLiteral("Save All Attachments\u2026")}));
+    EXPECT_EQ(Contents(saved), report);
+
+    QFile mine(saved);
+    ASSERT_TRUE(mine.open(QIODevice::WriteOnly) && mine.write("mine") == 4);
+    mine.close();
+    for (const MsgAnswer answer : {MsgAnswer::No, MsgAnswer::Yes}) {
+        dialogs.clear();
+        dialogs.saveFile(dir.filePath(QStringLiteral("folder chosen"))).answer(answer);
+        window.mnSaveAttachments->trigger();
+        EXPECT_EQ(dialogs.messageTexts(),
+                  QStringList{"report.txt already exists in " +
+                              QDir::toNativeSeparators(dir.path()) + ".\nReplace it?"});
+        EXPECT_EQ(Contents(saved), answer == MsgAnswer::Yes ? report : "mine");
+    }
+
+    // Hostile names stay in the chosen folder, distinct; a message without files has none.
+    Show(window, Retrieved({"Content-Type: multipart/mixed; boundary=\"b\"", "", "--b",
+                            "Content-Disposition: attachment; filename=\"../../.bashrc\"", "", "x",
+                            "--b", "Content-Type: image/gif; name=\"CON\"", "", "y", "--b",
+                            "Content-Type: image/gif; name=\"con\"", "", "z", "--b--"}));
+    QDir inner(dir.filePath(QStringLiteral("inner")));
+    ASSERT_TRUE(inner.mkpath(QStringLiteral(".")));
+    dialogs.saveFile(inner.filePath(QStringLiteral("x")));
+    window.mnSaveAttachments->trigger();
+    EXPECT_EQ(inner.entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{"_CON", "_con (2)", "bashrc"}));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"report.txt"});
+    Show(window, Retrieved({"Content-Type: text/plain", "", "No files"}));
+    EXPECT_FALSE(window.mnSaveAttachments->isEnabled());
+    const std::size_t menus = dialogs.popupMenus().size();
+    RightClick(window.lblAttachments);
+    EXPECT_EQ(dialogs.popupMenus().size(), menus);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QLayout>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPrinter>
@@ -87,9 +88,18 @@ bool InkBelowFirstLine(QLabel* label) {
     return below != blank;
 }
 
-// Nothing is stored here: the window loads 3000 twips wide and is widened to its button row.
-TEST_F(ReaderWindowTest, FirstStartShowsTheWholeButtonRow) {
+// Nothing is stored here: the window loads 3000 by 6000 twips and is enlarged to show its
+// whole button row and its whole message box.
+TEST_F(ReaderWindowTest, FirstStartShowsTheWholeButtonRowAndMessageBox) {
     EXPECT_GE(window.windowTwips().width(), at(window.cmdCompose).right() + 150);
+    window.show();
+    window.layout()->activate();
+    const QRect shown = window.centralWidget()->rect();
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             window.cmdConnect, window.cmdView, window.cmdDelete, window.cmdReset, window.cmdReply,
+             window.cmdCompose, window.lblSubject, window.txtMsg}) {
+        EXPECT_TRUE(shown.contains(control->geometry())) << control->objectName().toStdString();
+    }
 }
 
 TEST_F(ReaderWindowTest, LongStatusWrapsOntoTheSecondLine) {
