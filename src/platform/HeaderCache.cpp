@@ -159,11 +159,20 @@ void HeaderCache::store(const std::string& account,
 
 void HeaderCache::keepOnly(const std::string& account,
                            const std::unordered_set<std::string>& uids) {
-    std::vector<std::vector<QByteArray>> gone;
+    std::vector<std::string> gone;
     for (const auto& entry : load(account)) {
         if (!uids.count(entry.first)) {
-            gone.push_back({bytes(account), bytes(entry.first)});
+            gone.push_back(entry.first);
         }
+    }
+    forget(account, gone);
+}
+
+void HeaderCache::forget(const std::string& account, const std::vector<std::string>& uids) {
+    std::vector<std::vector<QByteArray>> gone;
+    gone.reserve(uids.size());
+    for (const std::string& uid : uids) {
+        gone.push_back({bytes(account), bytes(uid)});
     }
     batch(QStringLiteral("DELETE FROM header_rows WHERE account = ? AND uid = ?"), gone);
 }

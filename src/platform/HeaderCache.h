@@ -35,6 +35,8 @@ public:
                const std::vector<std::pair<std::string, std::string>>& entries);
     // Forgets the account's entries whose UID the server no longer has.
     void keepOnly(const std::string& account, const std::unordered_set<std::string>& uids);
+    // Forgets these entries of the account.
+    void forget(const std::string& account, const std::vector<std::string>& uids);
     // Forgets everything, for every account.
     bool clear();
 
