@@ -80,7 +80,7 @@ bool ListingLoop::setUids(UidlReply reply) {
     return all;
 }
 
-void ListingLoop::useKnown(std::unordered_map<std::string, std::string> sources) {
+void ListingLoop::useKnown(KnownSources sources) {
     known = std::move(sources);
     skipReady();
 }

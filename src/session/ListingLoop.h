@@ -11,6 +11,9 @@
 
 namespace session {
 
+// Row sources kept from earlier listings, by unique id.
+using KnownSources = std::unordered_map<std::string, std::string>;
+
 // One message of the listing, in listing order.
 struct ListingItem {
     int position = 0; // 1-based: "Listing message #position of total"
@@ -51,7 +54,7 @@ public:
     // The ids from UIDL. Returns whether every listed message has one.
     bool setUids(UidlReply reply);
     // The row sources kept from earlier listings, by id. Before the first nextItem().
-    void useKnown(std::unordered_map<std::string, std::string> sources);
+    void useKnown(KnownSources sources);
     // The server sends no headers: no TOP is asked for. Before the first nextItem().
     void withoutTop();
 
@@ -98,7 +101,7 @@ private:
     int topsAnswered = 0;
     int rows = 0;
     std::unordered_map<int, std::string> uids;
-    std::unordered_map<std::string, std::string> known;
+    KnownSources known;
 };
 
 } // namespace session

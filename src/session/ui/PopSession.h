@@ -151,7 +151,10 @@ private:
     void startListing();
     void onListReply(const std::string& reply);
     void onUidlReply(const std::string& reply);
+    void readCache(std::shared_ptr<session::KnownSources> known, std::string after);
     void beginRows();
+    // Runs step from the event loop, unless the session has ended by then.
+    void later(std::function<void()> step);
     void advanceListing();
     void sendTops();
     int listReadyRows(int before, int limit);

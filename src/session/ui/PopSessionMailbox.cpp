@@ -52,9 +52,10 @@ constexpr int kTopWindow = 1024;
 // The TOP lines not yet answered stay well inside any server's receive buffer.
 constexpr std::size_t kTopWindowBytes = 16384;
 // Rows from kept sources built before the event loop gets its turn again.
-constexpr int kRowsPerSlice = 2048;
-// New row sources written to the cache at a time (one transaction).
-constexpr std::size_t kStoreBatch = 512;
+constexpr int kRowsPerSlice = 1024;
+// Entries read from the cache at a time, and new ones written at a time (one transaction).
+constexpr int kCacheRowsPerRead = 2048;
+constexpr std::size_t kStoreBatch = 256;
 
 std::size_t topLineBytes(int number) {
     return 9 + std::to_string(number).size(); // "TOP n 10" CR LF
@@ -69,7 +70,7 @@ void PopSession::openHeaderCache(const QString& path) {
 
 void PopSession::startListing() {
     listComplete = false;
-    uidsAwaited = uidsComplete = topWorks = false;
+    uidsAwaited = uidsComplete = topWorks = advancePosted = false;
     topBytes = 0;
     listing = send({Pop3Command::List});
     if (listing && capabilities.uidl() && capabilities.pipelining()) {
@@ -113,10 +114,43 @@ void PopSession::onUidlReply(const std::string& reply) {
     }
     uidsComplete = listingLoop.setUids(session::ParseUidlReply(reply));
     cacheAccount = platform::HeaderCache::accountKey(account.POPAddress, account.EmailUsername);
-    if (headerCache) {
-        listingLoop.useKnown(headerCache->load(cacheAccount));
+    if (!headerCache) {
+        beginRows();
+        return;
     }
-    beginRows();
+    readCache(std::make_shared<session::KnownSources>(), {});
+}
+
+void PopSession::readCache(std::shared_ptr<session::KnownSources> known, std::string after) {
+    // A part at a time, from the event loop: reading a big mailbox's entries in one go would
+    // keep the window from painting for too long.
+    later([this, known, after = std::move(after)]() mutable {
+        if (!listing) {
+            return;
+        }
+        switch (headerCache->loadSome(cacheAccount, *known, after, kCacheRowsPerRead)) {
+        case platform::HeaderCache::Read::More:
+            readCache(std::move(known), std::move(after));
+            return;
+        case platform::HeaderCache::Read::Done:
+            listingLoop.useKnown(std::move(*known));
+            break;
+        case platform::HeaderCache::Read::Failed:
+            break; // never trusted: every row comes from TOP
+        }
+        beginRows();
+    });
+}
+
+void PopSession::later(std::function<void()> step) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, id = sessionId, step = std::move(step)] {
+            if (id == sessionId) {
+                step();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void PopSession::beginRows() {
@@ -144,17 +178,13 @@ void PopSession::advanceListing() {
               QStringLiteral(" of ") + QString::number(listingLoop.total()));
     sendTops();
     if (listed == kRowsPerSlice && listing && !advancePosted) {
-        // More rows are ready: the window paints and takes input before they are built.
+        // More rows are ready: the window shows these, paints and takes input first.
+        flushListingView();
         advancePosted = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this, id = sessionId] {
-                advancePosted = false;
-                if (id == sessionId) {
-                    advanceListing();
-                }
-            },
-            Qt::QueuedConnection);
+        later([this] {
+            advancePosted = false;
+            advanceListing();
+        });
     }
 }
 
