@@ -1,6 +1,5 @@
 // The reader window against a real Dovecot POP3 server on loopback.
 #include "platform/ClickableLabel.h"
-#include "platform/HeaderCache.h"
 #include "reader/ui/frmPOP.h"
 #include "session/ui/PopSession.h"
 #include "support/DovecotServer.h"
@@ -184,13 +183,12 @@ TEST_F(PopPeerTest, ResetOrClosingWithoutDisconnectRemovesNothing) {
 TEST_F(PopPeerTest, ADottedMessageIsShownUnstuffedAndDeleteRemovesExactlyTheMarkedOne) {
     addThree();
     const QStringList before = server.messageFiles();
-    for (int listing = 0; listing < 2; ++listing) {
-        listed(QStringLiteral("3 Messages listed"));
-        EXPECT_EQ(rows(), (QStringList{kRow1, kRow2, kRow3}));
-        if (listing == 0) {
-            disconnect();
-        }
-    }
+    listed(QStringLiteral("3 Messages listed"));
+    const QStringList first = rows();
+    disconnect();
+    listed(QStringLiteral("3 Messages listed"));
+    EXPECT_EQ(rows(), first);
+    EXPECT_EQ(first, (QStringList{kRow1, kRow2, kRow3}));
     EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
 
     std::string buffer; // what the session hands the view
@@ -219,9 +217,6 @@ TEST_F(PopPeerTest, ADottedMessageIsShownUnstuffedAndDeleteRemovesExactlyTheMark
     EXPECT_EQ(server.messageFiles(), (QStringList{before[0], before[2]}));
     listed(QStringLiteral("2 Messages listed"));
     EXPECT_EQ(rows(), (QStringList{kRow1, kRow3}));
-    const std::string account =
-        platform::HeaderCache::accountKey(server.address().toStdString(), "alice");
-    EXPECT_EQ(platform::HeaderCache(cacheFile).load(account).size(), 2u);
 }
 
 // The server freezes as soon as the listing has begun (or a download has begun), then dies:

@@ -83,24 +83,15 @@ TEST(ListingLoop, KnownIdsNeedNoTopAndKeepTheirTurn) {
 }
 
 TEST(ListingLoop, UniqueIdReplies) {
-    const struct {
-        std::string reply, ids;
-        bool complete;
-    } cases[] = {
-        {"+OK\r\n1 a\r\n2 b\r\n.\r\n", "1:a 2:b", true},
-        {"+OK\r\n1 a\r\n2 b\r\n", "1:a 2:b", false}, // no end mark
-        {"+OK\r\n1 a\r\nx b\r\n2  c\r\n1 d\r\n3 " + std::string(71, 'e') + "\r\n.\r\n", "1:a",
-         false},
-    };
-    for (const auto& c : cases) {
-        const session::UidlReply parsed = session::ParseUidlReply(c.reply);
-        const std::map<int, std::string> sorted(parsed.uids.begin(), parsed.uids.end());
+    for (const auto& row : testdata::Table("pop3/uidl-replies.table", 3)) {
+        const session::UidlReply parsed = session::ParseUidlReply(row[0]);
         std::string ids;
-        for (const auto& [number, uid] : sorted) {
+        for (const auto& [number, uid] :
+             std::map<int, std::string>(parsed.uids.begin(), parsed.uids.end())) {
             ids += (ids.empty() ? "" : " ") + std::to_string(number) + ":" + uid;
         }
-        EXPECT_EQ(ids, c.ids);
-        EXPECT_EQ(parsed.complete, c.complete);
+        EXPECT_EQ(ids, row[1]);
+        EXPECT_EQ(parsed.complete, row[2] == "complete");
     }
 }
 
