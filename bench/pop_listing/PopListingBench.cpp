@@ -1,10 +1,13 @@
 // Times the reader window listing a mailbox: from "Get Mail" to "<n> Messages listed", with
 // a 10 ms timer watching how long the event loop is ever kept from running.
 //
-//   bench_pop_listing --port PORT --messages N [--runs R]
+//   bench_pop_listing --port PORT --messages N [--runs R] [--label NAME] [--cold]
 //
-// Prints one line per run and a summary; the exit code is 0 when every run listed N.
+// The header cache is the one in $XDG_CACHE_HOME (give the benchmark a folder of its own);
+// --cold empties it before every run. Prints one line per run and a summary with the peak
+// memory of the process; the exit code is 0 when every run listed N.
 #include "platform/ClickableLabel.h"
+#include "platform/HeaderCache.h"
 #include "platform/SettingsStore.h"
 #include "reader/ui/frmPOP.h"
 #include "session/ui/PopSession.h"
@@ -18,6 +21,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -76,9 +80,20 @@ int main(int argc, char** argv) {
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     int port = 0, messages = 0, runs = 5;
+    bool cold = false;
+    std::string label = "corvane";
     const QStringList args = app.arguments();
-    for (int i = 1; i + 1 < args.size(); ++i) {
-        if (args[i] == QLatin1String("--port")) {
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--cold")) {
+            cold = true;
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            break;
+        }
+        if (args[i] == QLatin1String("--label")) {
+            label = args[++i].toStdString();
+        } else if (args[i] == QLatin1String("--port")) {
             port = args[++i].toInt();
         } else if (args[i] == QLatin1String("--messages")) {
             messages = args[++i].toInt();
@@ -87,7 +102,8 @@ int main(int argc, char** argv) {
         }
     }
     if (port <= 0 || messages <= 0) {
-        std::fprintf(stderr, "usage: bench_pop_listing --port PORT --messages N [--runs R]\n");
+        std::fprintf(stderr, "usage: bench_pop_listing --port PORT --messages N [--runs R] "
+                             "[--label NAME] [--cold]\n");
         return 2;
     }
     // A settings file of our own: the user's accounts and options stay untouched.
@@ -99,16 +115,22 @@ int main(int argc, char** argv) {
     double worstStall = 0;
     bool allListed = true;
     for (int r = 0; r < runs; ++r) {
+        if (cold) {
+            platform::HeaderCache(platform::HeaderCache::defaultPath()).clear();
+        }
         const Run run = listOnce(port, messages);
-        std::printf("corvane run %d: %.3f s, longest event-loop stall %.1f ms%s\n", r + 1,
+        std::printf("%s run %d: %.3f s, longest event-loop stall %.1f ms%s\n", label.c_str(), r + 1,
                     run.seconds, run.longestStallMs, run.listed ? "" : " (NOT LISTED)");
         times.push_back(run.seconds);
         worstStall = std::max(worstStall, run.longestStallMs);
         allListed = allListed && run.listed;
     }
     std::sort(times.begin(), times.end());
-    std::printf("corvane median %.3f s, best %.3f s, worst stall %.1f ms\n",
-                times[times.size() / 2], times.front(), worstStall);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("%s median %.3f s, best %.3f s, worst stall %.1f ms, peak memory %.0f MiB\n",
+                label.c_str(), times[times.size() / 2], times.front(), worstStall,
+                usage.ru_maxrss / 1024.0);
     platform::installSettingsStore(nullptr);
     return allListed ? 0 : 1;
 }

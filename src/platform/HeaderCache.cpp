@@ -123,26 +123,45 @@ void HeaderCache::fail() {
 
 HeaderCache::Entries HeaderCache::load(const std::string& account) {
     Entries entries;
-    if (!ready) {
-        return entries;
-    }
-    QSqlQuery q(QSqlDatabase::database(connection, false));
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT uid, source FROM header_rows WHERE account = ?"));
-    q.addBindValue(bytes(account));
-    if (!q.exec()) {
-        // Damaged since it was opened: start again empty rather than trust any of it.
-        rebuild();
-        return {};
-    }
-    while (q.next()) {
-        entries.emplace(text(q.value(0)), text(q.value(1)));
-    }
-    if (q.lastError().isValid()) {
-        rebuild();
+    std::string after;
+    if (loadSome(account, entries, after, -1) == Read::Failed) {
         return {};
     }
     return entries;
+}
+
+HeaderCache::Read HeaderCache::loadSome(const std::string& account, Entries& entries,
+                                        std::string& after, int limit) {
+    if (!ready) {
+        return Read::Failed;
+    }
+    QSqlQuery q(QSqlDatabase::database(connection, false));
+    q.setForwardOnly(true);
+    q.prepare(after.empty() ? QStringLiteral("SELECT uid, source FROM header_rows WHERE account = ?"
+                                             " ORDER BY uid LIMIT ?")
+                            : QStringLiteral("SELECT uid, source FROM header_rows WHERE account = ?"
+                                             " AND uid > ? ORDER BY uid LIMIT ?"));
+    q.addBindValue(bytes(account));
+    if (!after.empty()) {
+        q.addBindValue(bytes(after));
+    }
+    q.addBindValue(limit);
+    if (!q.exec()) {
+        // Damaged since it was opened: start again empty rather than trust any of it.
+        rebuild();
+        return Read::Failed;
+    }
+    int read = 0;
+    while (q.next()) {
+        after = text(q.value(0));
+        entries.emplace(after, text(q.value(1)));
+        ++read;
+    }
+    if (q.lastError().isValid()) {
+        rebuild();
+        return Read::Failed;
+    }
+    return read == limit ? Read::More : Read::Done;
 }
 
 void HeaderCache::store(const std::string& account,
@@ -159,11 +178,20 @@ void HeaderCache::store(const std::string& account,
 
 void HeaderCache::keepOnly(const std::string& account,
                            const std::unordered_set<std::string>& uids) {
-    std::vector<std::vector<QByteArray>> gone;
+    std::vector<std::string> gone;
     for (const auto& entry : load(account)) {
         if (!uids.count(entry.first)) {
-            gone.push_back({bytes(account), bytes(entry.first)});
+            gone.push_back(entry.first);
         }
+    }
+    forget(account, gone);
+}
+
+void HeaderCache::forget(const std::string& account, const std::vector<std::string>& uids) {
+    std::vector<std::vector<QByteArray>> gone;
+    gone.reserve(uids.size());
+    for (const std::string& uid : uids) {
+        gone.push_back({bytes(account), bytes(uid)});
     }
     batch(QStringLiteral("DELETE FROM header_rows WHERE account = ? AND uid = ?"), gone);
 }

@@ -30,11 +30,18 @@ public:
 
     bool usable() const { return ready; }
     Entries load(const std::string& account);
+    // Reads the account's entries a part at a time, in UID order: up to limit (-1: all) of
+    // those after the UID `after` (empty: from the first), and sets `after` to the last one
+    // read. Failed means the cache was damaged and rebuilt: drop what was read before.
+    enum class Read { More, Done, Failed };
+    Read loadSome(const std::string& account, Entries& entries, std::string& after, int limit);
     // Adds or replaces entries of the account, in one transaction.
     void store(const std::string& account,
                const std::vector<std::pair<std::string, std::string>>& entries);
     // Forgets the account's entries whose UID the server no longer has.
     void keepOnly(const std::string& account, const std::unordered_set<std::string>& uids);
+    // Forgets these entries of the account.
+    void forget(const std::string& account, const std::vector<std::string>& uids);
     // Forgets everything, for every account.
     bool clear();
 

@@ -9,22 +9,27 @@ namespace session {
 
 // The header list: one row per listed message, in listing order. Each row keeps the message
 // number it was listed for (RETR and DELE use it, whatever rows are missing before it) and
-// its mark, which the shown text carries in its mark column. Row texts are UTF-8.
+// its mark, which the shown text carries in its mark column, and the message's unique id
+// when the server gave one. Row texts are UTF-8.
 class HeaderList {
 public:
     struct Row {
         int number = 0;
         std::string text; // as built, mark column blank
         char mark = ' ';  // ' ' listed, 'R' retrieved, 'D' deleted
+        std::string uid;
     };
 
     void clear() { rows.clear(); }
-    void add(int number, std::string text) { rows.push_back(Row{number, std::move(text), ' '}); }
+    void add(int number, std::string text, std::string uid = {}) {
+        rows.push_back(Row{number, std::move(text), ' ', std::move(uid)});
+    }
     int size() const { return static_cast<int>(rows.size()); }
     bool has(int row) const { return row >= 0 && row < size(); }
 
     // The message number of the row; 0 when there is no such row.
     int number(int row) const { return has(row) ? at(row).number : 0; }
+    const std::string& uid(int row) const { return has(row) ? at(row).uid : noUid; }
     char mark(int row) const { return has(row) ? at(row).mark : ' '; }
     void setMark(int row, char mark) {
         if (has(row)) {
@@ -40,6 +45,7 @@ public:
 private:
     const Row& at(int row) const { return rows[static_cast<std::size_t>(row)]; }
     std::vector<Row> rows;
+    std::string noUid;
 };
 
 } // namespace session

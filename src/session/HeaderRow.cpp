@@ -144,6 +144,12 @@ std::string BuildHeaderRow(std::string_view topReply, std::optional<std::int32_t
     return row;
 }
 
+std::string NumberedRow(int number, std::optional<std::int32_t> size) {
+    const std::string row = BuildHeaderRow({}, size);
+    const std::string label = "#" + std::to_string(number);
+    return label.size() <= kDateWidth ? label + row.substr(label.size()) : label + row;
+}
+
 std::string RowWithMark(std::string_view row, std::string_view mark, decoding::TextUnits units) {
     const std::size_t headEnd = CharOffset(row, kMarkColumn, units);
     std::string result(row.substr(0, headEnd));

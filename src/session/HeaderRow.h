@@ -33,6 +33,10 @@ using HeaderValueDecoder = std::function<std::string(std::string_view raw)>;
 std::string BuildHeaderRow(std::string_view topReply, std::optional<std::int32_t> size,
                            const HeaderValueDecoder& decode = {});
 
+// The row of a message whose header the server would not send: "#" and the message number
+// in the date column, the size as in any row, no sender and no subject.
+std::string NumberedRow(int number, std::optional<std::int32_t> size);
+
 // row with its mark column set to the first character of mark (a blank when mark is empty):
 // the first 38 characters, the mark, then the row from character 40 on. A row shorter than
 // 38 characters is filled with blanks first. Use TextUnits::Utf8 for rows built with a

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <string>
 #include <vector>
 
@@ -58,6 +60,39 @@ TEST(ListingLoop, StartsAndSizes) {
     loop.answered(true);
     loop.answered(true);
     EXPECT_TRUE(loop.finished());
+}
+
+// Messages whose id is known need no TOP, yet come in their turn.
+TEST(ListingLoop, KnownIdsNeedNoTopAndKeepTheirTurn) {
+    session::ListingLoop loop;
+    loop.begin("+OK\r\n1 10\r\n2 20\r\n3 30\r\n4 40\r\n.\r\n");
+    EXPECT_FALSE(loop.setUids(session::ParseUidlReply("+OK\r\n1 a\r\n2 b\r\n4 d\r\n.\r\n")));
+    loop.useKnown({{"a", "from a"}, {"d", "from d"}, {"z", "gone"}});
+    EXPECT_EQ(loop.nextItem().number, 2);
+    EXPECT_EQ(loop.nextItem().number, 3);
+    EXPECT_TRUE(loop.allAsked());
+    EXPECT_EQ(*loop.nextReady()->source, "from a");
+    EXPECT_FALSE(loop.nextReady()); // 2 waits for its TOP
+    loop.answered(true);
+    loop.answered(false);
+    const auto last = loop.nextReady();
+    EXPECT_EQ(last->position, 4);
+    EXPECT_EQ(loop.uidAt(4), "d");
+    EXPECT_TRUE(loop.finished());
+    EXPECT_EQ(loop.goneUids(), std::vector<std::string>{"z"});
+}
+
+TEST(ListingLoop, UniqueIdReplies) {
+    for (const auto& row : testdata::Table("pop3/uidl-replies.table", 3)) {
+        const session::UidlReply parsed = session::ParseUidlReply(row[0]);
+        std::string ids;
+        for (const auto& [number, uid] :
+             std::map<int, std::string>(parsed.uids.begin(), parsed.uids.end())) {
+            ids += (ids.empty() ? "" : " ") + std::to_string(number) + ":" + uid;
+        }
+        EXPECT_EQ(ids, row[1]);
+        EXPECT_EQ(parsed.complete, row[2] == "complete");
+    }
 }
 
 TEST(StripTrailingNewline, OneLineEndOnly) {

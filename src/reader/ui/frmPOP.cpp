@@ -292,6 +292,7 @@ void frmPOP::wireSession() {
             Account.GetPassword = true;
             mnSetup->trigger();
         });
+    popSession->openHeaderCache();
     PopSession* s = popSession.get();
     // The view is made after the session; these run only once both exist.
     connect(s, &PopSession::sessionStarting, this, [this] { messageView->clearMessage(); });

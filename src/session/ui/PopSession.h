@@ -16,6 +16,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 class ClickableLabel;
 class QAction;
@@ -25,6 +27,9 @@ class QPushButton;
 class QTimer;
 class QWidget;
 class frmDebug;
+namespace platform {
+class HeaderCache;
+}
 
 // The reader window's POP3 session: it moves bytes between the transport and the engine and
 // shows what the engine reports on the controls it is given (status texts, header rows, the
@@ -62,6 +67,9 @@ public:
     platform::Transport& transport() { return *sck; }
     // The largest reply (or status line) accepted before the session is ended.
     void setMaxReplyBytes(std::size_t bytes);
+    // Keeps what header rows are built from between sessions, in the file at path (empty:
+    // the user's cache folder), for servers that give unique ids.
+    void openHeaderCache(const QString& path = {});
 
     // --- Connection ---------------------------------------------------------------------
     bool isConnected() const { return engine.state() != session::Pop3State::Closed; }
@@ -142,8 +150,18 @@ private:
     // --- PopSessionMailbox.cpp
     void startListing();
     void onListReply(const std::string& reply);
-    void nextTop();
+    void onUidlReply(const std::string& reply);
+    void readCache(std::shared_ptr<session::KnownSources> known, std::string after);
+    void beginRows();
+    // Runs step from the event loop, unless the session has ended by then.
+    void later(std::function<void()> step);
+    void advanceListing();
+    void sendTops();
+    int listReadyRows(int before, int limit);
+    void addListedRow(int number, const std::string& row, const std::string& uid);
     void onTopReply(const session::Pop3Request& request, const std::string& reply);
+    void onTopRefused(const session::Pop3Request& request);
+    void storeNewSources();
     void endListing();
     void scheduleListingView();
     void flushListingView();
@@ -190,4 +208,12 @@ private:
     bool statusPending = false;
     QMetaObject::Connection viewNext;
     int viewNextFrom = -1;
+    std::shared_ptr<platform::HeaderCache> headerCache;
+    std::string cacheAccount;  // the account's key in the cache
+    bool uidsAwaited = false;  // the rows wait for the UIDL reply
+    bool uidsComplete = false; // every listed message has a unique id
+    std::vector<std::pair<std::string, std::string>> newSources; // not yet in the cache
+    std::size_t topBytes = 0; // bytes of the TOP commands not answered yet
+    bool advancePosted = false;
+    bool topWorks = false; // the server answered a TOP of this listing
 };

@@ -2,7 +2,6 @@
 #include "platform/ClickableLabel.h"
 #include "platform/Dialogs.h"
 #include "platform/SettingsStore.h"
-#include "platform/TextCodec.h"
 #include "session/HeaderRow.h"
 #include "session/ui/PopSession.h"
 #include "session/ui/frmDebug.h"
@@ -36,102 +35,7 @@ void message(QWidget* parent, const QString& text) {
 
 } // namespace
 
-// --- Listing -------------------------------------------------------------------------------
-
-void PopSession::startListing() {
-    listComplete = false;
-    listing = send({Pop3Command::List});
-}
-
-void PopSession::onListReply(const std::string& reply) {
-    setStatus(QStringLiteral("Counting the number of messages"));
-    const session::ListingLoop::Start start = listingLoop.begin(reply);
-    if (start == session::ListingLoop::Start::Unreadable) {
-        endListing();
-        return;
-    }
-    if (listingLoop.incomplete()) {
-        setNote(QStringLiteral("Not every message could be listed"));
-    }
-    if (start == session::ListingLoop::Start::Empty) {
-        setStatus(QStringLiteral("No Message"));
-        endListing();
-        return;
-    }
-    nextTop();
-}
-
-void PopSession::nextTop() {
-    if (!listing) {
-        return;
-    }
-    if (listingLoop.finished()) {
-        listComplete = true;
-        setStatus(QString::number(listingLoop.listedCount()) + QStringLiteral(" Messages listed"));
-        endListing();
-        return;
-    }
-    if (listingLoop.allAsked()) {
-        return; // answers still on their way
-    }
-    const session::ListingItem item = listingLoop.nextItem();
-    setStatus(QStringLiteral("Listing message #") + QString::number(item.position) +
-              QStringLiteral(" of ") + QString::number(listingLoop.total()));
-    if (!send({Pop3Command::Top, item.number, item.position})) {
-        endListing();
-    }
-}
-
-void PopSession::onPiece(const Pop3Request& request, const std::string& piece) {
-    if (request.command != Pop3Command::Top) {
-        AddDebugBytes(piece);
-    } else if (++packetCount, ui.mnEnableDebug->isChecked()) {
-        AddDebugBytes("\r\n\r\nPacket # " + std::to_string(packetCount) + "\r\n" + piece);
-    }
-}
-
-void PopSession::onTopReply(const Pop3Request& request, const std::string& reply) {
-    const std::string row = session::BuildHeaderRow(reply, listingLoop.sizeAt(request.tag),
-                                                    &platform::TextCodec::headerUtf8);
-    if (ui.mnEnableDebug->isChecked()) {
-        AddDebugText(QStringLiteral("\r\n\r\nFindSubject:\r\n") + utf8(row) +
-                     QStringLiteral("\r\n*******************************"));
-    }
-    if (!row.empty()) {
-        rows.add(request.number, row);
-        if (listing) {
-            scheduleListingView();
-        } else {
-            flushListingView();
-        }
-    }
-    listingLoop.answered(!row.empty());
-    nextTop();
-}
-
-void PopSession::endListing() {
-    listing = false;
-    flushListingView();
-    defaultPointer();
-    Q_EMIT listingEnded();
-}
-
-void PopSession::scheduleListingView() {
-    if (!listingView->isActive()) {
-        listingView->start();
-    }
-}
-
-void PopSession::flushListingView() {
-    listingView->stop();
-    for (; rowsShown < rows.size(); ++rowsShown) {
-        ui.lstHeaders->addItem(utf8(rows.shown(rowsShown)));
-    }
-    if (statusPending) {
-        statusPending = false;
-        ui.lblStatus->setText(pendingStatus);
-    }
-}
+// --- Rows ----------------------------------------------------------------------------------
 
 void PopSession::showRow(int row) {
     flushListingView();

@@ -98,6 +98,8 @@ void PopSession::handle(const Pop3Event& event) {
             onListReply(event.text);
         } else if (event.request->command == Pop3Command::Top) {
             onTopReply(*event.request, event.text);
+        } else if (event.request->command == Pop3Command::Uidl) {
+            onUidlReply(event.text);
         } else {
             onRetrReply(*event.request, event.text);
         }
@@ -188,10 +190,14 @@ void PopSession::onErr(const std::optional<Pop3Request>& request) {
         deferBox(QStringLiteral("Failed to retrieve message. Try relogin"));
         break;
     case Pop3Command::Top:
-        // No row for this message; the listing goes on with the next one.
         setStatus(QStringLiteral("Error reading header"));
-        listingLoop.answered(false);
-        nextTop();
+        onTopRefused(*request);
+        break;
+    case Pop3Command::Uidl:
+        if (std::exchange(uidsAwaited, false)) {
+            busyPointer(); // the listing goes on, without ids: every row comes from TOP
+            beginRows();
+        }
         break;
     case Pop3Command::Dele:
         deferBox(QStringLiteral("Unable to delete message. Try again"));

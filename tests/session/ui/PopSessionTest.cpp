@@ -226,18 +226,6 @@ TEST_F(SessionTest, ASilentServerOrAnOversizedReplyEndsTheSession) {
     }
 }
 
-TEST_F(SessionTest, MessageNumbersAbove32767AreNotAskedFor) {
-    getMail();
-    ASSERT_EQ(PlayConversation(*server, Join({kLogin,
-                                              {"C: LIST", "S: +OK", "S: 1 120", "S: 2 2000",
-                                               "S: 40000 7", "S: .", "C: TOP 1 10", "S: +OK",
-                                               "S: .", "C: TOP 2 10", "S: -ERR"}})),
-              "");
-    EXPECT_EQ(note(), QStringLiteral("Not every message could be listed"));
-    EXPECT_EQ(status(), QStringLiteral("1 Messages listed"));
-    EXPECT_EQ(rows().size(), 1);
-}
-
 // The server goes away at each step, or the socket fails: the window comes back to "Get
 // Mail" with a normal pointer, and the next "Get Mail" works from scratch.
 TEST_F(SessionTest, TheServerGoingAwayAtAnyStep) {
