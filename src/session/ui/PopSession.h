@@ -190,4 +190,12 @@ private:
     bool statusPending = false;
     QMetaObject::Connection viewNext;
     int viewNextFrom = -1;
+
+    // --- TLS (PopSessionReplies.cpp)
+    void onEncrypted(const QString& summary);
+    void onCertificateRefused(const platform::CertificateProblem& problem);
+    // STARTTLS could not be had: the attempt ends before anything of the login is sent.
+    void refuseLogin(const QString& reason);
+    bool tlsActive = false; // the connection is encrypted (TLS, or after STLS)
+    QString tlsText;        // protocol, cipher and certificate, for the debug buffer
 };
