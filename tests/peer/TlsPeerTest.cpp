@@ -64,7 +64,8 @@ struct Servers {
                  {"127.0.0.4", "", issued + "expired on " + expiredOn},
                  {"127.0.0.2", "", issued + "is self-signed", true},
                  {"127.0.0.2", "self-signed", {}},
-                 {"127.0.0.5", "self-signed", issued + "has changed since you trusted it"}};
+                 {"127.0.0.5", "self-signed", issued + "has changed since you trusted it"},
+                 {"127.0.0.1", "self-signed", issued + "has changed since you trusted it"}};
         const char* served[] = {"trusted", "self-signed", "wrong-name", "expired",
                                 "other-self-signed"};
         auto listeners = [&](const char* option) {
