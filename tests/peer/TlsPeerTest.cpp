@@ -140,11 +140,10 @@ public:
 
     // Sends a message with a login, until the transfer is over.
     void send(Security security, const QString& address) {
-        account.Isp = "tls";
-        account.SMTPAddress = address.toStdString();
-        std::tie(account.EmailUsername, account.EmailPass, account.EmailAuth, account.EmailFromName,
-                 account.EmailFromDomain, account.SMTPSecurity) =
-            std::tuple("alice", "secret", 2, "alice", "example.com", security);
+        std::tie(account.Isp, account.SMTPAddress, account.EmailUsername, account.EmailPass,
+                 account.EmailAuth, account.EmailFromName, account.EmailFromDomain,
+                 account.SMTPSecurity) = std::tuple("tls", address.toStdString(), "alice", "secret",
+                                                    2, "alice", "example.com", security);
         compose = std::make_unique<frmSMTP>(account);
         compose->fill(QStringLiteral("bob@example.net"), QStringLiteral("Hi"), QStringLiteral("x"));
         compose->cmdSend_Click();
@@ -229,8 +228,7 @@ protected:
             while (s->canReadLine()) {
                 const QByteArray line = s->readLine().trimmed();
                 lines << QString::fromLatin1(line);
-                const QByteArray secure = s->isEncrypted() ? "+OK\r\nUSER\r\n.\r\n" : capa;
-                s->write(line == "CAPA"   ? secure
+                s->write(line == "CAPA"   ? (s->isEncrypted() ? "+OK\r\nUSER\r\n.\r\n" : capa)
                          : line == "STLS" ? stls
                          : line == "LIST" ? QByteArray("+OK\r\n.\r\n")
                                           : "+OK\r\n");
@@ -247,26 +245,20 @@ private:
 
 TEST_F(TlsPeer, WithoutStlsNothingOfTheLoginIsSent) {
     const QByteArray offered = "+OK\r\nSTLS\r\n.\r\n";
+    const QString refused = "Error: The server refused STLS, login not sent";
+    const QString missing = "Error: The server does not offer STLS, login not sent";
     const struct {
         QByteArray capa, stls;
         QString status;
-        QStringList wire; // the lines the server received
+        const char* wire; // the lines the server received
     } cases[] = {
-        {"+OK\r\nUSER\r\n.\r\n",
-         "",
-         "Error: The server does not offer STLS, login not sent",
-         {"CAPA"}},
-        {"-ERR unknown\r\n", "", "Error: The server does not offer STLS, login not sent", {"CAPA"}},
-        {offered,
-         "-ERR not now\r\n",
-         "Error: The server refused STLS, login not sent",
-         {"CAPA", "STLS"}},
+        {"+OK\r\nUSER\r\n.\r\n", "", missing, "CAPA"},
+        {"-ERR unknown\r\n", "", missing, "CAPA"},
+        {offered, "-ERR not now\r\n", refused, "CAPA STLS"},
         // What comes with the "+OK" to STLS was sent in clear: it is no reply to the CAPA
         // that follows the handshake.
-        {offered,
-         "+OK go\r\n+OK\r\nX-FORGED\r\n.\r\n",
-         "No Message",
-         {"CAPA", "STLS", "CAPA", "USER alice", "PASS secret", "LIST"}},
+        {offered, "+OK go\r\n+OK\r\nX-FORGED\r\n.\r\n", "No Message",
+         "CAPA STLS CAPA USER alice PASS secret LIST"},
     };
     dialogs.allowUnscriptedOk();
     for (const auto& c : cases) {
@@ -276,7 +268,7 @@ TEST_F(TlsPeer, WithoutStlsNothingOfTheLoginIsSent) {
         frmPOP w;
         getMail(w, Security::StartTls, QStringLiteral("127.0.0.1:%1").arg(peer.serverPort()));
         EXPECT_EQ(str(w.lblStatus->text()), str(c.status));
-        EXPECT_EQ(str(peer.lines.mid(0, 6).join(' ')), str(c.wire.join(' ')));
+        EXPECT_EQ(str(peer.lines.mid(0, 6).join(' ')), c.wire);
     }
     // SMTP: a server without STARTTLS gets no AUTH either.
     send(Security::StartTls, QStringLiteral("127.0.0.1:%1").arg(setup->plainPort));
