@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 
 namespace platform {
 
@@ -93,6 +94,16 @@ public:
         return menu.exec(globalPos);
     }
 
+    bool trustCertificate(QWidget* parent, const QString& text) override {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Server certificate"), text,
+                        QMessageBox::NoButton, parent);
+        QPushButton* trust =
+            box.addButton(QStringLiteral("Trust for this account"), QMessageBox::AcceptRole);
+        box.setDefaultButton(box.addButton(QMessageBox::Cancel));
+        box.exec();
+        return box.clickedButton() == trust;
+    }
+
 private:
     static std::optional<QString> runFileDialog(QWidget* parent, const FileDialogRequest& request,
                                                 QFileDialog::AcceptMode mode) {
@@ -123,6 +134,11 @@ private:
 Dialogs* installed = nullptr;
 
 } // namespace
+
+bool Dialogs::trustCertificate(QWidget* parent, const QString& text) {
+    return messageBox(parent, text, MsgButtons::YesNo, MsgIcon::Exclamation,
+                      QStringLiteral("Server certificate")) == MsgAnswer::Yes;
+}
 
 Dialogs& dialogs() {
     static QtDialogs real;

@@ -43,6 +43,9 @@ public:
     virtual bool printerDialog(QWidget* parent, QPrinter& printer) = 0;
     // The chosen action, or nullptr when the menu was dismissed.
     virtual QAction* popupMenu(QMenu& menu, const QPoint& globalPos) = 0;
+    // A server's certificate was refused: true when the user trusts it for the account.
+    // Unless overridden, a Yes/No message box with the same text.
+    virtual bool trustCertificate(QWidget* parent, const QString& text);
 };
 
 // The dialogs in use: the real ones unless a test installed its own.

@@ -1,6 +1,7 @@
 #include "platform/SmtpSession.h"
 
 #include "compose/MailMessage.h"
+#include "platform/CurlCertificateCheck.h"
 
 #include <QFile>
 #include <QMetaObject>
@@ -211,6 +212,7 @@ struct SmtpSession::Job {
     std::string username;
     std::string password;
     int tlsMode = 0;
+    std::string pinned;
     std::string sender;
     std::vector<std::string> recipients;
     std::vector<std::string> headers;
@@ -266,7 +268,8 @@ void SmtpSession::SendEmail() {
 
     const bool ipv6 = Server.contains(QLatin1Char(':'));
     job.server = Server;
-    job.url = "smtp://" + utf8(ipv6 ? QLatin1Char('[') + Server + QLatin1Char(']') : Server) + ":" +
+    job.url = (ImplicitTls ? "smtps://" : "smtp://") +
+              utf8(ipv6 ? QLatin1Char('[') + Server + QLatin1Char(']') : Server) + ":" +
               std::to_string(Port);
     const std::size_t at = job.sender.rfind('@');
     if (at != std::string::npos && at + 1 < job.sender.size()) {
@@ -276,7 +279,8 @@ void SmtpSession::SendEmail() {
     }
     job.username = utf8(Username);
     job.password = utf8(Password);
-    job.tlsMode = TlsMode;
+    job.tlsMode = ImplicitTls ? 1 : TlsMode;
+    job.pinned = utf8(PinnedCertificate);
     job.headers = {
         "Date: " + dateNow(),
         "From: " + job.sender,
@@ -386,8 +390,8 @@ void SmtpSession::run(Job job) {
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &conversation);
-
-    const CURLcode result = curl_easy_perform(curl);
+    CurlCertificateCheck check(utf8(job.server), job.pinned);
+    const CURLcode result = check.install(curl) ? curl_easy_perform(curl) : CURLE_NOT_BUILT_IN;
     long responseCode = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &responseCode);
     curl_mime_free(mime);
@@ -417,6 +421,20 @@ void SmtpSession::run(Job job) {
         return;
     }
 
+    if (std::optional<CertificateProblem> problem = check.problem()) {
+        post([this, problem = *problem, connected] {
+            const QPointer<SmtpSession> self(this);
+            status.clear();
+            if (connected) {
+                Q_EMIT CloseSMTP();
+            }
+            if (self) {
+                finished();
+                Q_EMIT CertificateRefused(problem);
+            }
+        });
+        return;
+    }
     qint16 number = static_cast<qint16>(result);
     QString description;
     if (responseCode >= 400 && responseCode < 600) {

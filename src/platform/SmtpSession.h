@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Certificates.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -37,6 +39,10 @@ public:
     QString Password;
     // The numeric option: 0 STARTTLS when the server offers it, 1 TLS required, 2 never.
     int TlsMode = 0;
+    // TLS from the first byte (smtps://); TlsMode then does not matter.
+    bool ImplicitTls = false;
+    // The fingerprint the user trusted for this server ("SHA256:" + hex), or empty.
+    QString PinnedCertificate;
     QString Server; // host name or address, IPv6 without brackets
     quint16 Port = 25;
     QString MailFrom;
@@ -66,6 +72,9 @@ Q_SIGNALS:
     void ErrorSMTP(qint16 Number, const QString& Description);
     // Every new status text, in order (the window polls StatusText(); tests listen here).
     void statusTextChanged(const QString& text);
+    // The server's certificate was refused; nothing was sent. Comes instead of ErrorSMTP,
+    // after CloseSMTP, when the session is ready to send again.
+    void CertificateRefused(const platform::CertificateProblem& problem);
 
 private:
     struct Job;

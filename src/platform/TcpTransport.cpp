@@ -1,18 +1,24 @@
 #include "platform/TcpTransport.h"
 
-#include <QTcpSocket>
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <utility>
 
 namespace platform {
 
-TcpTransport::TcpTransport() : socket(new QTcpSocket(this)) {
+TcpTransport::TcpTransport() : socket(new QSslSocket(this)) {
     // Small commands, one at a time: do not let Nagle hold them back.
-    connect(socket, &QTcpSocket::connected, this, [this] {
+    connect(socket, &QSslSocket::connected, this, [this] {
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        Q_EMIT connected();
+        if (!implicitTls) {
+            Q_EMIT connected();
+        }
     });
-    connect(socket, &QTcpSocket::readyRead, this, &Transport::readyRead);
-    connect(socket, &QTcpSocket::stateChanged, this, &TcpTransport::onStateChanged);
-    connect(socket, &QTcpSocket::errorOccurred, this, &TcpTransport::onErrorOccurred);
+    connect(socket, &QSslSocket::sslErrors, this, &TcpTransport::onSslErrors);
+    connect(socket, &QSslSocket::encrypted, this, &TcpTransport::onEncrypted);
+    connect(socket, &QSslSocket::readyRead, this, &Transport::readyRead);
+    connect(socket, &QSslSocket::stateChanged, this, &TcpTransport::onStateChanged);
+    connect(socket, &QSslSocket::errorOccurred, this, &TcpTransport::onErrorOccurred);
 }
 
 TcpTransport::~TcpTransport() {
@@ -21,7 +27,51 @@ TcpTransport::~TcpTransport() {
 }
 
 void TcpTransport::connectToHost(const QString& host, std::uint16_t port) {
+    implicitTls = false;
+    refused.reset();
+    hostName = host;
     socket->connectToHost(host, port);
+}
+
+void TcpTransport::connectToHostEncrypted(const QString& host, std::uint16_t port) {
+    TrustCertificateFileFromEnvironment();
+    socket->setSslConfiguration(QSslConfiguration::defaultConfiguration());
+    implicitTls = true;
+    refused.reset();
+    hostName = host;
+    socket->connectToHostEncrypted(host, port);
+}
+
+void TcpTransport::startTls() {
+    TrustCertificateFileFromEnvironment();
+    socket->setSslConfiguration(QSslConfiguration::defaultConfiguration());
+    // Whatever came before the handshake was sent in clear by anyone on the way.
+    socket->readAll();
+    socket->startClientEncryption();
+}
+
+void TcpTransport::onSslErrors(const QList<QSslError>& errors) {
+    refused = CheckCertificate(socket->peerCertificate(), errors, hostName, pinned);
+    if (!refused) {
+        socket->ignoreSslErrors(errors); // the certificate the user trusted for this server
+    }
+}
+
+void TcpTransport::onEncrypted() {
+    // A pin holds even when the system would accept another certificate.
+    if (!refused) {
+        refused = CheckCertificate(socket->peerCertificate(), {}, hostName, pinned);
+    }
+    if (refused) {
+        const CertificateProblem problem = *std::exchange(refused, std::nullopt);
+        Q_EMIT certificateRefused(problem);
+        close();
+        return;
+    }
+    Q_EMIT encrypted(TlsSummary(*socket));
+    if (implicitTls) {
+        Q_EMIT connected();
+    }
 }
 
 Transport::State TcpTransport::state() const {
@@ -72,6 +122,11 @@ void TcpTransport::onStateChanged(QAbstractSocket::SocketState socketState) {
 void TcpTransport::onErrorOccurred(QAbstractSocket::SocketError socketError) {
     // The peer hanging up is an ordinary end of session, reported by `closed`.
     if (socketError == QAbstractSocket::RemoteHostClosedError) {
+        return;
+    }
+    if (refused) { // the handshake failed on the certificate: that is the news
+        const CertificateProblem problem = *std::exchange(refused, std::nullopt);
+        Q_EMIT certificateRefused(problem);
         return;
     }
     Q_EMIT error(errorNumber(socketError), socket->errorString());

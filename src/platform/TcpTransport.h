@@ -3,12 +3,13 @@
 #include "platform/Transport.h"
 
 #include <QAbstractSocket>
+#include <optional>
 
-class QTcpSocket;
+class QSslSocket;
 
 namespace platform {
 
-// Transport over a QTcpSocket. The socket's own error numbers are turned into
+// Transport over a QSslSocket, plain or with TLS. The socket's own error numbers are turned into
 // the familiar Winsock numbers where there is one, so the message boxes read
 // like every other mail program's.
 class TcpTransport final : public Transport {
@@ -22,14 +23,23 @@ public:
     void write(std::string_view bytes) override;
     std::string readAll() override;
     void close() override;
+    void connectToHostEncrypted(const QString& host, std::uint16_t port) override;
+    void startTls() override;
+    void setPinnedCertificate(const QString& fingerprint) override { pinned = fingerprint; }
 
     static int errorNumber(QAbstractSocket::SocketError error);
 
 private:
     void onStateChanged(QAbstractSocket::SocketState socketState);
     void onErrorOccurred(QAbstractSocket::SocketError socketError);
+    void onSslErrors(const QList<QSslError>& errors);
+    void onEncrypted();
 
-    QTcpSocket* socket;
+    QSslSocket* socket;
+    QString hostName;
+    QString pinned;
+    bool implicitTls = false;
+    std::optional<CertificateProblem> refused; // the handshake fails because of it
     QAbstractSocket::SocketState lastState = QAbstractSocket::UnconnectedState;
 };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Certificates.h"
+
 #include <QObject>
 #include <QString>
 #include <cstdint>
@@ -30,6 +32,17 @@ public:
     // not closed already.
     virtual void close() = 0;
 
+    // --- TLS. A transport without it refuses with `error`. ---------------------------------
+    // TLS from the first byte: `encrypted`, then `connected`, once the certificate is
+    // accepted.
+    virtual void connectToHostEncrypted(const QString& host, std::uint16_t port);
+    // The plain connection turns into TLS (after STLS); bytes the server sent before are
+    // dropped. `encrypted` follows once the certificate is accepted.
+    virtual void startTls();
+    // The fingerprint the user trusted for this server ("SHA256:" + hex), or empty: the
+    // certificate must then pass the system's verification.
+    virtual void setPinnedCertificate(const QString& fingerprint);
+
 Q_SIGNALS:
     void connected();
     void readyRead();
@@ -37,9 +50,13 @@ Q_SIGNALS:
     void closed();
     // A failure other than the peer closing the connection (that one is `closed`).
     void error(int number, const QString& description);
+    // The TLS handshake is done; summary names the protocol, cipher and certificate.
+    void encrypted(const QString& summary);
+    // The certificate was not accepted; the connection closes (`closed` follows).
+    void certificateRefused(const platform::CertificateProblem& problem);
 };
 
-// The real transport, over QTcpSocket.
+// The real transport, over QSslSocket.
 std::unique_ptr<Transport> createTcpTransport();
 
 } // namespace platform

@@ -73,6 +73,7 @@ void Pop3Engine::resetFraming() {
 
 void Pop3Engine::connected() {
     resetFraming();
+    tlsPending = false;
     queue.assign(1, Pop3Request{Pop3Command::Greeting});
     outgoing.clear();
     current = Pop3State::Greeting;
@@ -80,9 +81,15 @@ void Pop3Engine::connected() {
 
 void Pop3Engine::closed() {
     resetFraming();
+    tlsPending = false;
     queue.clear();
     outgoing.clear();
     current = Pop3State::Closed;
+}
+
+void Pop3Engine::tlsStarted() {
+    resetFraming();
+    tlsPending = false;
 }
 
 bool Pop3Engine::send(const Pop3Request& request, std::string_view argument) {
@@ -116,7 +123,8 @@ bool Pop3Engine::keepAliveTick() {
 }
 
 void Pop3Engine::feed(std::string_view bytes) {
-    if (current == Pop3State::Closed || current == Pop3State::Failed || bytes.empty()) {
+    if (current == Pop3State::Closed || current == Pop3State::Failed || bytes.empty() ||
+        tlsPending) {
         return;
     }
     compact();
@@ -190,6 +198,11 @@ std::optional<Pop3Event> Pop3Engine::statusLine() {
                 current = Pop3State::Authorization;
             } else if (ok && head->command == Pop3Command::Pass) {
                 current = Pop3State::Transaction;
+            } else if (ok && head->command == Pop3Command::Stls) {
+                // Bytes after this line came before the handshake, in clear: an attacker
+                // on the way could have put them there.
+                resetFraming();
+                tlsPending = true;
             }
         }
         return Pop3Event{ok ? Pop3Event::Kind::Ok : Pop3Event::Kind::Err, head, std::move(text)};

@@ -83,6 +83,12 @@ public:
     void connected();
     // The transport is gone.
     void closed();
+    // The TLS handshake that followed the "+OK" to STLS is done: the server's bytes are read
+    // again, from a clean start.
+    void tlsStarted();
+    // STLS was accepted and the handshake has not finished: every byte is dropped, since
+    // the server cannot have sent it over the TLS connection yet.
+    bool awaitingTls() const { return tlsPending; }
 
     // Queues a command and its line for takeOutgoing(). USER and PASS take their argument
     // from argument. False (nothing queued) when there is no connection.
@@ -128,6 +134,7 @@ private:
     ReplyScanner scanner;
     std::string reply; // the multi-line reply collected so far
     int keepAlive = kKeepAliveTicks;
+    bool tlsPending = false;
 };
 
 } // namespace session

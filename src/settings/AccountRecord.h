@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/Security.h"
+
 #include <cstdint>
 #include <string>
 
@@ -19,4 +21,8 @@ struct AccountRecord {
     std::string EmailFromName;
     std::string EmailFromDomain;
     bool GetPassword = false;
+    // How each server's connection is protected ("POPSecurity", "SMTPSecurity"). The pinned
+    // certificates are read from the store when a connection needs them.
+    settings::Security POPSecurity = settings::Security::None;
+    settings::Security SMTPSecurity = settings::Security::None;
 };

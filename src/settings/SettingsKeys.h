@@ -59,5 +59,11 @@ inline constexpr std::string_view kEmailAuth =
     "EmailAuth"; // 0 None, 1 POP3, 2 Auth Login, 3 Auth Plain
 inline constexpr std::string_view kEmailFromName = "EmailFromName";
 inline constexpr std::string_view kEmailFromDomain = "EmailFromDomain";
+// "TLS", "STARTTLS" or "None"; see settings::SecurityFromText for a missing value.
+inline constexpr std::string_view kPOPSecurity = "POPSecurity";
+inline constexpr std::string_view kSMTPSecurity = "SMTPSecurity";
+// A certificate the user chose to trust for the server: "SHA256:" + hex of the certificate.
+inline constexpr std::string_view kPOPCertificate = "POPCertificate";
+inline constexpr std::string_view kSMTPCertificate = "SMTPCertificate";
 
 } // namespace settings::keys

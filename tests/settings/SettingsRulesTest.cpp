@@ -1,5 +1,6 @@
 #include "settings/AppVersion.h"
 #include "settings/Numbers.h"
+#include "settings/Security.h"
 #include "settings/ServerAddress.h"
 #include "settings/SettingsValues.h"
 #include "settings/WindowGeometry.h"
@@ -30,6 +31,17 @@ TEST(ServerAddress, FormsTheFieldsAccept) {
     for (const auto& r : rows("server-address")) {
         const auto a = parseServerAddress(r[0], std::stoi(r[1]));
         EXPECT_EQ(a.valid ? a.host + " " + std::to_string(a.port) : "refused", r[2]) << r[0];
+    }
+}
+
+TEST(Security, StoredValueOrThePortDecides) {
+    for (const auto& r : rows("security")) {
+        const bool pop = r[2] == "pop";
+        const auto read = pop ? PopSecurity(r[0], r[1]) : SmtpSecurity(r[0], r[1]);
+        const auto port = parseServerAddress(r[1], pop ? kDefaultPopPort : kDefaultSmtpPort).port;
+        EXPECT_EQ(SecurityText(read), r[3]) << r[0] << " " << r[1];
+        EXPECT_EQ(SecurityText(DefaultSecurity(port, pop ? kPopTlsPort : kSmtpTlsPort)), r[4])
+            << r[1];
     }
 }
 

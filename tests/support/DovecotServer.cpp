@@ -11,9 +11,9 @@ const QString kScript = QStringLiteral(CORVANE_SOURCE_DIR "/scripts/dovecot");
 
 } // namespace
 
-bool DovecotServer::start() {
+bool DovecotServer::start(const QStringList& options) {
     QProcess p;
-    p.start(kScript, {QStringLiteral("start")});
+    p.start(kScript, QStringList{QStringLiteral("start")} + options);
     if (!p.waitForFinished(60000) || p.exitCode() != 0) {
         lastError = QString::fromLocal8Bit(p.readAllStandardError());
         return false;
@@ -29,6 +29,8 @@ bool DovecotServer::start() {
             dir = value;
         } else if (key == QLatin1String("MAILDIR")) {
             mailDir = value;
+        } else if (key == QLatin1String("TLSPORT")) {
+            tlsPortNumber = value.toInt();
         } else if (key == QLatin1String("PID")) {
             masterPid = value.toInt();
         }

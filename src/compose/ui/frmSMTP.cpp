@@ -2,12 +2,14 @@
 
 #include "compose/MailMessage.h"
 #include "compose/SmtpErrors.h"
+#include "platform/Certificates.h"
 #include "platform/Dialogs.h"
 #include "platform/SmtpSession.h"
 #include "platform/TextCodec.h"
 #include "platform/Twips.h"
 #include "settings/AccountRecord.h"
 #include "settings/ServerAddress.h"
+#include "settings/SettingsKeys.h"
 
 #include <QCloseEvent>
 #include <QDateTime>
@@ -61,6 +63,8 @@ frmSMTP::frmSMTP(const AccountRecord& account, QWidget* parent)
     connect(SMTP1, &platform::SmtpSession::SendSMTP, this, &frmSMTP::SMTP1_SendSMTP);
     connect(SMTP1, &platform::SmtpSession::CloseSMTP, this, &frmSMTP::SMTP1_CloseSMTP);
     connect(SMTP1, &platform::SmtpSession::ErrorSMTP, this, &frmSMTP::SMTP1_ErrorSMTP);
+    connect(SMTP1, &platform::SmtpSession::CertificateRefused, this,
+            &frmSMTP::SMTP1_CertificateRefused);
 
     txtMsg->clear();
     lblProgress->clear();
@@ -290,7 +294,11 @@ void frmSMTP::handOver() {
         SMTP1->Username.clear();
         SMTP1->Password.clear();
     }
-    SMTP1->TlsMode = 0;
+    // STARTTLS required for a STARTTLS account; otherwise as before: TLS when offered.
+    SMTP1->ImplicitTls = account.SMTPSecurity == settings::Security::Tls;
+    SMTP1->TlsMode = account.SMTPSecurity == settings::Security::StartTls ? 1 : 0;
+    SMTP1->PinnedCertificate =
+        platform::PinnedCertificate(account.Isp, settings::keys::kSMTPCertificate);
     SMTP1->Attachments().clear();
     if (!MsgAttachment.isEmpty()) {
         platform::SmtpAttachment attachment;
@@ -352,6 +360,23 @@ void frmSMTP::SMTP1_ErrorSMTP(qint16 Number, const QString& Description) {
     lblProgress->setText(prefix + QStringLiteral("Error") +
                          (serverCode ? QLatin1Char(' ') + number : QString()) +
                          QStringLiteral(": ") + Description);
+}
+
+void frmSMTP::SMTP1_CertificateRefused(const platform::CertificateProblem& problem) {
+    MessageSent = false;
+    cmdSend->setEnabled(true);
+    lblProgress->setText(QStringLiteral("Error: ") + problem.what.section(QLatin1Char('\n'), 0, 0));
+    const QPointer<frmSMTP> self(this);
+    const bool trust =
+        platform::AskToTrustCertificate(this, problem, accountText(account.SMTPAddress));
+    if (!self || !SMTP1 || !trust) {
+        return;
+    }
+    platform::PinCertificate(account.Isp, settings::keys::kSMTPCertificate, problem.fingerprint);
+    lblProgress->setText(QStringLiteral("Contacting ") + accountText(account.SMTPAddress));
+    handOver();
+    SMTP1->SendEmail();
+    cmdSend->setEnabled(false);
 }
 
 // --- Attach, Save, Clear, edits ------------------------------------------------------------------

@@ -19,7 +19,8 @@ struct AccountRecord;
 
 namespace platform {
 class SmtpSession;
-}
+struct CertificateProblem;
+} // namespace platform
 
 // The compose window: one recipient, a subject, the text and at most one attached file,
 // sent through the SMTP session of the active account, or saved as a text file.
@@ -61,6 +62,8 @@ public:
     void SMTP1_SendSMTP();
     void SMTP1_CloseSMTP();
     void SMTP1_ErrorSMTP(qint16 Number, const QString& Description);
+    // The server's certificate was refused: the user may trust it, and the message goes again.
+    void SMTP1_CertificateRefused(const platform::CertificateProblem& problem);
 
     // Gives the message to the session; done runs when it has been handed over (true) or
     // refused (false, the refusal shown in a box and in the status line).

@@ -5,6 +5,7 @@
 #include "platform/TextCodec.h"
 #include "session/ui/frmDebug.h"
 #include "settings/ServerAddress.h"
+#include "settings/SettingsKeys.h"
 
 #include <QAction>
 #include <QApplication>
@@ -83,6 +84,9 @@ void PopSession::wireTransport() {
     connect(sck.get(), &platform::Transport::readyRead, this, &PopSession::onReadyRead);
     connect(sck.get(), &platform::Transport::closed, this, &PopSession::onClosed);
     connect(sck.get(), &platform::Transport::error, this, &PopSession::onError);
+    connect(sck.get(), &platform::Transport::encrypted, this, &PopSession::onEncrypted);
+    connect(sck.get(), &platform::Transport::certificateRefused, this,
+            &PopSession::onCertificateRefused);
 }
 
 // --- Small helpers -------------------------------------------------------------------------
@@ -231,7 +235,16 @@ void PopSession::connectNow() {
         return;
     }
     packetCount = 0;
-    sck->connectToHost(QString::fromStdString(address.host), address.port);
+    tlsActive = false;
+    tlsText.clear();
+    sck->setPinnedCertificate(
+        platform::PinnedCertificate(account.Isp, settings::keys::kPOPCertificate));
+    const QString host = QString::fromStdString(address.host);
+    if (account.POPSecurity == settings::Security::Tls) {
+        sck->connectToHostEncrypted(host, address.port);
+    } else {
+        sck->connectToHost(host, address.port);
+    }
 }
 
 void PopSession::onConnected() {

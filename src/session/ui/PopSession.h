@@ -216,4 +216,12 @@ private:
     std::size_t topBytes = 0; // bytes of the TOP commands not answered yet
     bool advancePosted = false;
     bool topWorks = false; // the server answered a TOP of this listing
+
+    // --- TLS (PopSessionReplies.cpp)
+    void onEncrypted(const QString& summary);
+    void onCertificateRefused(const platform::CertificateProblem& problem);
+    // STARTTLS could not be had: the attempt ends before anything of the login is sent.
+    void refuseLogin(const QString& reason);
+    bool tlsActive = false; // the connection is encrypted (TLS, or after STLS)
+    QString tlsText;        // protocol, cipher and certificate, for the debug buffer
 };

@@ -1,6 +1,8 @@
 // What the server's bytes mean on the screen: engine events to texts, rows and boxes.
+#include "platform/Certificates.h"
 #include "platform/Dialogs.h"
 #include "session/ui/PopSession.h"
+#include "settings/SettingsKeys.h"
 
 #include <QListWidget>
 #include <QPushButton>
@@ -121,6 +123,10 @@ void PopSession::onOk(const Pop3Request& request) {
     case Pop3Command::Greeting:
         send({Pop3Command::Capa});
         break;
+    case Pop3Command::Stls:
+        setStatus(QStringLiteral("Starting TLS"));
+        sck->startTls(); // the engine drops what came with the "+OK"
+        break;
     case Pop3Command::User:
         setStatus(QStringLiteral("Sending password"));
         send({Pop3Command::Pass}, account.EmailPass);
@@ -154,15 +160,23 @@ void PopSession::onOk(const Pop3Request& request) {
 
 void PopSession::onCapaReply(session::Capabilities announced) {
     capabilities = std::move(announced);
+    if (account.POPSecurity == settings::Security::StartTls && !tlsActive) {
+        if (!capabilities.has("STLS")) {
+            refuseLogin(QStringLiteral("The server does not offer STLS"));
+        } else if (send({Pop3Command::Stls})) {
+            setStatus(QStringLiteral("Asking for TLS"));
+        }
+        return;
+    }
     send({Pop3Command::User}, account.EmailUsername);
     setStatus(QStringLiteral("Sending Username"));
 }
 
 QString PopSession::capabilitiesText() const {
     if (!capabilities.announced()) {
-        return QStringLiteral("Capabilities: the server did not answer CAPA\r\n");
+        return tlsText + QStringLiteral("Capabilities: the server did not answer CAPA\r\n");
     }
-    QString text = QStringLiteral("Capabilities:");
+    QString text = tlsText + QStringLiteral("Capabilities:");
     for (const std::string& line : capabilities.lines()) {
         text += QStringLiteral(" [") + QString::fromStdString(line) + QLatin1Char(']');
     }
@@ -208,8 +222,55 @@ void PopSession::onErr(const std::optional<Pop3Request>& request) {
     case Pop3Command::Capa:
         onCapaReply(session::Capabilities()); // an old server: go on as without CAPA
         break;
+    case Pop3Command::Stls:
+        refuseLogin(QStringLiteral("The server refused STLS"));
+        break;
     default:
         deferBox(QStringLiteral("Response without command"));
         break;
     }
+}
+
+// --- TLS -------------------------------------------------------------------------------------
+
+void PopSession::onEncrypted(const QString& summary) {
+    tlsText = summary;
+    tlsActive = true;
+    if (engine.awaitingTls()) {
+        // What the server said it can do in clear may have been forged: ask again.
+        engine.tlsStarted();
+        setStatus(QStringLiteral("TLS started"));
+        send({Pop3Command::Capa});
+    }
+}
+
+void PopSession::refuseLogin(const QString& reason) {
+    defaultPointer();
+    setStatus(QStringLiteral("Error: ") + reason + QStringLiteral(", login not sent"));
+    CloseSession();
+    deferBox(reason + QStringLiteral(". The account asks for STARTTLS, so nothing of the login "
+                                     "was sent. Choose TLS in the setup if the server offers it "
+                                     "on its own port."));
+}
+
+void PopSession::onCertificateRefused(const platform::CertificateProblem& problem) {
+    defaultPointer();
+    setStatus(QStringLiteral("Error: ") + problem.what.section(QLatin1Char('\n'), 0, 0));
+    CloseSession();
+    const unsigned id = sessionId;
+    // The question is asked from the event loop, never inside the socket's handler.
+    QMetaObject::invokeMethod(
+        this,
+        [this, problem, id] {
+            if (id != sessionId || isConnected()) {
+                return; // another connection has started meanwhile
+            }
+            if (platform::AskToTrustCertificate(ui.window, problem,
+                                                QString::fromStdString(account.POPAddress))) {
+                platform::PinCertificate(account.Isp, settings::keys::kPOPCertificate,
+                                         problem.fingerprint);
+                cmdConnect_Click();
+            }
+        },
+        Qt::QueuedConnection);
 }

@@ -3,6 +3,7 @@
 #include "platform/AccountPasswords.h"
 #include "platform/SettingsStore.h"
 #include "settings/Numbers.h"
+#include "settings/Security.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsValues.h"
 #include "settings/ui/AccountText.h"
@@ -80,6 +81,8 @@ void AccountMenu::mnSelectISP_Click(int index) {
         a.EmailAuth = settings::ToInt16(settings::LeadingNumber(get(keys::kEmailAuth)));
         a.EmailFromName = get(keys::kEmailFromName);
         a.EmailFromDomain = get(keys::kEmailFromDomain);
+        a.POPSecurity = settings::PopSecurity(get(keys::kPOPSecurity), a.POPAddress);
+        a.SMTPSecurity = settings::SmtpSecurity(get(keys::kSMTPSecurity), a.SMTPAddress);
         store.SaveSetting(keys::kSettings, keys::kIsp, a.Isp);
     }
     BuildAccountMenu();

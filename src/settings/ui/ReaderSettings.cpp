@@ -6,6 +6,7 @@
 #include "platform/Twips.h"
 #include "settings/AppVersion.h"
 #include "settings/Numbers.h"
+#include "settings/Security.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsValues.h"
 #include "settings/ui/AccountMenu.h"
@@ -129,6 +130,8 @@ void ReaderSettings::loadAccountRecord() {
     a.SMTPDomain = get(keys::kSMTPDomain);
     a.EmailFromName = get(keys::kEmailFromName);
     a.EmailFromDomain = get(keys::kEmailFromDomain);
+    a.POPSecurity = settings::PopSecurity(get(keys::kPOPSecurity), a.POPAddress);
+    a.SMTPSecurity = settings::SmtpSecurity(get(keys::kSMTPSecurity), a.SMTPAddress);
 }
 
 void ReaderSettings::applyOptions() {

@@ -5,6 +5,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/Twips.h"
 #include "settings/Numbers.h"
+#include "settings/Security.h"
 #include "settings/ServerAddress.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsValues.h"
@@ -84,6 +85,15 @@ frmEmailSetup::frmEmailSetup(AccountRecord& account, QWidget* parent)
             chkSavePassword->setChecked(false);
         }
     });
+    for (QComboBox* choice : {cmbPOPSecurity, cmbSMTPSecurity}) {
+        connect(choice, &QComboBox::activated, this, [this, choice] {
+            (choice == cmbPOPSecurity ? popSecurityFollowsPort : smtpSecurityFollowsPort) = false;
+            showSecurityWarning();
+        });
+    }
+    connect(txtPOP, &QLineEdit::textEdited, this, [this] { followPort(cmbPOPSecurity, txtPOP); });
+    connect(txtSMTP, &QLineEdit::textEdited, this,
+            [this] { followPort(cmbSMTPSecurity, txtSMTP); });
     connect(cmdOK, &QPushButton::clicked, this, &frmEmailSetup::cmdOK_Click);
     connect(cmdAdd, &QPushButton::clicked, this, &frmEmailSetup::cmdAdd_Click);
     connect(cmdDelete, &QPushButton::clicked, this, &frmEmailSetup::cmdDelete_Click);
@@ -200,6 +210,7 @@ void frmEmailSetup::LoadAccount(const QString& name) {
     }
     txtFromName->setText(text(get(keys::kEmailFromName)));
     txtFromDomain->setText(text(get(keys::kEmailFromDomain)));
+    loadSecurity(get(keys::kPOPSecurity), get(keys::kSMTPSecurity));
     chkSavePassword->setEnabled(false);
 }
 
@@ -211,6 +222,7 @@ void frmEmailSetup::ClearFields() {
     txtFromName->clear();
     txtFromDomain->clear();
     cmbAuth->setCurrentIndex(0);
+    defaultSecurity();
 }
 
 // --- The account name ------------------------------------------------------------------
@@ -306,6 +318,8 @@ void frmEmailSetup::CopyFieldsToAccount() {
     a.EmailFromName = bytes(trimBlanks(txtFromName->text()));
     a.EmailFromDomain = bytes(trimBlanks(txtFromDomain->text()));
     a.EmailAuth = static_cast<std::int16_t>(cmbAuth->currentIndex());
+    a.POPSecurity = static_cast<settings::Security>(cmbPOPSecurity->currentIndex());
+    a.SMTPSecurity = static_cast<settings::Security>(cmbSMTPSecurity->currentIndex());
 }
 
 void frmEmailSetup::SaveSettings() {
@@ -329,6 +343,8 @@ void frmEmailSetup::SaveSettings() {
             {keys::kEmailFromName, a.EmailFromName},
             {keys::kEmailFromDomain, a.EmailFromDomain},
             {keys::kEmailAuth, std::to_string(a.EmailAuth)},
+            {keys::kPOPSecurity, std::string(settings::SecurityText(a.POPSecurity))},
+            {keys::kSMTPSecurity, std::string(settings::SecurityText(a.SMTPSecurity))},
         };
         if (chkSavePassword->isChecked()) {
             values.emplace_back(keys::kEmailPass,

@@ -26,6 +26,10 @@ public:
     QComboBox* cmbISP = nullptr;
     QLineEdit* txtPOP = nullptr;
     QLineEdit* txtSMTP = nullptr;
+    // "TLS", "STARTTLS", "None" for each server, in the order of settings::Security.
+    QComboBox* cmbPOPSecurity = nullptr;
+    QComboBox* cmbSMTPSecurity = nullptr;
+    QLabel* lblSecurityWarning = nullptr; // shown while a server's choice is "None"
     QLineEdit* txtUsername = nullptr;
     QLineEdit* txtDomain = nullptr;
     QLineEdit* txtPass = nullptr;
@@ -89,7 +93,15 @@ private:
     // Adds an account name to the list; long names are cut there, whole in the tooltip.
     void addAccountEntry(const QString& name);
     void showNameTip();
+    // Security choices (frmEmailSetupControls.cpp).
+    void loadSecurity(const std::string& popStored, const std::string& smtpStored);
+    void defaultSecurity();
+    void followPort(QComboBox* choice, const QLineEdit* server);
+    void showSecurityWarning();
 
     AccountRecord& account;
     bool closing = false;
+    // A new account's choices follow the port typed until the user picks one.
+    bool popSecurityFollowsPort = true;
+    bool smtpSecurityFollowsPort = true;
 };

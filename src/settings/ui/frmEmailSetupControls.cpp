@@ -1,5 +1,9 @@
 #include "settings/ui/frmEmailSetup.h"
 
+#include "settings/Security.h"
+#include "settings/ServerAddress.h"
+#include "settings/ui/AccountText.h"
+
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
@@ -8,6 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+
+using accounttext::bytes;
 
 // The dialog's controls and their layout.
 
@@ -64,6 +70,28 @@ void frmEmailSetup::createControls() {
     chkRemovePassword->hide();
     txtFromName = field("txtFromName");
     txtFromDomain = field("txtFromDomain");
+    auto securityChoice = [this](const char* name) {
+        auto* c = new QComboBox(this);
+        c->setObjectName(QLatin1String(name));
+        c->setToolTip(QStringLiteral("TLS: encrypted from the start; STARTTLS: the plain "
+                                     "connection is encrypted before the login; None: no "
+                                     "encryption"));
+        for (const settings::Security s :
+             {settings::Security::Tls, settings::Security::StartTls, settings::Security::None}) {
+            c->addItem(QString::fromLatin1(settings::SecurityText(s)));
+        }
+        return c;
+    };
+    cmbPOPSecurity = securityChoice("cmbPOPSecurity");
+    cmbSMTPSecurity = securityChoice("cmbSMTPSecurity");
+    lblSecurityWarning =
+        label(QStringLiteral("With \"None\" your password travels unprotected over the network."),
+              "lblSecurityWarning");
+    lblSecurityWarning->setStyleSheet(QStringLiteral("color: #a00000;"));
+    QSizePolicy keepWarningSpace = lblSecurityWarning->sizePolicy();
+    keepWarningSpace.setRetainSizeWhenHidden(true);
+    lblSecurityWarning->setSizePolicy(keepWarningSpace);
+    lblSecurityWarning->hide();
     cmbAuth = new QComboBox(this);
     cmbAuth->setObjectName(QStringLiteral("cmbAuth"));
     cmbAuth->addItems({QStringLiteral("None"), QStringLiteral("POP3"), QStringLiteral("Auth Login"),
@@ -88,9 +116,12 @@ void frmEmailSetup::createControls() {
     grid->addWidget(label(QStringLiteral("ISP"), "lblISP"), row, 0);
     grid->addWidget(cmbISP, row++, 1, 1, 3);
     grid->addWidget(label(QStringLiteral("POP Server"), "lblPOP"), row, 0);
-    grid->addWidget(txtPOP, row++, 1, 1, 3);
+    grid->addWidget(txtPOP, row, 1, 1, 3);
+    grid->addWidget(cmbPOPSecurity, row++, 4);
     grid->addWidget(label(QStringLiteral("SMTP Server"), "lblSMTP"), row, 0);
-    grid->addWidget(txtSMTP, row++, 1, 1, 3);
+    grid->addWidget(txtSMTP, row, 1, 1, 3);
+    grid->addWidget(cmbSMTPSecurity, row++, 4);
+    grid->addWidget(lblSecurityWarning, row++, 1, 1, 4);
     grid->addWidget(label(QStringLiteral("Username :"), "lblUsername"), row, 0);
     grid->addWidget(txtUsername, row, 1);
     grid->addWidget(label(QStringLiteral("@"), "lblAt1"), row, 2);
@@ -122,19 +153,53 @@ void frmEmailSetup::createControls() {
 }
 
 void frmEmailSetup::setTabChain(bool passwordFirst) {
-    QList<QWidget*> chain{cmbISP,      txtPOP,        txtSMTP,         txtUsername,
-                          txtDomain,   txtPass,       chkSavePassword, chkRemovePassword,
-                          txtFromName, txtFromDomain, cmbAuth,         cmdOK,
-                          cmdAdd,      cmdDelete,     cmdCancel,       cmdReset};
+    QList<QWidget*> chain{
+        cmbISP,    txtPOP,  cmbPOPSecurity,  txtSMTP,           cmbSMTPSecurity, txtUsername,
+        txtDomain, txtPass, chkSavePassword, chkRemovePassword, txtFromName,     txtFromDomain,
+        cmbAuth,   cmdOK,   cmdAdd,          cmdDelete,         cmdCancel,       cmdReset};
     if (passwordFirst) {
         // The password field leads, the account name comes after the other fields.
         chain.removeOne(txtPass);
         chain.prepend(txtPass);
         chain.removeOne(cmbISP);
-        chain.insert(10, cmbISP);
+        chain.insert(chain.indexOf(cmbAuth) + 1, cmbISP);
     }
     for (qsizetype i = 1; i < chain.size(); ++i) {
         setTabOrder(chain.at(i - 1), chain.at(i));
     }
     chain.first()->setFocus(Qt::OtherFocusReason);
+}
+
+// --- Security choices ----------------------------------------------------------------------
+
+void frmEmailSetup::loadSecurity(const std::string& popStored, const std::string& smtpStored) {
+    const std::string pop = bytes(txtPOP->text()), smtp = bytes(txtSMTP->text());
+    cmbPOPSecurity->setCurrentIndex(static_cast<int>(settings::PopSecurity(popStored, pop)));
+    cmbSMTPSecurity->setCurrentIndex(static_cast<int>(settings::SmtpSecurity(smtpStored, smtp)));
+    popSecurityFollowsPort = smtpSecurityFollowsPort = false;
+    showSecurityWarning();
+}
+
+void frmEmailSetup::defaultSecurity() {
+    popSecurityFollowsPort = smtpSecurityFollowsPort = true;
+    followPort(cmbPOPSecurity, txtPOP);
+    followPort(cmbSMTPSecurity, txtSMTP);
+}
+
+void frmEmailSetup::followPort(QComboBox* choice, const QLineEdit* server) {
+    const bool pop = choice == cmbPOPSecurity;
+    if (!(pop ? popSecurityFollowsPort : smtpSecurityFollowsPort)) {
+        return;
+    }
+    const settings::ServerAddress address = settings::parseServerAddress(
+        bytes(server->text()), pop ? settings::kDefaultPopPort : settings::kDefaultSmtpPort);
+    choice->setCurrentIndex(static_cast<int>(settings::DefaultSecurity(
+        address.port, pop ? settings::kPopTlsPort : settings::kSmtpTlsPort)));
+    showSecurityWarning();
+}
+
+void frmEmailSetup::showSecurityWarning() {
+    const int none = static_cast<int>(settings::Security::None);
+    lblSecurityWarning->setVisible(cmbPOPSecurity->currentIndex() == none ||
+                                   cmbSMTPSecurity->currentIndex() == none);
 }
