@@ -232,7 +232,7 @@ protected:
                          : line == "STLS" ? stls
                          : line == "LIST" ? QByteArray("+OK\r\n.\r\n")
                                           : "+OK\r\n");
-                if (line == "STLS" && stls.startsWith("+OK")) {
+                if (line == "STLS" && stls.startsWith("+OK go")) {
                     s->startServerEncryption();
                 }
             }
@@ -269,6 +269,22 @@ TEST_F(TlsPeer, WithoutStlsNothingOfTheLoginIsSent) {
         getMail(w, Security::StartTls, QStringLiteral("127.0.0.1:%1").arg(peer.serverPort()));
         EXPECT_EQ(str(w.lblStatus->text()), str(c.status));
         EXPECT_EQ(str(peer.lines.mid(0, 6).join(' ')), c.wire);
+    }
+    {
+        // A server that says "+OK" to STLS and never shakes hands is timed out like a silent one.
+        WirePeer peer(offered, "+OK\r\n");
+        frmPOP w;
+        w.session().ReplyTimeout(); // not connected yet: nothing to end
+        std::tie(w.Account.Isp, w.Account.POPAddress, w.Account.EmailUsername, w.Account.EmailPass,
+                 w.Account.POPSecurity) =
+            std::tuple("tls", QStringLiteral("127.0.0.1:%1").arg(peer.serverPort()).toStdString(),
+                       "alice", "secret", Security::StartTls);
+        w.cmdConnect->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return w.lblStatus->text() == "Starting TLS"; }, 15000));
+        w.session().ReplyTimeout();
+        EXPECT_EQ(str(w.lblStatus->text()),
+                  "Error: No reply from server for 60 seconds, connection closed");
+        EXPECT_EQ(str(peer.lines.join(' ')), "CAPA STLS");
     }
     // SMTP: a server without STARTTLS gets no AUTH either.
     send(Security::StartTls, QStringLiteral("127.0.0.1:%1").arg(setup->plainPort));

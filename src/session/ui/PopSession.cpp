@@ -150,7 +150,7 @@ void PopSession::flushOutgoing() {
 }
 
 void PopSession::watchReplies() {
-    if (engine.awaitingReply()) {
+    if (engine.awaitingReply() || engine.awaitingTls()) { // a handshake may stall too
         if (!replyTimer->isActive()) {
             replyTimer->start();
         }
@@ -316,7 +316,7 @@ void PopSession::onError(int errorNumber, const QString& description) {
 }
 
 void PopSession::ReplyTimeout() {
-    if (!isConnected() || !engine.awaitingReply()) {
+    if (!isConnected() || !(engine.awaitingReply() || engine.awaitingTls())) {
         return;
     }
     defaultPointer();
