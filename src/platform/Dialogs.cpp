@@ -84,6 +84,12 @@ public:
         return runFileDialog(parent, request, QFileDialog::AcceptSave);
     }
 
+    std::optional<QString> folderName(QWidget* parent, const FileDialogRequest& request) override {
+        const QString folder =
+            QFileDialog::getExistingDirectory(parent, request.title, request.fileName);
+        return folder.isEmpty() ? std::nullopt : std::optional<QString>(folder);
+    }
+
     bool printerDialog(QWidget* parent, QPrinter& printer) override {
         QPrintDialog dialog(&printer, parent);
         dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);

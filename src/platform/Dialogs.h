@@ -39,6 +39,9 @@ public:
                                                 const FileDialogRequest& request) = 0;
     virtual std::optional<QString> saveFileName(QWidget* parent,
                                                 const FileDialogRequest& request) = 0;
+    // An existing folder (the request's title and, as the starting place, its file name).
+    virtual std::optional<QString> folderName(QWidget* parent,
+                                              const FileDialogRequest& request) = 0;
     // True when the user accepted the printer dialog.
     virtual bool printerDialog(QWidget* parent, QPrinter& printer) = 0;
     // The chosen action, or nullptr when the menu was dismissed.

@@ -44,6 +44,12 @@ std::optional<QString> ScriptedDialogs::saveFileName(QWidget*,
     return next<std::optional<QString>>(saves, "save-file dialog", std::nullopt);
 }
 
+std::optional<QString> ScriptedDialogs::folderName(QWidget*,
+                                                   const platform::FileDialogRequest& request) {
+    files.push_back(request);
+    return next<std::optional<QString>>(folders, "folder dialog", std::nullopt);
+}
+
 bool ScriptedDialogs::printerDialog(QWidget*, QPrinter&) {
     return next(printerAnswers, "printer dialog", false);
 }

@@ -24,6 +24,7 @@ public:
     ScriptedDialogs& answer(platform::MsgAnswer a) { return queue(answers, a); }
     ScriptedDialogs& openFile(std::optional<QString> path) { return queue(opens, path); }
     ScriptedDialogs& saveFile(std::optional<QString> path) { return queue(saves, path); }
+    ScriptedDialogs& folder(std::optional<QString> path) { return queue(folders, path); }
     ScriptedDialogs& printer(bool accept) { return queue(printerAnswers, accept); }
     // Chooses the menu action whose text is `caption`; empty dismisses the menu.
     ScriptedDialogs& popup(QString caption) { return queue(popupChoices, caption); }
@@ -56,6 +57,8 @@ public:
                                         const platform::FileDialogRequest& request) override;
     std::optional<QString> saveFileName(QWidget* parent,
                                         const platform::FileDialogRequest& request) override;
+    std::optional<QString> folderName(QWidget* parent,
+                                      const platform::FileDialogRequest& request) override;
     bool printerDialog(QWidget* parent, QPrinter& printer) override;
     QAction* popupMenu(QMenu& menu, const QPoint& globalPos) override;
 
@@ -68,6 +71,7 @@ private:
     std::deque<platform::MsgAnswer> answers;
     std::deque<std::optional<QString>> opens;
     std::deque<std::optional<QString>> saves;
+    std::deque<std::optional<QString>> folders;
     std::deque<bool> printerAnswers;
     std::deque<QString> popupChoices;
     bool unscriptedOk = false;

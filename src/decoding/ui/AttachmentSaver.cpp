@@ -107,17 +107,15 @@ void AttachmentSaver::SaveAll() {
     if (files.empty()) {
         return;
     }
-    // The folder is where the user puts the first file; every file goes in there under its
-    // own safe name.
+    // Every file goes into the chosen folder under its own safe name.
     platform::FileDialogRequest request;
     request.title = QStringLiteral("Save All Attachments");
-    request.filter = QStringLiteral("All Files (*.*)|*.*");
-    request.fileName = suggested(0);
-    const auto chosen = platform::dialogs().saveFileName(c.window, request);
+    request.fileName = folder;
+    const auto chosen = platform::dialogs().folderName(c.window, request);
     if (!chosen) {
         return;
     }
-    const QDir target(QFileInfo(*chosen).absolutePath());
+    const QDir target(*chosen);
     folder = target.absolutePath();
     for (std::size_t i = 0; i < files.size(); ++i) {
         const QString path = target.filePath(fromUtf8(names[i]));

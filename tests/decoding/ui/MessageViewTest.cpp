@@ -231,7 +231,7 @@ TEST_F(MessageViewTest, AttachmentsSaveByteForByteAndNeverOverwriteUnasked) {
     mine.close();
     for (const MsgAnswer answer : {MsgAnswer::No, MsgAnswer::Yes}) {
         dialogs.clear();
-        dialogs.saveFile(dir.filePath(QStringLiteral("folder chosen"))).answer(answer);
+        dialogs.folder(dir.path()).answer(answer);
         window.mnSaveAttachments->trigger();
         EXPECT_EQ(dialogs.messageTexts(),
                   QStringList{"report.txt already exists in " +
@@ -246,7 +246,7 @@ TEST_F(MessageViewTest, AttachmentsSaveByteForByteAndNeverOverwriteUnasked) {
                             "Content-Type: image/gif; name=\"con\"", "", "z", "--b--"}));
     QDir inner(dir.filePath(QStringLiteral("inner")));
     ASSERT_TRUE(inner.mkpath(QStringLiteral(".")));
-    dialogs.saveFile(inner.filePath(QStringLiteral("x")));
+    dialogs.folder(inner.path());
     window.mnSaveAttachments->trigger();
     EXPECT_EQ(inner.entryList(QDir::Files | QDir::Hidden, QDir::Name),
               (QStringList{"_CON", "_con (2)", "bashrc"}));

@@ -133,6 +133,9 @@ public:
     std::optional<QString> saveFileName(QWidget*, const platform::FileDialogRequest&) override {
         return {};
     }
+    std::optional<QString> folderName(QWidget*, const platform::FileDialogRequest&) override {
+        return {};
+    }
     bool printerDialog(QWidget*, QPrinter&) override { return false; }
     QAction* popupMenu(QMenu&, const QPoint&) override { return nullptr; }
 
