@@ -346,6 +346,14 @@ void frmEmailSetup::SaveSettings() {
             {keys::kPOPSecurity, std::string(settings::SecurityText(a.POPSecurity))},
             {keys::kSMTPSecurity, std::string(settings::SecurityText(a.SMTPSecurity))},
         };
+        // A certificate trusted for one server says nothing about another one.
+        for (const auto& [address, pin] : {std::pair{keys::kPOPAddress, keys::kPOPCertificate},
+                                           std::pair{keys::kSMTPAddress, keys::kSMTPCertificate}}) {
+            const std::string& typed = address == keys::kPOPAddress ? a.POPAddress : a.SMTPAddress;
+            if (store().GetSetting(bytes(name), address) != typed) {
+                values.emplace_back(pin, std::string());
+            }
+        }
         if (chkSavePassword->isChecked()) {
             values.emplace_back(keys::kEmailPass,
                                 platform::accountPasswords().save(bytes(name), a.EmailPass, this));

@@ -289,6 +289,8 @@ TEST(EmailSetup, OkAsksForANewNameAndRewritesAKnownOne) {
         EXPECT_EQ(d.focusWidget(), d.txtPass) << "opened for a missing password";
         EXPECT_EQ(d.txtPass->text(), QStringLiteral("old"));
         EXPECT_FALSE(d.chkRemovePassword->isHidden());
+        s.temp.setSection("Home",
+                          {{"POPCertificate", "SHA256:AA"}, {"SMTPCertificate", "SHA256:BB"}});
         d.txtSMTP->setText(QStringLiteral("  smtp.home.net  "));
         d.txtPass->setText(QStringLiteral("new"));
         d.chkSavePassword->setChecked(action == std::string("save"));
@@ -297,6 +299,9 @@ TEST(EmailSetup, OkAsksForANewNameAndRewritesAKnownOne) {
         EXPECT_EQ(d.result(), QDialog::Accepted);
         EXPECT_EQ(s.get("Home", "SMTPAddress") + "|" + s.get("Home", "EmailPass"),
                   "smtp.home.net|" + stored);
+        // The trust given to the old SMTP server goes with it; the POP server's stays.
+        EXPECT_EQ(s.get("Home", "POPCertificate") + "|" + s.get("Home", "SMTPCertificate"),
+                  "SHA256:AA|");
         EXPECT_EQ(s.account.EmailPass + (s.account.GetPassword ? "!" : ""), "new");
     }
 }
