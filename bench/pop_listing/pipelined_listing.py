@@ -5,8 +5,9 @@ the fastest a listing can be over a slow line.
    pipelined_listing.py PORT [RUNS]
 """
 import socket
-import sys
 import time
+
+from poplib_listing import report
 
 
 class Reader:
@@ -50,15 +51,7 @@ def list_once(port):
 
 
 def main():
-    port = int(sys.argv[1])
-    runs = int(sys.argv[2]) if len(sys.argv) > 2 else 5
-    times = []
-    for n in range(runs):
-        elapsed, count = list_once(port)
-        print(f"pipelined run {n + 1}: {elapsed:.3f} s ({count} messages)")
-        times.append(elapsed)
-    times.sort()
-    print(f"pipelined median {times[len(times) // 2]:.3f} s, best {times[0]:.3f} s")
+    report("pipelined", list_once)
 
 
 if __name__ == "__main__":

@@ -22,16 +22,21 @@ def list_once(port):
     return elapsed, count
 
 
-def main():
+def report(label, list_once):
+    """Lists RUNS times on PORT (the command line's) and prints each run and the median."""
     port = int(sys.argv[1])
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 5
     times = []
-    for r in range(runs):
+    for n in range(runs):
         elapsed, count = list_once(port)
-        print(f"poplib run {r + 1}: {elapsed:.3f} s ({count} messages)")
+        print(f"{label} run {n + 1}: {elapsed:.3f} s ({count} messages)")
         times.append(elapsed)
     times.sort()
-    print(f"poplib median {times[len(times) // 2]:.3f} s, best {times[0]:.3f} s")
+    print(f"{label} median {times[len(times) // 2]:.3f} s, best {times[0]:.3f} s")
+
+
+def main():
+    report("poplib", list_once)
 
 
 if __name__ == "__main__":
