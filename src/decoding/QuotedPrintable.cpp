@@ -46,6 +46,21 @@ inline std::uint64_t EqualsBytes(std::uint64_t word) {
     return (x - ones) & ~x & (ones * 0x80);
 }
 
+// Both letter cases, for the byte decoder.
+constexpr std::array<std::uint8_t, 256> MakeAnyCaseHexTable() {
+    std::array<std::uint8_t, 256> table = MakeHexTable();
+    for (int c = 'a'; c <= 'f'; ++c) {
+        table[c] = static_cast<std::uint8_t>(c - 'a' + 10);
+    }
+    return table;
+}
+
+constexpr std::array<std::uint8_t, 256> kAnyCaseHex = MakeAnyCaseHexTable();
+
+inline bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
 } // namespace
 
 std::int16_t HexPairValue(std::string_view pair) {
@@ -104,6 +119,61 @@ std::string DecodeQP(std::string_view text) {
             // Not an escape: the "=" stays and the scan goes on with the next character.
             *out++ = '=';
             p += 1;
+        }
+    }
+    result.resize(static_cast<std::size_t>(out - result.data()));
+    return result;
+}
+
+std::string DecodeQPBytes(std::string_view text) {
+    std::string result(text.size(), '\0');
+    char* out = result.data();
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    const auto lineEndsAt = [&](const char* q) {
+        return q == end || *q == '\n' || (*q == '\r' && q + 1 < end && q[1] == '\n');
+    };
+    while (p < end) {
+        const char c = *p;
+        if (c == '=') {
+            if (end - p >= 3) {
+                const std::uint8_t h = kAnyCaseHex[static_cast<unsigned char>(p[1])];
+                const std::uint8_t l = kAnyCaseHex[static_cast<unsigned char>(p[2])];
+                if (h != kNotHex && l != kNotHex) {
+                    *out++ = static_cast<char>(h * 16 + l);
+                    p += 3;
+                    continue;
+                }
+            }
+            const char* q = p + 1;
+            while (q < end && IsBlank(*q)) {
+                ++q;
+            }
+            if (lineEndsAt(q)) { // a soft line break
+                p = q == end ? q : q + (*q == '\r' ? 2 : 1);
+                continue;
+            }
+            *out++ = '=';
+            ++p;
+        } else if (IsBlank(c)) {
+            const char* q = p + 1;
+            while (q < end && IsBlank(*q)) {
+                ++q;
+            }
+            if (!lineEndsAt(q)) {
+                std::memcpy(out, p, static_cast<std::size_t>(q - p));
+                out += q - p;
+            }
+            p = q;
+        } else {
+            // A run of plain bytes up to the next "=" or blank.
+            const char* q = p + 1;
+            while (q < end && *q != '=' && !IsBlank(*q)) {
+                ++q;
+            }
+            std::memcpy(out, p, static_cast<std::size_t>(q - p));
+            out += q - p;
+            p = q;
         }
     }
     result.resize(static_cast<std::size_t>(out - result.data()));

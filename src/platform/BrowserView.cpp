@@ -52,16 +52,38 @@ struct BrowserView::Private {
         QUrl url;
         QByteArray body;
         QByteArray contentType;
+        PictureSource* pictures = nullptr;
 
         void requestStarted(QWebEngineUrlRequestJob* job) override {
-            if (job->requestUrl() != url || job->requestMethod() != "GET") {
+            if (job->requestMethod() != "GET") {
                 job->fail(QWebEngineUrlRequestJob::UrlNotFound);
                 return;
             }
+            if (job->requestUrl() == url) {
+                reply(job, contentType, body);
+                return;
+            }
+            // "message/logo.png": a picture the HTML names by a part's Content-Location. The
+            // gate has let it through only as a picture with pictures on.
+            const QString path = job->requestUrl().path(QUrl::FullyDecoded);
+            const QString prefix = QStringLiteral("message/");
+            std::optional<InlinePicture> picture;
+            if (pictures && *pictures && path.startsWith(prefix)) {
+                picture = (*pictures)(path.mid(prefix.size()), false);
+            }
+            if (!picture || !picture->contentType.startsWith("image/")) {
+                job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+                return;
+            }
+            reply(job, picture->contentType, picture->bytes);
+        }
+
+        static void reply(QWebEngineUrlRequestJob* job, const QByteArray& type,
+                          const QByteArray& bytes) {
             auto* buffer = new QBuffer(job);
-            buffer->setData(body);
+            buffer->setData(bytes);
             buffer->open(QIODevice::ReadOnly);
-            job->reply(contentType, buffer);
+            job->reply(type, buffer);
         }
     };
 
@@ -150,9 +172,9 @@ struct BrowserView::Private {
                 return;
             }
             const QUrl url = job->requestUrl();
-            const std::optional<InlinePicture> picture = source && job->requestMethod() == "GET"
-                                                             ? source(url.path(QUrl::FullyDecoded))
-                                                             : std::nullopt;
+            const std::optional<InlinePicture> picture =
+                source && job->requestMethod() == "GET" ? source(url.path(QUrl::FullyDecoded), true)
+                                                        : std::nullopt;
             if (!picture || !picture->contentType.startsWith("image/")) {
                 job->fail(QWebEngineUrlRequestJob::UrlNotFound);
                 return;
@@ -204,6 +226,7 @@ BrowserView::BrowserView(QWidget* parent) : QWebEngineView(parent), d(std::make_
     d->profile->setSpellCheckEnabled(false);
     d->profile->cookieStore()->setCookieFilter(
         [](const QWebEngineCookieStore::FilterRequest&) { return false; });
+    d->scheme.pictures = &d->pictures.source;
     d->profile->installUrlSchemeHandler(kScheme, &d->scheme);
     d->profile->installUrlSchemeHandler(kCidScheme, &d->pictures);
     d->profile->setUrlRequestInterceptor(&d->gate);
