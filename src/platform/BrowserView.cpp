@@ -87,23 +87,38 @@ struct BrowserView::Private {
         }
     };
 
-    // Decides every request the page makes: the message itself and inline data always,
-    // the message's own pictures and the web only when pictures are allowed, local files
-    // never.
+    // Decides every request the page makes: the message itself and inline data always; the
+    // message's own pictures and the web only when pictures are allowed; the message's parts
+    // only as pictures; frames, objects and embeds from outside the message never; local
+    // files never.
     class RemoteGate : public QWebEngineUrlRequestInterceptor {
     public:
         std::atomic<bool> blockRemote{false};
         std::atomic<int> blocked{0};
 
         void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+            using R = QWebEngineUrlRequestInfo;
             const QString scheme = info.requestUrl().scheme();
-            if (isLocalToMessage(scheme)) {
-                return;
+            const R::ResourceType type = info.resourceType();
+            const bool picture = type == R::ResourceTypeImage || type == R::ResourceTypeFavicon;
+            const bool document =
+                type == R::ResourceTypeMainFrame || type == R::ResourceTypeSubFrame ||
+                type == R::ResourceTypeObject || type == R::ResourceTypePluginResource ||
+                type == R::ResourceTypeNavigationPreloadMainFrame ||
+                type == R::ResourceTypeNavigationPreloadSubFrame;
+            bool allowed = false;
+            if (scheme == QLatin1String(kScheme)) {
+                // The document itself, or one of its parts named by a relative address.
+                allowed = type == R::ResourceTypeMainFrame || (picture && !blockRemote);
+            } else if (isLocalToMessage(scheme)) {
+                allowed = true;
+            } else if (scheme == QLatin1String(kCidScheme)) {
+                // An SVG part opened as a document could load anything; as a picture it can't.
+                allowed = picture && !blockRemote;
+            } else if (scheme == QLatin1String("http") || scheme == QLatin1String("https")) {
+                allowed = !blockRemote && !document;
             }
-            const bool allowed = scheme == QLatin1String("http") ||
-                                 scheme == QLatin1String("https") ||
-                                 scheme == QLatin1String(kCidScheme);
-            if (blockRemote || !allowed) {
+            if (!allowed) {
                 info.block(true);
                 ++blocked;
             }
