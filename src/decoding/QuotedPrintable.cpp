@@ -57,6 +57,14 @@ constexpr std::array<std::uint8_t, 256> MakeAnyCaseHexTable() {
 
 constexpr std::array<std::uint8_t, 256> kAnyCaseHex = MakeAnyCaseHexTable();
 
+// The high bit set in the lowest byte of word that is "=" or a line feed (bytes above it may
+// be marked too); 0 when there is none.
+inline std::uint64_t SpecialBytes(std::uint64_t word) {
+    constexpr std::uint64_t ones = 0x0101010101010101ULL;
+    const auto zeroBytes = [](std::uint64_t x) { return (x - ones) & ~x & (ones * 0x80); };
+    return zeroBytes(word ^ (ones * '=')) | zeroBytes(word ^ (ones * '\n'));
+}
+
 inline bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
@@ -127,20 +135,63 @@ std::string DecodeQP(std::string_view text) {
 
 std::string DecodeQPBytes(std::string_view text) {
     std::string result(text.size(), '\0');
-    char* out = result.data();
+    char* const start = result.data();
+    char* out = start;
+    // Output before floor was decoded from escapes: its blanks are never trailing ones.
+    char* floor = start;
+    // Drops the blanks the transport added before the line break (or the end) at out.
+    const auto dropTrailingBlanks = [&](bool beforeCr) {
+        char* cr = out;
+        if (beforeCr) {
+            --cr;
+        }
+        char* keep = cr;
+        while (keep > floor && IsBlank(keep[-1])) {
+            --keep;
+        }
+        if (keep != cr) {
+            if (beforeCr) {
+                *keep = '\r';
+            }
+            out = keep + (beforeCr ? 1 : 0);
+        }
+    };
     const char* p = text.data();
     const char* const end = p + text.size();
-    const auto lineEndsAt = [&](const char* q) {
-        return q == end || *q == '\n' || (*q == '\r' && q + 1 < end && q[1] == '\n');
-    };
     while (p < end) {
+        // Bytes are copied eight at a time up to the next "=" or line feed; blanks are
+        // copied too and taken back at a line's end. Decoding never lengthens the text, so
+        // out has room for the eight bytes p has.
+        while (end - p >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, 8);
+            std::memcpy(out, &word, 8);
+            const std::uint64_t special = SpecialBytes(word);
+            if (special == 0) {
+                p += 8;
+                out += 8;
+                continue;
+            }
+            const int plain = std::countr_zero(special) / 8;
+            p += plain;
+            out += plain;
+            break;
+        }
+        if (p == end) {
+            break;
+        }
         const char c = *p;
-        if (c == '=') {
+        if (c == '\n') {
+            dropTrailingBlanks(out > floor && out[-1] == '\r');
+            *out++ = '\n';
+            ++p;
+        } else if (c == '=') {
             if (end - p >= 3) {
                 const std::uint8_t h = kAnyCaseHex[static_cast<unsigned char>(p[1])];
                 const std::uint8_t l = kAnyCaseHex[static_cast<unsigned char>(p[2])];
-                if (h != kNotHex && l != kNotHex) {
+                if ((h | l) != kNotHex) {
                     *out++ = static_cast<char>(h * 16 + l);
+                    floor = out;
                     p += 3;
                     continue;
                 }
@@ -149,34 +200,20 @@ std::string DecodeQPBytes(std::string_view text) {
             while (q < end && IsBlank(*q)) {
                 ++q;
             }
-            if (lineEndsAt(q)) { // a soft line break
+            if (q == end || *q == '\n' || (*q == '\r' && q + 1 < end && q[1] == '\n')) {
+                // A soft line break: the blanks before the "=" stand inside the line.
                 p = q == end ? q : q + (*q == '\r' ? 2 : 1);
+                floor = out;
                 continue;
             }
             *out++ = '=';
             ++p;
-        } else if (IsBlank(c)) {
-            const char* q = p + 1;
-            while (q < end && IsBlank(*q)) {
-                ++q;
-            }
-            if (!lineEndsAt(q)) {
-                std::memcpy(out, p, static_cast<std::size_t>(q - p));
-                out += q - p;
-            }
-            p = q;
         } else {
-            // A run of plain bytes up to the next "=" or blank.
-            const char* q = p + 1;
-            while (q < end && *q != '=' && !IsBlank(*q)) {
-                ++q;
-            }
-            std::memcpy(out, p, static_cast<std::size_t>(q - p));
-            out += q - p;
-            p = q;
+            *out++ = *p++;
         }
     }
-    result.resize(static_cast<std::size_t>(out - result.data()));
+    dropTrailingBlanks(false);
+    result.resize(static_cast<std::size_t>(out - start));
     return result;
 }
 
