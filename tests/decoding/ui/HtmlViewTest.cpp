@@ -75,8 +75,10 @@ protected:
     platform::BrowserView* ShowAndWait(std::string raw) {
         platform::BrowserView* view = &window.view().ensureBrowser();
         QSignalSpy loaded(view, &platform::BrowserView::documentComplete);
+        QSignalSpy shown(&window.view(), &MessageView::shown);
         Show(window, std::move(raw));
         EXPECT_TRUE(loaded.wait(kLoadTimeoutMs));
+        EXPECT_EQ(shown.count(), 1) << "replying and printing are told once per message";
         return view;
     }
 

@@ -146,6 +146,7 @@ TEST_F(MessageViewTest, EmptyMessageAndTheViewCommands) {
     window.btnAll->click();
     window.btnText->click();
     EXPECT_EQ(window.txtMsg->toPlainText(), "PK");
+    EXPECT_EQ(window.view().decoded().MsgText, "See attached.") << "the message stays as decoded";
     Show(window, Sample("related_picture.eml"));
     choosePart(2);
     EXPECT_TRUE(window.txtMsg->toPlainText().contains(QStringLiteral("--rel")));
