@@ -169,6 +169,15 @@ void BM_DecodeQPDense(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * input.size()));
 }
 
+// The byte decoder files go through, on the same escape-dense text.
+void BM_DecodeQPBytesDense(benchmark::State& state) {
+    const std::string& input = Cached('d', static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(decoding::DecodeQPBytes(input));
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * input.size()));
+}
+
 void BM_Base64Encode(benchmark::State& state) {
     const std::string& input = Cached('r', static_cast<std::size_t>(state.range(0)));
     for (auto _ : state) {
@@ -185,4 +194,5 @@ constexpr std::int64_t kLarge = 16 << 20;
 BENCHMARK(BM_Base64Decode)->Arg(kSmall)->Arg(kLarge)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeQP)->Arg(kSmall)->Arg(kLarge)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeQPDense)->Arg(kSmall)->Arg(kLarge)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeQPBytesDense)->Arg(kSmall)->Arg(kLarge)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Base64Encode)->Arg(kSmall)->Arg(kLarge)->Unit(benchmark::kMillisecond);

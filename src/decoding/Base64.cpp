@@ -71,7 +71,9 @@ std::string Base64Encode(std::string_view text) {
     return result;
 }
 
-std::string Base64Decode(std::string_view text) {
+namespace {
+
+std::string Decode(std::string_view text, bool keepLastGroup) {
     // Bytes are decoded into a small buffer that stays in cache and appended to the result,
     // which is reserved once: every group of four characters gives at most three bytes.
     std::string result;
@@ -84,6 +86,7 @@ std::string Base64Decode(std::string_view text) {
     const char* p = text.data();
     const char* const end = p + text.size();
     std::uint8_t group[4];
+    std::size_t k = 0; // values of the group being collected
     while (p < end) {
         if (out >= limit) {
             result.append(buffer, static_cast<std::size_t>(out - buffer));
@@ -102,7 +105,7 @@ std::string Base64Decode(std::string_view text) {
             p += 4;
         }
         // Slow path: collect one group across skipped characters and pads.
-        std::size_t k = 0;
+        k = 0;
         while (p < end) {
             const std::uint8_t v = Value(*p++);
             if (v == kSkip) {
@@ -114,12 +117,29 @@ std::string Base64Decode(std::string_view text) {
             group[k++] = v;
             if (k == 4) {
                 out += DecodeGroup(group, out);
+                k = 0;
                 break;
             }
         }
     }
+    if (keepLastGroup && k >= 2) {
+        // Two or three values carry one or two whole bytes: the encoder left off the pad.
+        group[2] = k == 3 ? group[2] : kPad;
+        group[3] = kPad;
+        out += DecodeGroup(group, out);
+    }
     result.append(buffer, static_cast<std::size_t>(out - buffer));
     return result;
+}
+
+} // namespace
+
+std::string Base64Decode(std::string_view text) {
+    return Decode(text, false);
+}
+
+std::string Base64DecodeBytes(std::string_view text) {
+    return Decode(text, true);
 }
 
 } // namespace modBase64

@@ -16,4 +16,8 @@ std::string Base64Encode(std::string_view text);
 // "=" only in its third place also gives two. An incomplete last group is dropped.
 std::string Base64Decode(std::string_view text);
 
+// The same for files, where every byte counts: a last group of two or three values still
+// gives its one or two bytes (encoders that leave off the pad exist).
+std::string Base64DecodeBytes(std::string_view text);
+
 } // namespace modBase64

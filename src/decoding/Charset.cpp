@@ -183,9 +183,16 @@ std::string CharsetParameter(std::string_view value) {
             return AsciiLower(TrimWhite(parameter));
         }
         if (name == "charset*") {
-            // RFC 2231: charset'language'text; the charset is what comes before the first "'".
-            const std::size_t quote = parameter.find('\'');
-            return AsciiLower(TrimWhite(std::string_view(parameter).substr(0, quote)));
+            // RFC 2231: the value is written charset'language'value, and the charset of the
+            // text is the value, after the second "'" (what precedes them is the charset of
+            // the parameter value itself).
+            const std::size_t first = parameter.find('\'');
+            const std::size_t second =
+                first == std::string::npos ? first : parameter.find('\'', first + 1);
+            const std::string_view text = second == std::string::npos
+                                              ? std::string_view(parameter)
+                                              : std::string_view(parameter).substr(second + 1);
+            return AsciiLower(TrimWhite(text));
         }
         skipToSemicolon();
     }

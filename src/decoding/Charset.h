@@ -49,7 +49,8 @@ std::size_t CharOffset(std::string_view text, std::size_t n, TextUnits units);
 // The charset parameter of the first Content-Type field of a header block, a part head or a
 // single Content-Type line: the name lower-cased, quotes and surrounding blanks removed; ""
 // when there is none. Field name and parameter name are matched in any letter case, folded
-// lines are joined, comments "(...)" are skipped, and the RFC 2231 form charset*=utf-8''...
+// lines are joined, comments "(...)" are skipped, and the RFC 2231 form
+// charset*=us-ascii'en'koi8-r (value koi8-r)
 // is understood. The head ends at its first empty line.
 std::string FindCharset(std::string_view contentTypeHeaderOrPartHead);
 

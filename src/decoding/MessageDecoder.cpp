@@ -1,6 +1,7 @@
 #include "decoding/MessageDecoder.h"
 
 #include "decoding/Base64.h"
+#include "decoding/MimeTree.h"
 #include "decoding/QuotedPrintable.h"
 #include "decoding/TextSearch.h"
 
@@ -16,7 +17,6 @@ constexpr std::string_view kBlankLine = "\r\n\r\n";
 constexpr std::string_view kContentType = "CONTENT-TYPE: ";
 constexpr std::string_view kBase64Marker = "CONTENT-TRANSFER-ENCODING: BASE64";
 constexpr std::string_view kQPMarker = "CONTENT-TRANSFER-ENCODING: QUOTED-PRINTABLE";
-constexpr std::string_view kBoundaryParam = "BOUNDARY=";
 
 // Where the body ends once the POP3 end mark (CR LF "." CR LF) is taken off. Only a mark at
 // the very end (trailing blanks and line breaks aside) counts: the reply is dot-unstuffed, so
@@ -35,28 +35,23 @@ std::size_t BodyEnd(std::string_view body) {
     return body.size();
 }
 
-// The boundary declared after marker: the text after BOUNDARY= and its opening quote, up to
-// and without the last character of the line (the closing quote). Nothing when the marker or
-// its BOUNDARY= is missing; an empty boundary when the line is too short to hold one.
+// The boundary parameter of the Content-Type field that marker starts (RFC 2046 5.1.1): quoted
+// or not, in any place among the parameters, folded, RFC 2231 continued. Nothing when the
+// marker is missing or the field declares no boundary.
 std::optional<std::string> DeclaredBoundary(std::string_view upper, std::string_view text,
                                             std::string_view marker) {
     const std::size_t r = FindText(upper, marker);
     if (r == NotFound) {
         return std::nullopt;
     }
-    const std::size_t b = FindText(upper, kBoundaryParam, r);
-    if (b == NotFound) {
-        return std::nullopt;
-    }
-    const std::size_t first = b + kBoundaryParam.size() + 1;
-    const std::size_t e = FindText(text, kCrLf, b);
-    if (e == NotFound) {
-        return first <= text.size() ? std::string(text.substr(first)) : std::string();
-    }
-    if (e < first + 1) {
-        return std::string();
-    }
-    return std::string(text.substr(first, e - 1 - first));
+    // The field runs on over lines that start with a blank or a tab.
+    std::size_t end = r;
+    do {
+        end = text.find('\n', end);
+        end = end == std::string_view::npos ? text.size() : end + 1;
+    } while (end < text.size() && (text[end] == ' ' || text[end] == '\t'));
+    const auto value = HeaderFieldValue(text.substr(r, end - r), "content-type");
+    return ParseContentField(value.value_or("")).Param("boundary");
 }
 
 // A boundary declared in the header wins; without one (or with an empty one), the body's
@@ -84,32 +79,6 @@ std::size_t FindBoundary(std::string_view text, const Boundaries& boundaries, st
         }
     }
     return NotFound;
-}
-
-// Appends the quoted names that follow each marker in the body: the first quoted text after
-// the first nameKey after the marker. Each step starts past the last match, so the scan ends.
-void CollectNames(std::string_view upperBody, std::string_view body, std::string_view marker,
-                  std::string_view nameKey, bool keepEmpty, std::string& label) {
-    ForwardFinder markers(upperBody, marker);
-    ForwardFinder names(upperBody, nameKey);
-    ForwardFinder quotes(body, "\"");
-    std::size_t x = markers.From(0);
-    while (x != NotFound) {
-        std::size_t y = x;
-        const std::size_t n = names.From(x);
-        if (n != NotFound) {
-            const std::size_t o = quotes.From(n);
-            if (o != NotFound) {
-                y = o;
-                const std::size_t c = quotes.From(o + 1);
-                if (c != NotFound && (keepEmpty || c > o + 1)) {
-                    label.append(body.substr(o + 1, c - o - 1));
-                    label.append("; ");
-                }
-            }
-        }
-        x = markers.From(y + 1);
-    }
 }
 
 } // namespace
@@ -225,17 +194,28 @@ DecodedMessage DecodeMessage(std::string_view raw, bool showHtml, Boundaries& bo
     const std::string_view bodyView = msg.MsgBody;
     const std::string upperBody = UpperAscii(bodyView);
 
-    if (auto related =
-            DeclaredBoundary(upperHeader, msg.MsgHeader, "CONTENT-TYPE: MULTIPART/RELATED")) {
+    if (auto related = HeaderOrBodyBoundary(upperHeader, msg.MsgHeader, upperBody, bodyView,
+                                            "CONTENT-TYPE: MULTIPART/RELATED")) {
         boundaries.RelatedBoundary = std::move(*related);
     }
     if (auto alternative = HeaderOrBodyBoundary(upperHeader, msg.MsgHeader, upperBody, bodyView,
                                                 "CONTENT-TYPE: MULTIPART/ALTERNATIVE")) {
         boundaries.AlternativeBoundary = std::move(*alternative);
     }
+    // The third boundary is the mixed one. A message whose own container is of another kind
+    // (signed, report, digest) and that holds no mixed one is cut at its container's
+    // boundary instead, so that its parts end where they end.
     if (auto mixed = HeaderOrBodyBoundary(upperHeader, msg.MsgHeader, upperBody, bodyView,
                                           "CONTENT-TYPE: MULTIPART/MIXED")) {
         boundaries.MixedBoundary = std::move(*mixed);
+    } else {
+        const ContentField own =
+            ParseContentField(HeaderFieldValue(msg.MsgHeader, "content-type").value_or(""));
+        if (own.Value != "multipart/related" && own.Value != "multipart/alternative") {
+            if (auto boundary = own.Param("boundary")) {
+                boundaries.MixedBoundary = std::move(*boundary);
+            }
+        }
     }
     msg.PartBoundaries = boundaries;
 
@@ -265,14 +245,10 @@ DecodedMessage DecodeMessage(std::string_view raw, bool showHtml, Boundaries& bo
         msg.MsgText = ExtractPart(bodyView, t, boundaries);
     }
 
-    // Pictures: one "Image" entry for all of them, and their quoted names on the label.
-    constexpr std::string_view kImage = "CONTENT-TYPE: IMAGE";
-    if (FindText(upperBody, kImage) != NotFound) {
+    // Pictures: one "Image" entry for all of them.
+    if (FindText(upperBody, "CONTENT-TYPE: IMAGE") != NotFound) {
         msg.PartEntries.emplace_back("Image");
-        CollectNames(upperBody, bodyView, kImage, "NAME", true, msg.Attachments);
     }
-    CollectNames(upperBody, bodyView, "CONTENT-DISPOSITION: ATTACHMENT", "FILENAME", false,
-                 msg.Attachments);
     return msg;
 }
 

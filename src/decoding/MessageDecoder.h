@@ -8,7 +8,9 @@
 // Splits one retrieved message into header, body and MIME parts. This is deliberately not a
 // general MIME parser: it finds fixed header texts in an upper-cased copy, the first match
 // decides, and three shapes are handled (one part, multipart/alternative, multipart/related
-// around an alternative), plus multipart/mixed around either.
+// around an alternative), plus multipart/mixed around either. Boundaries are read as the
+// parameters they are. The files and pictures of a message come from its MIME tree instead
+// (MimeTree.h), which knows every shape.
 namespace decoding {
 
 // The boundaries a message declares. Callers start each message with empty ones, so that a
@@ -27,7 +29,6 @@ struct DecodedMessage {
     std::vector<MsgPart> MsgParts;        // one per part line found, plus the empty last record
     Boundaries PartBoundaries;            // the boundaries the parts were cut with
     std::vector<std::string> PartEntries; // the entries of the MIME part list, "Image" included
-    std::string Attachments;              // what the attachments label gains, e.g. "a.pdf; b.zip; "
     bool BodyDecodedQP = false;           // the body went through the quoted-printable decoder
     std::string QPText;                   // the decoder's working text, for the quoted-text window
 };

@@ -46,6 +46,29 @@ inline std::uint64_t EqualsBytes(std::uint64_t word) {
     return (x - ones) & ~x & (ones * 0x80);
 }
 
+// Both letter cases, for the byte decoder.
+constexpr std::array<std::uint8_t, 256> MakeAnyCaseHexTable() {
+    std::array<std::uint8_t, 256> table = MakeHexTable();
+    for (int c = 'a'; c <= 'f'; ++c) {
+        table[c] = static_cast<std::uint8_t>(c - 'a' + 10);
+    }
+    return table;
+}
+
+constexpr std::array<std::uint8_t, 256> kAnyCaseHex = MakeAnyCaseHexTable();
+
+// The high bit set in the lowest byte of word that is "=" or a line feed (bytes above it may
+// be marked too); 0 when there is none.
+inline std::uint64_t SpecialBytes(std::uint64_t word) {
+    constexpr std::uint64_t ones = 0x0101010101010101ULL;
+    const auto zeroBytes = [](std::uint64_t x) { return (x - ones) & ~x & (ones * 0x80); };
+    return zeroBytes(word ^ (ones * '=')) | zeroBytes(word ^ (ones * '\n'));
+}
+
+inline bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
 } // namespace
 
 std::int16_t HexPairValue(std::string_view pair) {
@@ -107,6 +130,90 @@ std::string DecodeQP(std::string_view text) {
         }
     }
     result.resize(static_cast<std::size_t>(out - result.data()));
+    return result;
+}
+
+std::string DecodeQPBytes(std::string_view text) {
+    std::string result(text.size(), '\0');
+    char* const start = result.data();
+    char* out = start;
+    // Output before floor was decoded from escapes: its blanks are never trailing ones.
+    char* floor = start;
+    // Drops the blanks the transport added before the line break (or the end) at out.
+    const auto dropTrailingBlanks = [&](bool beforeCr) {
+        char* cr = out;
+        if (beforeCr) {
+            --cr;
+        }
+        char* keep = cr;
+        while (keep > floor && IsBlank(keep[-1])) {
+            --keep;
+        }
+        if (keep != cr) {
+            if (beforeCr) {
+                *keep = '\r';
+            }
+            out = keep + (beforeCr ? 1 : 0);
+        }
+    };
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end) {
+        // Bytes are copied eight at a time up to the next "=" or line feed; blanks are
+        // copied too and taken back at a line's end. Decoding never lengthens the text, so
+        // out has room for the eight bytes p has.
+        while (end - p >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, 8);
+            std::memcpy(out, &word, 8);
+            const std::uint64_t special = SpecialBytes(word);
+            if (special == 0) {
+                p += 8;
+                out += 8;
+                continue;
+            }
+            const int plain = std::countr_zero(special) / 8;
+            p += plain;
+            out += plain;
+            break;
+        }
+        if (p == end) {
+            break;
+        }
+        const char c = *p;
+        if (c == '\n') {
+            dropTrailingBlanks(out > floor && out[-1] == '\r');
+            *out++ = '\n';
+            ++p;
+        } else if (c == '=') {
+            if (end - p >= 3) {
+                const std::uint8_t h = kAnyCaseHex[static_cast<unsigned char>(p[1])];
+                const std::uint8_t l = kAnyCaseHex[static_cast<unsigned char>(p[2])];
+                if ((h | l) != kNotHex) {
+                    *out++ = static_cast<char>(h * 16 + l);
+                    floor = out;
+                    p += 3;
+                    continue;
+                }
+            }
+            const char* q = p + 1;
+            while (q < end && IsBlank(*q)) {
+                ++q;
+            }
+            if (q == end || *q == '\n' || (*q == '\r' && q + 1 < end && q[1] == '\n')) {
+                // A soft line break: the blanks before the "=" stand inside the line.
+                p = q == end ? q : q + (*q == '\r' ? 2 : 1);
+                floor = out;
+                continue;
+            }
+            *out++ = '=';
+            ++p;
+        } else {
+            *out++ = *p++;
+        }
+    }
+    dropTrailingBlanks(false);
+    result.resize(static_cast<std::size_t>(out - start));
     return result;
 }
 

@@ -16,4 +16,9 @@ std::int16_t HexPairValue(std::string_view pair);
 // taken for the start of another escape, so "=3D=3D" gives "==".
 std::string DecodeQP(std::string_view text);
 
+// Quoted-printable decoding for files, where every byte counts: every "=XX" escape in either
+// letter case, NUL included; soft line breaks ("=" before CR LF or LF, blanks between them
+// allowed); the blanks a transport adds at the end of a line dropped.
+std::string DecodeQPBytes(std::string_view text);
+
 } // namespace decoding

@@ -52,36 +52,73 @@ struct BrowserView::Private {
         QUrl url;
         QByteArray body;
         QByteArray contentType;
+        PictureSource* pictures = nullptr;
 
         void requestStarted(QWebEngineUrlRequestJob* job) override {
-            if (job->requestUrl() != url || job->requestMethod() != "GET") {
+            if (job->requestMethod() != "GET") {
                 job->fail(QWebEngineUrlRequestJob::UrlNotFound);
                 return;
             }
+            if (job->requestUrl() == url) {
+                reply(job, contentType, body);
+                return;
+            }
+            // "message/logo.png": a picture the HTML names by a part's Content-Location. The
+            // gate has let it through only as a picture with pictures on.
+            const QString path = job->requestUrl().path(QUrl::FullyDecoded);
+            const QString prefix = QStringLiteral("message/");
+            std::optional<InlinePicture> picture;
+            if (pictures && *pictures && path.startsWith(prefix)) {
+                picture = (*pictures)(path.mid(prefix.size()), false);
+            }
+            if (!picture || !picture->contentType.startsWith("image/")) {
+                job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+                return;
+            }
+            reply(job, picture->contentType, picture->bytes);
+        }
+
+        static void reply(QWebEngineUrlRequestJob* job, const QByteArray& type,
+                          const QByteArray& bytes) {
             auto* buffer = new QBuffer(job);
-            buffer->setData(body);
+            buffer->setData(bytes);
             buffer->open(QIODevice::ReadOnly);
-            job->reply(contentType, buffer);
+            job->reply(type, buffer);
         }
     };
 
-    // Decides every request the page makes: the message itself and inline data always,
-    // the message's own pictures and the web only when pictures are allowed, local files
-    // never.
+    // Decides every request the page makes: the message itself and inline data always; the
+    // message's own pictures and the web only when pictures are allowed; the message's parts
+    // only as pictures; frames, objects and embeds from outside the message never; local
+    // files never.
     class RemoteGate : public QWebEngineUrlRequestInterceptor {
     public:
         std::atomic<bool> blockRemote{false};
         std::atomic<int> blocked{0};
 
         void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+            using R = QWebEngineUrlRequestInfo;
             const QString scheme = info.requestUrl().scheme();
-            if (isLocalToMessage(scheme)) {
-                return;
+            const R::ResourceType type = info.resourceType();
+            const bool picture = type == R::ResourceTypeImage || type == R::ResourceTypeFavicon;
+            const bool document =
+                type == R::ResourceTypeMainFrame || type == R::ResourceTypeSubFrame ||
+                type == R::ResourceTypeObject || type == R::ResourceTypePluginResource ||
+                type == R::ResourceTypeNavigationPreloadMainFrame ||
+                type == R::ResourceTypeNavigationPreloadSubFrame;
+            bool allowed = false;
+            if (scheme == QLatin1String(kScheme)) {
+                // The document itself, or one of its parts named by a relative address.
+                allowed = type == R::ResourceTypeMainFrame || (picture && !blockRemote);
+            } else if (isLocalToMessage(scheme)) {
+                allowed = true;
+            } else if (scheme == QLatin1String(kCidScheme)) {
+                // An SVG part opened as a document could load anything; as a picture it can't.
+                allowed = picture && !blockRemote;
+            } else if (scheme == QLatin1String("http") || scheme == QLatin1String("https")) {
+                allowed = !blockRemote && !document;
             }
-            const bool allowed = scheme == QLatin1String("http") ||
-                                 scheme == QLatin1String("https") ||
-                                 scheme == QLatin1String(kCidScheme);
-            if (blockRemote || !allowed) {
+            if (!allowed) {
                 info.block(true);
                 ++blocked;
             }
@@ -150,9 +187,9 @@ struct BrowserView::Private {
                 return;
             }
             const QUrl url = job->requestUrl();
-            const std::optional<InlinePicture> picture = source && job->requestMethod() == "GET"
-                                                             ? source(url.path(QUrl::FullyDecoded))
-                                                             : std::nullopt;
+            const std::optional<InlinePicture> picture =
+                source && job->requestMethod() == "GET" ? source(url.path(QUrl::FullyDecoded), true)
+                                                        : std::nullopt;
             if (!picture || !picture->contentType.startsWith("image/")) {
                 job->fail(QWebEngineUrlRequestJob::UrlNotFound);
                 return;
@@ -204,6 +241,7 @@ BrowserView::BrowserView(QWidget* parent) : QWebEngineView(parent), d(std::make_
     d->profile->setSpellCheckEnabled(false);
     d->profile->cookieStore()->setCookieFilter(
         [](const QWebEngineCookieStore::FilterRequest&) { return false; });
+    d->scheme.pictures = &d->pictures.source;
     d->profile->installUrlSchemeHandler(kScheme, &d->scheme);
     d->profile->installUrlSchemeHandler(kCidScheme, &d->pictures);
     d->profile->setUrlRequestInterceptor(&d->gate);

@@ -45,13 +45,16 @@ public:
     // Only these links are handed on; anything else (file:, javascript:, ...) is dropped.
     static bool isOpenableLink(const QUrl& url);
 
-    // Where pictures referred to as cid:id come from: the parts of the message on show. They
-    // are part of the message, so no network is involved; "No Picture in HTML" refuses them
-    // as it refuses every picture. Only image types are served.
+    // Where the message's own pictures come from: those referred to as cid:id (RFC 2392) and
+    // those referred to by the Content-Location of a part (a relative address in the HTML).
+    // They are part of the message, so no network is involved; "No Picture in HTML" refuses
+    // them as it refuses every picture. They load only as pictures (img, CSS backgrounds),
+    // never as documents in frames, objects or embeds, and only image types are served.
     struct InlinePicture {
         QByteArray contentType, bytes;
     };
-    using PictureSource = std::function<std::optional<InlinePicture>(const QString& contentId)>;
+    using PictureSource =
+        std::function<std::optional<InlinePicture>(const QString& reference, bool cid)>;
     void setPictureSource(PictureSource source);
 
     // Requests the view refused to make, for the curious and for tests.

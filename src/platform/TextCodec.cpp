@@ -396,7 +396,18 @@ std::string TextCodec::htmlCharset(std::string_view html, std::string_view decla
 }
 
 QByteArray TextCodec::htmlForBrowser(std::string_view html, std::string_view declaredCharset) {
-    return decode(html, htmlCharset(html, declaredCharset)).toUtf8();
+    const std::string charset = htmlCharset(html, declaredCharset);
+    if (resolve(charset).family == Family::Utf8) {
+        // Well-formed UTF-8 goes to the browser as it is: one copy, no round trip.
+        std::string_view bytes = html;
+        if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+            bytes.remove_prefix(3);
+        }
+        if (QUtf8StringView(bytes.data(), qsizetype(bytes.size())).isValidUtf8()) {
+            return QByteArray(bytes.data(), qsizetype(bytes.size()));
+        }
+    }
+    return decode(html, charset).toUtf8();
 }
 
 } // namespace platform

@@ -56,9 +56,9 @@ TEST(Attachments, EveryFilePartIsFoundNamedAndDecodedByteForByte) {
         raw += "\r\n--=_mix_9\r\n" + p.head + "\r\n\r\n" + p.content;
     }
     raw += "\r\n--=_mix_9--\r\nEpilogue\r\n.\r\n";
-    Boundaries b;
-    const DecodedMessage message = DecodeMessage(raw, true, b);
-    const std::vector<Attachment> found = FindAttachments(message);
+    const std::string_view text = MessageText(raw);
+    const MimeTree tree = ParseMime(text);
+    const std::vector<Attachment> found = FindAttachments(tree);
     const std::vector<std::string> names = SaveNames(found);
 
     std::size_t i = 0;
@@ -69,7 +69,7 @@ TEST(Attachments, EveryFilePartIsFoundNamedAndDecodedByteForByte) {
         SCOPED_TRACE(p.head);
         ASSERT_LT(i, found.size());
         EXPECT_EQ(names[i], p.name);
-        EXPECT_EQ(AttachmentContent(message, found[i]), p.bytes);
+        EXPECT_EQ(AttachmentContent(text, tree, found[i]), p.bytes);
         ++i;
     }
     EXPECT_EQ(found.size(), i) << "no other part is a file";
@@ -92,16 +92,30 @@ TEST(Attachments, LongNamesAreCutOnACharacterAndKeepTheirExtension) {
     }
 }
 
-TEST(Attachments, ASinglePartMessageCanBeTheFile) {
-    Boundaries b;
-    const DecodedMessage message =
-        DecodeMessage("Content-Type: application/pdf; name=\"only.pdf\"\r\n"
-                      "Content-Transfer-Encoding: base64\r\n\r\nJVBERg==\r\n",
-                      true, b);
-    const std::vector<Attachment> found = FindAttachments(message);
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].FileName, "only.pdf");
-    EXPECT_EQ(AttachmentContent(message, found[0]), "%PDF");
+std::vector<std::string> Split(const std::string& joined) {
+    std::vector<std::string> parts;
+    for (std::size_t at = 0;;) {
+        const std::size_t bar = joined.find('|', at);
+        parts.push_back(joined.substr(at, bar - at));
+        if (bar == std::string::npos) {
+            return parts;
+        }
+        at = bar + 1;
+    }
+}
+
+TEST(Attachments, SaveNamesAreVisibleAndDistinctRegardlessOfCase) {
+    for (const auto& row : testdata::Table("mime/save-names.table", 2, 8)) {
+        std::vector<Attachment> files;
+        for (const std::string& name : Split(row[0])) {
+            files.push_back({0, name, "application/octet-stream", ""});
+        }
+        EXPECT_EQ(SaveNames(files), Split(row[1])) << row[0];
+    }
+    // A 300-character name is offered in the menu by its start and its end.
+    const std::string elided = ElideName(std::string(150, 'a') + std::string(150, 'z'), 60);
+    EXPECT_EQ(elided, std::string(30, 'a') + "\u2026" + std::string(29, 'z'));
+    EXPECT_EQ(ElideName("short.pdf", 60), "short.pdf");
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // third-party sample mail when installed, and hand-made hostile shapes.
 #include "decoding/Attachments.h"
 #include "decoding/MessageDecoder.h"
+#include "decoding/MimeTree.h"
 #include "html/HtmlPrepare.h"
 
 #include "decoding/TestData.h"
@@ -28,6 +29,30 @@ std::string WithCrLf(const std::string& text) {
         out += text[i];
     }
     return out;
+}
+
+// The tree of the message: every part inside the text and its parent, every file's content
+// no longer than the text, every name safe.
+void SurviveTree(const std::string& raw) {
+    const std::string_view text = MessageText(raw);
+    const MimeTree tree = ParseMime(text);
+    ASSERT_FALSE(tree.Parts.empty());
+    ASSERT_LE(tree.Parts.size(), MaxMimeParts);
+    for (std::size_t i = 0; i < tree.Parts.size(); ++i) {
+        const MimePart& p = tree.Parts[i];
+        ASSERT_TRUE(p.HeadStart <= p.HeadEnd && p.HeadEnd <= p.BodyStart &&
+                    p.BodyStart <= p.BodyEnd && p.BodyEnd <= text.size());
+        ASSERT_TRUE(i == 0 || (p.Parent < i && p.Depth == tree.Parts[p.Parent].Depth + 1));
+        ASSERT_LT(p.Depth, MaxMimeDepth);
+    }
+    const std::vector<Attachment> files = FindAttachments(tree);
+    ASSERT_LE(files.size(), MaxAttachments);
+    for (std::size_t i = 0; i < files.size() && i < 200; ++i) {
+        EXPECT_LE(AttachmentContent(text, tree, files[i]).size(), text.size());
+    }
+    for (const std::string& name : SaveNames(files)) {
+        EXPECT_FALSE(name.empty() || name.find('/') != std::string::npos);
+    }
 }
 
 // Decodes with both options and with fresh, sample and pathological carried boundaries, and
@@ -58,11 +83,8 @@ void Survive(const std::string& raw, std::size_t partLimit = 5000) {
                 }
             }
             EXPECT_EQ(PartContent(m, listed), "");
-            const std::vector<Attachment> files = FindAttachments(m);
-            ASSERT_LE(files.size(), MaxAttachments);
-            for (const Attachment& file : files) {
-                EXPECT_LE(AttachmentContent(m, file).size(), m.MsgBody.size());
-                EXPECT_FALSE(SafeFileName(file.FileName, file.ContentType).empty());
+            if (start.RelatedBoundary.empty() && showHtml) {
+                SurviveTree(raw);
             }
             html::HtmlOptions options{true, true, "example.org"};
             html::PrepareHTML(m.MsgHTML, options);
@@ -174,6 +196,19 @@ TEST(Garbage, HostileMessages) {
         {"bare line feeds", "Content-Type: multipart/alternative; boundary=\"lf\"\n\n" +
                                 Repeat("--lf\nContent-Type: text/plain\n\nx\n", 1000)},
         {"40000 parts", ManyParts(40000)},
+        {"nested beyond the cap",
+         Repeat("Content-Type: multipart/mixed; boundary=n\r\n\r\n--n\r\n", 5000)},
+        {"nested with many boundaries",
+         [] {
+             std::string raw;
+             for (int i = 0; i < 3000; ++i) {
+                 raw += "Content-Type: multipart/related; boundary=\"" + std::to_string(i) +
+                        "\"\r\n\r\n--" + std::to_string(i) + "\r\n";
+             }
+             return raw;
+         }()},
+        {"RFC 2231 sections out of order", mixed + "Content-Type: a/b; name*999*=x; name*0=y; "
+                                                   "name*1*=%; name*2*=%G0\r\n\r\n"},
     };
     for (const auto& [name, raw] : rows) {
         SCOPED_TRACE(name);

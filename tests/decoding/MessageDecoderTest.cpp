@@ -47,7 +47,6 @@ TEST(DecodeMessage, Samples) {
         const char* const views[] = {"Html", "Text", "Body"};
         const std::map<std::string, std::string> actual = {
             {"view", views[static_cast<int>(ViewToShow(m))]},
-            {"attachments", m.Attachments},
             {"text", m.MsgText},
             {"html", m.MsgHTML},
             {"related", b.RelatedBoundary},
@@ -98,7 +97,7 @@ TEST(DecodeBodyQP, DecodesFromTheBodysOwnMarker) {
     }
 }
 
-// Boundaries come from the header (or, for alternative and mixed, the body) and stay until a
+// Boundaries come from the header (or else the body) and stay until a
 // later message declares its own.
 TEST(DecodeMessage, BoundariesAreCarried) {
     Boundaries b;
@@ -119,14 +118,6 @@ TEST(DecodeMessage, BoundariesAreCarried) {
         EXPECT_EQ(carried.AlternativeBoundary, row[1]) << row[0];
         EXPECT_EQ(carried.RelatedBoundary, "r");
         EXPECT_EQ(carried.MixedBoundary, "m");
-    }
-}
-
-TEST(DecodeMessage, AttachmentNames) {
-    for (const auto& row : testdata::Table("decoder/names.table", 2)) {
-        Boundaries b;
-        const auto m = DecodeMessage("Content-Type: multipart/mixed\r\n\r\n" + row[0], true, b);
-        EXPECT_EQ(m.Attachments, row[1]) << row[0];
     }
 }
 

@@ -21,8 +21,7 @@ QString fromUtf8(const std::string& text) {
 
 } // namespace
 
-AttachmentSaver::AttachmentSaver(const Controls& controls, MessageSource message)
-    : c(controls), message(std::move(message)) {
+AttachmentSaver::AttachmentSaver(const Controls& controls) : c(controls) {
     folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
         folder = QDir::homePath();
@@ -36,8 +35,10 @@ AttachmentSaver::AttachmentSaver(const Controls& controls, MessageSource message
     clear();
 }
 
-void AttachmentSaver::refresh() {
-    files = decoding::FindAttachments(message(), platform::TextCodec::charsetToUtf8);
+void AttachmentSaver::setMessage(std::string text) {
+    raw = std::move(text);
+    tree = decoding::ParseMime(decoding::MessageText(raw), platform::TextCodec::charsetToUtf8);
+    files = decoding::FindAttachments(tree);
     names = decoding::SaveNames(files);
     if (c.mnSaveAttachments) {
         c.mnSaveAttachments->setEnabled(!files.empty());
@@ -45,6 +46,8 @@ void AttachmentSaver::refresh() {
 }
 
 void AttachmentSaver::clear() {
+    raw.clear();
+    tree = {};
     files.clear();
     names.clear();
     if (c.mnSaveAttachments) {
@@ -52,16 +55,19 @@ void AttachmentSaver::clear() {
     }
 }
 
-std::optional<AttachmentSaver::Picture> AttachmentSaver::inlinePicture(const QString& id) const {
-    const QByteArray wanted = id.toUtf8();
-    for (const decoding::Attachment& file : files) {
-        if (file.ContentType.starts_with("image/") && !file.ContentId.empty() &&
-            QByteArray::fromStdString(file.ContentId) == wanted) {
-            return Picture{QByteArray::fromStdString(file.ContentType),
-                           QByteArray::fromStdString(decoding::AttachmentContent(message(), file))};
-        }
+QString AttachmentSaver::attachmentsLine() const {
+    return fromUtf8(decoding::AttachmentsLine(files, names));
+}
+
+std::optional<AttachmentSaver::Picture> AttachmentSaver::picture(const QString& reference,
+                                                                 bool cid) const {
+    const std::size_t i = decoding::FindReferencedPart(tree, reference.toStdString(), cid);
+    if (i == decoding::NoParent || !tree.Parts[i].Type.starts_with("image/")) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    const decoding::MimePart& part = tree.Parts[i];
+    return Picture{QByteArray::fromStdString(part.Type),
+                   QByteArray::fromStdString(decoding::PartBytes(raw, part))};
 }
 
 void AttachmentSaver::ShowMenu(const QPoint& globalPos) {
@@ -70,7 +76,8 @@ void AttachmentSaver::ShowMenu(const QPoint& globalPos) {
     }
     QMenu menu(c.window);
     for (std::size_t i = 0; i < files.size(); ++i) {
-        QAction* a = menu.addAction(QStringLiteral("Save %1 As\u2026").arg(fromUtf8(names[i])));
+        const std::string shown = decoding::ElideName(names[i], MenuNameChars);
+        QAction* a = menu.addAction(QStringLiteral("Save %1 As\u2026").arg(fromUtf8(shown)));
         a->setData(int(i));
     }
     menu.addSeparator();
@@ -117,29 +124,53 @@ void AttachmentSaver::SaveAll() {
     }
     const QDir target(*chosen);
     folder = target.absolutePath();
+    int saved = 0;
+    QStringList skipped;
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const QString path = target.filePath(fromUtf8(names[i]));
+        QString path = target.filePath(fromUtf8(names[i]));
         const QFileInfo info(path);
         if (info.absolutePath() != folder) {
             continue; // a safe name never leads elsewhere; should one ever, nothing is written
         }
         if (info.exists() || info.isSymLink()) {
+            // "No" keeps both: this one goes under the first free numbered name.
+            QString other;
+            for (int n = 2;
+                 other.isEmpty() || QFileInfo(other).exists() || QFileInfo(other).isSymLink();
+                 ++n) {
+                other = target.filePath(fromUtf8(decoding::NumberedName(names[i], n)));
+            }
             const platform::MsgAnswer answer = platform::dialogs().messageBox(
                 c.window,
-                QStringLiteral("%1 already exists in %2.\nReplace it?")
-                    .arg(info.fileName(), QDir::toNativeSeparators(folder)),
+                QStringLiteral("%1 already exists in %2.\nReplace it?\n\nNo keeps both and saves "
+                               "this one as %3.")
+                    .arg(info.fileName(), QDir::toNativeSeparators(folder),
+                         QFileInfo(other).fileName()),
                 platform::MsgButtons::YesNoCancel, platform::MsgIcon::Question);
             if (answer == platform::MsgAnswer::Cancel) {
-                return;
+                for (std::size_t j = i; j < files.size(); ++j) {
+                    skipped << fromUtf8(decoding::ElideName(names[j], MenuNameChars));
+                }
+                break;
             }
             if (answer != platform::MsgAnswer::Yes) {
-                continue;
+                path = other;
             }
         }
         if (!write(i, path)) {
             return;
         }
+        ++saved;
     }
+    QString summary = QStringLiteral("Saved %1 of %2 attachments in %3.")
+                          .arg(saved)
+                          .arg(files.size())
+                          .arg(QDir::toNativeSeparators(folder));
+    if (!skipped.isEmpty()) {
+        summary += QStringLiteral("\nSkipped: ") + skipped.join(QStringLiteral(", "));
+    }
+    platform::dialogs().messageBox(c.window, summary, platform::MsgButtons::Ok,
+                                   platform::MsgIcon::Information);
 }
 
 bool AttachmentSaver::write(std::size_t index, const QString& path) {
@@ -147,7 +178,7 @@ bool AttachmentSaver::write(std::size_t index, const QString& path) {
     if (QFileInfo(path).isSymLink()) {
         QFile::remove(path);
     }
-    const std::string bytes = decoding::AttachmentContent(message(), files[index]);
+    const std::string bytes = decoding::AttachmentContent(raw, tree, files[index]);
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly) &&
         file.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size()) && file.commit()) {

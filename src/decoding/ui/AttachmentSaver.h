@@ -1,11 +1,11 @@
 #pragma once
 
 #include "decoding/Attachments.h"
+#include "decoding/MimeTree.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,10 +15,11 @@ class QAction;
 class QPoint;
 class QWidget;
 
-// Saves the files of the message on show: a pop-up menu on the attachments line with one
-// "Save … As…" per file and "Save All Attachments…", and the File menu's "Save Attachments…".
-// Files are written only where the user chose, under names that cannot leave that folder,
-// and an existing file is replaced only when the user says so.
+// The files of the message on show, from one walk of its MIME tree: the attachments line, a
+// pop-up menu on it with one "Save … As…" per file and "Save All Attachments…", the File
+// menu's "Save Attachments…", and the message's own pictures for the HTML view. Files are
+// written only where the user chose, under names that cannot leave that folder, and an
+// existing file is replaced only when the user says so.
 class AttachmentSaver : public QObject {
     Q_OBJECT
 public:
@@ -27,27 +28,32 @@ public:
         ClickableLabel* lblAttachments = nullptr;
         QAction* mnSaveAttachments = nullptr;
     };
-    using MessageSource = std::function<const decoding::DecodedMessage&()>;
 
-    AttachmentSaver(const Controls& controls, MessageSource message);
+    explicit AttachmentSaver(const Controls& controls);
 
-    // A message has been decoded: its files are listed again.
-    void refresh();
+    // raw: a RETR reply or the text of a message file. Its tree is walked once here.
+    void setMessage(std::string raw);
     // No message is on show.
     void clear();
     const std::vector<decoding::Attachment>& attachments() const { return files; }
     // The names the files are offered under, in the same order.
     const std::vector<std::string>& saveNames() const { return names; }
+    // What the attachments line shows: exactly the files that can be saved.
+    QString attachmentsLine() const;
 
-    // The picture whose Content-ID is id, as its content type and bytes.
+    // The picture a cid: address (cid true) or a Content-Location refers to, as its
+    // content type and bytes; only image parts are pictures.
     struct Picture {
         QByteArray contentType, bytes;
     };
-    std::optional<Picture> inlinePicture(const QString& id) const;
+    std::optional<Picture> picture(const QString& reference, bool cid) const;
 
     void ShowMenu(const QPoint& globalPos);
     void SaveAs(std::size_t index);
     void SaveAll();
+
+    // Menu entries show at most this many characters of a name.
+    static constexpr std::size_t MenuNameChars = 60;
 
 private:
     // Writes file index to path; false (the user told) when that failed.
@@ -55,7 +61,8 @@ private:
     QString suggested(std::size_t index) const;
 
     Controls c;
-    MessageSource message;
+    std::string raw;
+    decoding::MimeTree tree;
     std::vector<decoding::Attachment> files;
     std::vector<std::string> names;
     QString folder; // where the last file went; the next dialog starts there

@@ -39,8 +39,7 @@ QString bytesToText(std::string_view bytes, const std::string& charset) {
 
 MessageView::MessageView(const Controls& controls, Callbacks callbacks)
     : c(controls), callbacks(std::move(callbacks)) {
-    saver = new AttachmentSaver({c.window, c.lblAttachments, c.mnSaveAttachments},
-                                [this]() -> const decoding::DecodedMessage& { return Decoded; });
+    saver = new AttachmentSaver({c.window, c.lblAttachments, c.mnSaveAttachments});
     saver->setParent(this);
     createEditMenu();
     wire();
@@ -82,6 +81,8 @@ void MessageView::emptyControls() {
 
 void MessageView::clearMessage() {
     Decoded = decoding::DecodedMessage{};
+    chosen.reset();
+    htmlFrom = HtmlSource::Html;
     saver->clear();
     messageFields = decoding::MessageFields{};
     Browser.RemovedTags.clear();
@@ -111,19 +112,25 @@ void MessageView::beginDownload() {
     messageFields.XSenderField.clear();
     messageFields.ApparentlyToField.clear();
     messageFields.CcField.clear();
+    const bool hadAttachments = !c.lblAttachments->text().isEmpty();
     emptyControls();
-    callbacks.layout();
+    if (hadAttachments) {
+        callbacks.layout();
+    }
 }
 
 void MessageView::showDownloaded(std::string reply) {
     // Each label counts after a line break; a message file has none before its first line.
     session::StoreRetrFields(session::PickRetrFields("\r\n" + reply), messageFields);
     c.lblFrom->setText(fromText());
-    // A new message: nothing of the one before stays on its lines.
-    c.lblAttachments->clear();
     c.lblBrowser->clear();
-    callbacks.layout(); // the subject label shows the new subject
-    decodeAndShow(reply);
+    decode(reply);
+    saver->setMessage(std::move(reply));
+    // A new message: nothing of the one before stays on its lines. One layout places the
+    // subject and the attachments line.
+    c.lblAttachments->setText(saver->attachmentsLine());
+    callbacks.layout();
+    show();
     Q_EMIT shown();
 }
 
@@ -152,30 +159,43 @@ std::string MessageView::partCharset(std::size_t partStart) const {
     return decoding::FindCharset(std::string_view(Decoded.MsgBody).substr(partStart));
 }
 
-void MessageView::decodeAndShow(const std::string& raw) {
+void MessageView::decode(const std::string& raw) {
     // Each message is cut by the boundaries it declares itself, so that it shows the same
     // whatever was read before it.
     decoding::Boundaries boundaries;
     Decoded = decoding::DecodeMessage(raw, c.mnShowHTML->isChecked(), boundaries);
-    saver->refresh();
+    chosen.reset();
+    htmlFrom = HtmlSource::Html;
     if (Decoded.BodyDecodedQP) {
         ensureQuoted().setText(platform::TextCodec::fromBytes(Decoded.QPText));
     }
 
-    // Which charset each text is in: a single part's is in the message header; in a
-    // multipart message the first plain and the first HTML part carry their own.
-    const std::string headerCharset = decoding::FindCharset(Decoded.MsgHeader);
+    // The charset of each part is decided once: a single part's is in the message header; in
+    // a multipart message each listed part carries its own, and the first plain and the first
+    // HTML part are the message's text and HTML.
     const bool multipart = Decoded.MsgParts.size() > 1;
-    bodyCharset = multipart ? std::string() : headerCharset;
+    bodyCharset = multipart ? std::string() : decoding::FindCharset(Decoded.MsgHeader);
     textCharset = htmlCharset = bodyCharset;
+    partCharsets.assign(Decoded.MsgParts.size(), std::string());
+    for (std::size_t i = 0; i + 1 < Decoded.MsgParts.size(); ++i) {
+        partCharsets[i] = partCharset(Decoded.MsgParts[i].Start);
+    }
     if (multipart) {
         const auto first = [&](std::string_view marker) {
-            return partCharset(decoding::FindTextNoCase(Decoded.MsgBody, marker));
+            const std::size_t at = decoding::FindTextNoCase(Decoded.MsgBody, marker);
+            for (std::size_t i = 0; i + 1 < Decoded.MsgParts.size(); ++i) {
+                if (Decoded.MsgParts[i].Start == at) {
+                    return partCharsets[i];
+                }
+            }
+            return partCharset(at);
         };
         textCharset = first("CONTENT-TYPE: TEXT/PLAIN");
         htmlCharset = first("CONTENT-TYPE: TEXT/HTML");
     }
+}
 
+void MessageView::show() {
     quietly(c.lstViewAs, [&] {
         c.lstViewAs->clear();
         QStringList entries;
@@ -184,17 +204,6 @@ void MessageView::decodeAndShow(const std::string& raw) {
             entries << platform::TextCodec::fromBytes(entry);
         }
         c.lstViewAs->addItems(entries);
-    });
-
-    if (!Decoded.Attachments.empty()) {
-        c.lblAttachments->setText(c.lblAttachments->text() +
-                                  QString::fromStdString(decoding::DecodeEncodedWords(
-                                      Decoded.Attachments, platform::TextCodec::charsetToUtf8)));
-    }
-    if (!c.lblAttachments->text().isEmpty()) {
-        callbacks.layout();
-    }
-    quietly(c.lstViewAs, [&] {
         if (c.lstViewAs->count() > 0) {
             c.lstViewAs->setCurrentIndex(0);
         }
@@ -203,7 +212,7 @@ void MessageView::decodeAndShow(const std::string& raw) {
     switch (decoding::ViewToShow(Decoded)) {
     case decoding::DecodedView::Html:
         SelectPartEntry("text/html");
-        DisplayHTML(Decoded.MsgHTML);
+        showHtml();
         break;
     case decoding::DecodedView::Text:
         SelectPartEntry("text/plain");
@@ -224,11 +233,43 @@ void MessageView::SelectPartEntry(const std::string& partType) {
 }
 
 void MessageView::ShowText(const std::string& text) {
-    const std::string& charset = (&text == &Decoded.MsgHTML)   ? htmlCharset
-                                 : (&text == &Decoded.MsgBody) ? bodyCharset
-                                                               : textCharset;
-    showInTextView(text, charset);
+    // The Text command shows the same text again; it is converted once.
+    if (!c.btnText->isEnabled()) {
+        showInTextView(text, &text == &Decoded.MsgBody ? bodyCharset : textCharset);
+    }
     TextCommand();
+}
+
+const std::string& MessageView::textToShow() const {
+    return chosen ? *chosen : Decoded.MsgText;
+}
+
+const std::string& MessageView::textToShowCharset() const {
+    return chosen ? chosenCharset : textCharset;
+}
+
+const std::string& MessageView::htmlToShow() const {
+    switch (htmlFrom) {
+    case HtmlSource::Text:
+        return textToShow();
+    case HtmlSource::Body:
+        return Decoded.MsgBody;
+    case HtmlSource::Html:
+        break;
+    }
+    return Decoded.MsgHTML;
+}
+
+const std::string& MessageView::htmlToShowCharset() const {
+    switch (htmlFrom) {
+    case HtmlSource::Text:
+        return textToShowCharset();
+    case HtmlSource::Body:
+        return bodyCharset;
+    case HtmlSource::Html:
+        break;
+    }
+    return htmlCharset;
 }
 
 // --- View commands ------------------------------------------------------------------------
@@ -266,10 +307,10 @@ void MessageView::TextCommand() {
     }
     setViewButtons(c.btnText);
     hideBrowser();
-    if (!Decoded.MsgText.empty()) {
-        showInTextView(Decoded.MsgText, textCharset);
-    } else if (!Decoded.MsgHTML.empty()) {
-        showInTextView(Decoded.MsgHTML, htmlCharset);
+    if (!textToShow().empty()) {
+        showInTextView(textToShow(), textToShowCharset());
+    } else if (!htmlToShow().empty()) {
+        showInTextView(htmlToShow(), htmlToShowCharset());
     } else if (!Decoded.MsgBody.empty()) {
         showInTextView(Decoded.MsgBody, bodyCharset);
     } else {
@@ -283,7 +324,7 @@ void MessageView::HtmlCommand() {
     if (!c.btnHTML->isEnabled()) {
         return;
     }
-    if (Decoded.MsgHTML.empty()) {
+    if (htmlToShow().empty()) {
         const platform::MsgAnswer answer = platform::dialogs().messageBox(
             c.window, QStringLiteral("Message does not contain HTML, display text as HTML anyhow?"),
             platform::MsgButtons::YesNo);
@@ -292,12 +333,10 @@ void MessageView::HtmlCommand() {
             c.txtMsg->setFocus();
             return;
         }
-        if (!Decoded.MsgText.empty()) {
-            Decoded.MsgHTML = Decoded.MsgText;
-            htmlCharset = textCharset;
+        if (!textToShow().empty()) {
+            htmlFrom = HtmlSource::Text;
         } else if (!Decoded.MsgBody.empty()) {
-            Decoded.MsgHTML = Decoded.MsgBody;
-            htmlCharset = bodyCharset;
+            htmlFrom = HtmlSource::Body;
         } else {
             platform::dialogs().messageBox(c.window, kTotallyEmpty);
             c.txtMsg->setFocus();
@@ -306,7 +345,8 @@ void MessageView::HtmlCommand() {
     }
     setViewButtons(c.btnHTML);
     c.txtMsg->hide();
-    DisplayHTML(Decoded.MsgHTML);
+    showHtml();
+    Q_EMIT shown();
 }
 
 void MessageView::AllCommand() {
@@ -327,7 +367,7 @@ void MessageView::AllCommand() {
 QString MessageView::BrowserText() const {
     const std::string& html = Browser.BrowserHTML;
     return platform::TextCodec::decode(modHTML2txt::HTML2txt(html),
-                                       platform::TextCodec::htmlCharset(html, htmlCharset));
+                                       platform::TextCodec::htmlCharset(html, shownHtmlCharset));
 }
 
 void MessageView::PartChosen() {
@@ -339,17 +379,17 @@ void MessageView::PartChosen() {
         return;
     }
     const std::size_t index = std::size_t(i);
-    const std::string content = decoding::PartContent(Decoded, index);
-    const bool hasRecord = index < Decoded.MsgParts.size();
-    const std::string charset =
-        hasRecord ? partCharset(Decoded.MsgParts[index].Start) : std::string();
-    showInTextView(content, charset);
+    std::string content = decoding::PartContent(Decoded, index);
+    const bool hasRecord = index < partCharsets.size();
+    const std::string& charset = hasRecord ? partCharsets[index] : bodyCharset;
+    showInTextView(content, hasRecord ? charset : std::string());
     if (hasRecord && Decoded.MsgParts[index].PartType == "text/html") {
         HtmlCommand();
         return;
     }
-    Decoded.MsgText = content;
-    textCharset = charset;
+    // The chosen part is the text from now on; the decoded message stays as it was.
+    chosen = std::move(content);
+    chosenCharset = hasRecord ? charset : std::string();
     TextCommand();
 }
 
@@ -381,9 +421,9 @@ platform::BrowserView& MessageView::ensureBrowser() {
         connect(created, &platform::BrowserView::documentComplete, this,
                 [this] { c.window->unsetCursor(); });
         // Pictures the HTML refers to by cid: come from the message on show.
-        created->setPictureSource([this](const QString& id) {
+        created->setPictureSource([this](const QString& reference, bool cid) {
             std::optional<platform::BrowserView::InlinePicture> found;
-            if (auto picture = saver->inlinePicture(id)) {
+            if (auto picture = saver->picture(reference, cid)) {
                 found = {std::move(picture->contentType), std::move(picture->bytes)};
             }
             return found;
@@ -396,9 +436,13 @@ platform::BrowserView& MessageView::ensureBrowser() {
     return *view;
 }
 
-void MessageView::DisplayHTML(const std::string& html) {
-    Browser.BrowserHTML = html;
+void MessageView::showHtml() {
+    DisplayHTML(htmlToShow(), htmlToShowCharset());
+}
+
+void MessageView::DisplayHTML(const std::string& html, const std::string& charset) {
     if (html.empty()) {
+        Browser.BrowserHTML.clear();
         platform::dialogs().messageBox(c.window, QStringLiteral("Message empty"));
         return;
     }
@@ -407,6 +451,7 @@ void MessageView::DisplayHTML(const std::string& html) {
         options.NoPictures = c.mnNoPictures->isChecked();
         options.ClearEmailInIMGTag = c.mnClearEmailInIMGTag->isChecked();
         options.SMTPDomain = callbacks.smtpDomain ? callbacks.smtpDomain() : std::string();
+        // The HTML is copied twice on its way: prepared, then converted for the browser.
         html::PreparedHtml prepared = html::PrepareHTML(html, options);
         Browser.RemovedTags += prepared.RemovedTags;
         if (prepared.LinkRemoved) {
@@ -415,6 +460,7 @@ void MessageView::DisplayHTML(const std::string& html) {
             }
         }
         Browser.BrowserHTML = std::move(prepared.BrowserHTML);
+        shownHtmlCharset = charset;
 
         setViewButtons(c.btnHTML);
         Browser.BrowserUsed = true;
@@ -426,13 +472,12 @@ void MessageView::DisplayHTML(const std::string& html) {
         b.raise();
         c.txtMsg->hide();
         // Given as UTF-8, so that the browser reads the text exactly as the text view does.
-        b.showDocument(platform::TextCodec::htmlForBrowser(Browser.BrowserHTML, htmlCharset),
+        b.showDocument(platform::TextCodec::htmlForBrowser(Browser.BrowserHTML, charset),
                        QByteArrayLiteral("utf-8"));
         b.setFocus();
     } catch (const std::exception& e) {
         showBrowserFailure(QString::fromLocal8Bit(e.what()));
     }
-    Q_EMIT shown();
 }
 
 void MessageView::showBrowserFailure(const QString& description) {

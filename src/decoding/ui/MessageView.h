@@ -9,7 +9,9 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 class AttachmentSaver;
 class ClickableLabel;
@@ -90,16 +92,14 @@ public:
     // The files of the message on show, and their saving.
     AttachmentSaver& attachments() { return *saver; }
     const std::string& removedTags() const { return Browser.RemovedTags; }
-    // The charset the HTML last shown is in.
-    const std::string& htmlTextCharset() const { return htmlCharset; }
 
     // --- Decoding steps --------------------------------------------------------------------
     // Quietly selects the first part entry whose type is exactly partType.
     void SelectPartEntry(const std::string& partType);
     // Puts text into the message view, then runs the Text command.
     void ShowText(const std::string& text);
-    // Filters, completes and shows html in the browser view.
-    void DisplayHTML(const std::string& html);
+    // Filters, completes and shows html (in charset) in the browser view.
+    void DisplayHTML(const std::string& html, const std::string& charset);
 
     // --- The user's commands (each does nothing while its control is disabled) -------------
     void TextCommand();
@@ -141,7 +141,17 @@ protected:
 private:
     void wire();
     void createEditMenu();
-    void decodeAndShow(const std::string& raw);
+    // Decodes raw and decides the charset of each part, once.
+    void decode(const std::string& raw);
+    // Fills the part list and shows the decoded message.
+    void show();
+    void showHtml();
+    // What the Text and HTML views show: the text is the part the user chose, else the
+    // message's text; the HTML is the message's, or the text the user asked to see as HTML.
+    const std::string& textToShow() const;
+    const std::string& textToShowCharset() const;
+    const std::string& htmlToShow() const;
+    const std::string& htmlToShowCharset() const;
     // Empties the part list, the attachments line and the text view, back in Text mode.
     void emptyControls();
     // Selects one of the three view buttons without running its command.
@@ -163,4 +173,10 @@ private:
     AttachmentSaver* saver = nullptr;
     // The charset each text is shown in: the one its part (or the message) declares.
     std::string textCharset, htmlCharset, bodyCharset;
+    std::vector<std::string> partCharsets; // one per record of the part list
+    std::optional<std::string> chosen;     // the part the user chose, shown as the text
+    std::string chosenCharset;
+    enum class HtmlSource { Html, Text, Body };
+    HtmlSource htmlFrom = HtmlSource::Html;
+    std::string shownHtmlCharset; // of the HTML last shown
 };

@@ -75,8 +75,10 @@ protected:
     platform::BrowserView* ShowAndWait(std::string raw) {
         platform::BrowserView* view = &window.view().ensureBrowser();
         QSignalSpy loaded(view, &platform::BrowserView::documentComplete);
+        QSignalSpy shown(&window.view(), &MessageView::shown);
         Show(window, std::move(raw));
         EXPECT_TRUE(loaded.wait(kLoadTimeoutMs));
+        EXPECT_EQ(shown.count(), 1) << "replying and printing are told once per message";
         return view;
     }
 
@@ -209,6 +211,46 @@ TEST_F(HtmlViewTest, InlinePicturesComeFromTheMessage) {
     EXPECT_EQ(RunScript(view, QStringLiteral("document.images.length")).toInt(), 0);
     EXPECT_GE(view->blockedRequestCount(), 2) << "both backgrounds";
     EXPECT_EQ(connections, 0);
+}
+
+// With pictures on, the message's parts load only as pictures: an SVG part opened as a
+// document in a frame, object or embed could load anything. Remote frames, objects and embeds
+// never load. Pictures named by a part's Content-Location come from the message too.
+TEST_F(HtmlViewTest, MessagePartsLoadOnlyAsPicturesAndRemoteFramesNever) {
+    const std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" "
+                            "xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"40\" "
+                            "height=\"20\"><image xlink:href=\"" +
+                            url("/svg-image.png") +
+                            "\" width=\"4\" height=\"4\"/><foreignObject>"
+                            "<iframe xmlns=\"http://www.w3.org/1999/xhtml\" src=\"" +
+                            url("/svg-frame") + "\"/></foreignObject></svg>";
+    QImage logo(48, 24, QImage::Format_RGB32);
+    logo.fill(Qt::darkGreen);
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(logo.save(&png, "PNG"));
+    const std::string html =
+        "<iframe src=\"cid:art@x\"></iframe><object data=\"cid:art@x\" "
+        "type=\"image/svg+xml\"></object><embed src=\"cid:art@x\" type=\"image/svg+xml\">"
+        "<iframe src=\"" +
+        url("/remote-frame") + "\"></iframe><object data=\"" + url("/remote-object") +
+        "\"></object><embed src=\"" + url("/remote-embed") +
+        "\"><img id=art src=\"cid:art@x\"><img id=loc src=\"images/logo.png\">";
+    platform::BrowserView* view = ShowAndWait(Retrieved(
+        {"Content-Type: multipart/related; type=\"text/html\";", " boundary=rel_9", "", "--rel_9",
+         "Content-Type: text/html", "", html, "--rel_9", "Content-Type: image/svg+xml",
+         "Content-ID: <art@x>", "", svg, "--rel_9", "Content-Type: image/png",
+         "Content-Location: images/logo.png", "Content-Transfer-Encoding: base64", "",
+         png.data().toBase64().toStdString(), "--rel_9--"}));
+    const auto width = [&](const char* id) {
+        return RunScript(view, QStringLiteral("document.getElementById('%1').naturalWidth")
+                                   .arg(QLatin1String(id)))
+            .toInt();
+    };
+    EXPECT_EQ(width("art"), 40) << "as a picture the SVG part loads";
+    EXPECT_EQ(width("loc"), 48);
+    EXPECT_EQ(connections, 0) << "no HTTP request left the view";
+    EXPECT_GE(view->blockedRequestCount(), 6) << "three cid: documents, three remote ones";
 }
 
 } // namespace

@@ -146,6 +146,7 @@ TEST_F(MessageViewTest, EmptyMessageAndTheViewCommands) {
     window.btnAll->click();
     window.btnText->click();
     EXPECT_EQ(window.txtMsg->toPlainText(), "PK");
+    EXPECT_EQ(window.view().decoded().MsgText, "See attached.") << "the message stays as decoded";
     Show(window, Sample("related_picture.eml"));
     choosePart(2);
     EXPECT_TRUE(window.txtMsg->toPlainText().contains(QStringLiteral("--rel")));
@@ -229,28 +230,44 @@ TEST_F(MessageViewTest, AttachmentsSaveByteForByteAndNeverOverwriteUnasked) {
     QFile mine(saved);
     ASSERT_TRUE(mine.open(QIODevice::WriteOnly) && mine.write("mine") == 4);
     mine.close();
+    // "No" keeps both, under the first free numbered name; every Save All ends with a summary.
+    const QString where = QDir::toNativeSeparators(dir.path());
     for (const MsgAnswer answer : {MsgAnswer::No, MsgAnswer::Yes}) {
         dialogs.clear();
-        dialogs.folder(dir.path()).answer(answer);
+        dialogs.folder(dir.path()).answer(answer).answer(MsgAnswer::Ok);
         window.mnSaveAttachments->trigger();
-        EXPECT_EQ(dialogs.messageTexts(),
-                  QStringList{"report.txt already exists in " +
-                              QDir::toNativeSeparators(dir.path()) + ".\nReplace it?"});
+        const QString other = answer == MsgAnswer::No ? "report (2).txt" : "report (3).txt";
+        EXPECT_EQ(
+            dialogs.messageTexts(),
+            (QStringList{"report.txt already exists in " + where +
+                             ".\nReplace it?\n\nNo keeps both and saves this one as " + other + ".",
+                         "Saved 1 of 1 attachments in " + where + "."}));
         EXPECT_EQ(Contents(saved), answer == MsgAnswer::Yes ? report : "mine");
     }
+    EXPECT_EQ(Contents(dir.filePath(QStringLiteral("report (2).txt"))), report);
 
-    // Hostile names stay in the chosen folder, distinct; a message without files has none.
-    Show(window, Retrieved({"Content-Type: multipart/mixed; boundary=\"b\"", "", "--b",
+    // Hostile names stay in the chosen folder, distinct regardless of case; Cancel skips the
+    // rest and says so.
+    Show(window, Retrieved({"Content-Type: multipart/mixed; boundary=b", "", "--b",
                             "Content-Disposition: attachment; filename=\"../../.bashrc\"", "", "x",
                             "--b", "Content-Type: image/gif; name=\"CON\"", "", "y", "--b",
                             "Content-Type: image/gif; name=\"con\"", "", "z", "--b--"}));
+    EXPECT_EQ(window.lblAttachments->text(), "../../.bashrc; CON; con; ");
     QDir inner(dir.filePath(QStringLiteral("inner")));
     ASSERT_TRUE(inner.mkpath(QStringLiteral(".")));
-    dialogs.folder(inner.path());
+    dialogs.clear();
+    dialogs.folder(inner.path()).answer(MsgAnswer::Ok);
     window.mnSaveAttachments->trigger();
     EXPECT_EQ(inner.entryList(QDir::Files | QDir::Hidden, QDir::Name),
               (QStringList{"_CON", "_con (2)", "bashrc"}));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"report.txt"});
+    EXPECT_EQ(Contents(inner.filePath(QStringLiteral("_con (2)"))), "z");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{"report (2).txt", "report.txt"}));
+    dialogs.folder(inner.path()).answer(MsgAnswer::Cancel).answer(MsgAnswer::Ok);
+    window.mnSaveAttachments->trigger();
+    EXPECT_EQ(dialogs.messageTexts().last(), "Saved 0 of 3 attachments in " +
+                                                 QDir::toNativeSeparators(inner.path()) +
+                                                 ".\nSkipped: bashrc, _CON, _con (2)");
     Show(window, Retrieved({"Content-Type: text/plain", "", "No files"}));
     EXPECT_FALSE(window.mnSaveAttachments->isEnabled());
     const std::size_t menus = dialogs.popupMenus().size();
