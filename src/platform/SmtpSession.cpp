@@ -390,7 +390,7 @@ void SmtpSession::run(Job job) {
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &conversation);
-    CurlCertificateCheck check(utf8(job.server), job.pinned);
+    CurlCertificateCheck check(utf8(job.server), job.port, job.pinned);
     const CURLcode result = check.install(curl) ? curl_easy_perform(curl) : CURLE_NOT_BUILT_IN;
     long responseCode = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &responseCode);

@@ -30,6 +30,7 @@ void TcpTransport::connectToHost(const QString& host, std::uint16_t port) {
     implicitTls = false;
     refused.reset();
     hostName = host;
+    portNumber = port;
     socket->connectToHost(host, port);
 }
 
@@ -39,6 +40,7 @@ void TcpTransport::connectToHostEncrypted(const QString& host, std::uint16_t por
     implicitTls = true;
     refused.reset();
     hostName = host;
+    portNumber = port;
     socket->connectToHostEncrypted(host, port);
 }
 
@@ -52,7 +54,9 @@ void TcpTransport::startTls() {
 
 void TcpTransport::onSslErrors(const QList<QSslError>& errors) {
     refused = CheckCertificate(socket->peerCertificate(), errors, hostName, pinned);
-    if (!refused) {
+    if (refused) {
+        refused->server = ServerEndpoint(hostName, portNumber);
+    } else {
         socket->ignoreSslErrors(errors); // the certificate the user trusted for this server
     }
 }
@@ -61,6 +65,9 @@ void TcpTransport::onEncrypted() {
     // A pin holds even when the system would accept another certificate.
     if (!refused) {
         refused = CheckCertificate(socket->peerCertificate(), {}, hostName, pinned);
+        if (refused) {
+            refused->server = ServerEndpoint(hostName, portNumber);
+        }
     }
     if (refused) {
         const CertificateProblem problem = *std::exchange(refused, std::nullopt);

@@ -37,6 +37,7 @@ private:
 
     QSslSocket* socket;
     QString hostName;
+    std::uint16_t portNumber = 0;
     QString pinned;
     bool implicitTls = false;
     std::optional<CertificateProblem> refused; // the handshake fails because of it
