@@ -306,3 +306,34 @@ TEST_F(TlsPeer, WithoutStlsNothingOfTheLoginIsSent) {
     EXPECT_EQ(count(setup->plainSink, "logins"), 0);
     EXPECT_EQ(count(setup->plainSink, "messages"), 0);
 }
+
+// A security choice that does not fit the port, and a server that does not exist: said in a
+// sentence, with the ports that usually fit.
+TEST_F(TlsPeer, AWrongSecurityOrAnUnknownServerIsSaidInASentence) {
+    dialogs.allowUnscriptedOk();
+    const QString plain = setup->pop.address(QStringLiteral("127.0.0.1"), false);
+    const struct {
+        QString address, status, box;
+    } cases[] = {
+        {plain, "Error: Server " + plain + " does not speak TLS on this port",
+         "sckPOP Error [20100]: The server 127.0.0.1 does not speak TLS on port " +
+             plain.section(':', 1) + ". POP3 servers usually offer TLS on port 995"},
+        {"nohost.invalid", "Error: Server nohost.invalid not found",
+         "sckPOP Error [11001]: The server nohost.invalid was not found."},
+    };
+    for (const auto& c : cases) {
+        dialogs.clear();
+        frmPOP w;
+        getMail(w, Security::Tls, c.address);
+        EXPECT_EQ(str(w.lblStatus->text()), str(c.status));
+        ASSERT_EQ(dialogs.messages().size(), 1u);
+        EXPECT_TRUE(dialogs.messages()[0].text.startsWith(c.box)) << str(dialogs.messageTexts()[0]);
+    }
+    dialogs.clear();
+    send(Security::Tls, QStringLiteral("127.0.0.1:%1").arg(setup->plainPort));
+    EXPECT_EQ(str(compose->lblProgress->text()),
+              str(QStringLiteral("Error: The SMTP server 127.0.0.1 does not speak TLS on port %1. "
+                                 "SMTP servers usually offer TLS on port 465 and STARTTLS on port "
+                                 "587: in the ISP setup, choose the security that fits the port.")
+                      .arg(setup->plainPort)));
+}

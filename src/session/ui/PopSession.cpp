@@ -2,6 +2,7 @@
 
 #include "platform/ClickableLabel.h"
 #include "platform/Dialogs.h"
+#include "platform/TcpTransport.h"
 #include "platform/TextCodec.h"
 #include "session/ui/frmDebug.h"
 #include "settings/ServerAddress.h"
@@ -308,7 +309,7 @@ void PopSession::onError(int errorNumber, const QString& description) {
     const bool outer = std::exchange(inSocketHandler, true);
     connectWhenClosed = false;
     defaultPointer();
-    setStatus(QStringLiteral("Error: Unexpectedly disconnected from server"));
+    setStatus(platform::SocketErrorStatus(errorNumber, QString::fromStdString(account.POPAddress)));
     CloseSession();
     deferBox(QStringLiteral("sckPOP Error [") + QString::number(errorNumber) +
              QStringLiteral("]: ") + description);

@@ -1,13 +1,15 @@
-// What a person reads when a secure connection fails: the certificate questions and the window
-// that asks them. (The reasons for real certificates are checked against real servers in the
-// TLS peer tests.)
+// What a person reads when a secure connection fails: the certificate questions, the window
+// that asks them, and the SMTP session's sentences. (The reasons for real certificates, and
+// the POP3 transport's sentences, are checked against real servers in the TLS peer tests.)
 #include "platform/CertificateDialog.h"
 #include "platform/Certificates.h"
+#include "platform/SmtpSession.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 
 using namespace platform;
@@ -66,6 +68,29 @@ TEST(CertificateDialog, TrustingAChangedCertificateIsASecondStep) {
         d.chkConfirmed->click();
         d.cmdTrust->click();
         EXPECT_EQ(d.result(), QDialog::Accepted);
+    }
+}
+
+TEST(SmtpSession, ATlsMismatchNamesTheUsualPorts) {
+    const QString plain = QStringLiteral("error:0A00010B:SSL routines::wrong version number");
+    const struct {
+        CURLcode code;
+        quint16 port;
+        bool tls;
+        QString text;
+    } cases[] = {
+        {CURLE_SSL_CONNECT_ERROR, 587, false,
+         "A secure connection to the SMTP server s on port 587 could not be set up (" + plain +
+             ")."},
+        {CURLE_OPERATION_TIMEDOUT, 465, false,
+         "The SMTP server s on port 465 did not answer in time. Port 465 usually expects TLS "
+         "from the first byte: choose TLS for this server in the ISP setup."},
+        {CURLE_OPERATION_TIMEDOUT, 465, true,
+         "The SMTP server s on port 465 did not answer in time."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SmtpSession::failureText(c.code, QStringLiteral("s"), c.port, c.tls, plain),
+                  c.text);
     }
 }
 

@@ -252,7 +252,7 @@ TEST_F(SessionTest, TheServerGoingAwayAtAnyStep) {
     server->fail(10061, QStringLiteral("Connection refused"));
     tick(2);
     EXPECT_EQ(boxes(), QStringList{"sckPOP Error [10061]: Connection refused"});
-    EXPECT_EQ(status(), QStringLiteral("Error: Unexpectedly disconnected from server"));
+    EXPECT_EQ(status(), QStringLiteral("Error: Server mail.example.test refused the connection"));
     EXPECT_FALSE(busy());
     listThree();
 }
