@@ -20,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -344,7 +345,7 @@ TEST(EmailSetup, DeleteRewritesTheListOrSaysItCannot) {
 }
 
 TEST(EmailSetup, ALongNameKeepsTheDesignedSize) {
-    Dialog empty({}, "");
+    Dialog empty({"W"}, "W");
     const std::string longName(300, 'W');
     Dialog s({longName}, longName);
     for (QDialog* d : {static_cast<QDialog*>(empty.d.get()), static_cast<QDialog*>(s.d.get())}) {
@@ -355,4 +356,44 @@ TEST(EmailSetup, ALongNameKeepsTheDesignedSize) {
     const QString full = QString::fromStdString(longName);
     EXPECT_EQ(s.d->cmbISP->itemData(0, Qt::ToolTipRole).toString() + s.d->cmbISP->toolTip(),
               full + full);
+}
+
+TEST(EmailSetup, EachSecurityNamesItsPortAndAPortThatCannotWorkIsSaid) {
+    Dialog s({}, "");
+    frmEmailSetup& d = *s.d;
+    QStringList items;
+    for (int i = 0; i < 6; ++i) {
+        items << (i < 3 ? d.cmbPOPSecurity : d.cmbSMTPSecurity)->itemText(i % 3);
+    }
+    EXPECT_EQ(items.join(", "), "TLS (port 995), STARTTLS (port 110), None (port 110), "
+                                "TLS (port 465), STARTTLS (port 587), None (port 25)");
+    const struct {
+        const char *pop, *smtp;
+        int popChoice, smtpChoice; // -1: what a new account starts with
+        QString hint;
+    } cases[] = {
+        {"pop.x:995", "smtp.x:465", -1, -1, ""},
+        {"pop.x", "smtp.x:465", 0, 1,
+         "POP server: without a port, port 110 speaks plain text first. Choose STARTTLS, or add "
+         ":995 to the server for TLS.\nSMTP server: port 465 expects TLS from the first byte. "
+         "Choose TLS."},
+        {"[::1]:995", "smtp.x:587", 2, 0,
+         "POP server: port 995 expects TLS from the first byte. Choose TLS.\nSMTP server: port "
+         "587 speaks plain text first. Choose STARTTLS, or port 465 for TLS."},
+        {"pop.x:2995", "smtp.x:2465", 0, 0, ""}, // ports of the provider's own
+    };
+    for (const auto& c : cases) {
+        for (const auto& [field, typed, choice, index] :
+             {std::tuple(d.txtPOP, c.pop, d.cmbPOPSecurity, c.popChoice),
+              std::tuple(d.txtSMTP, c.smtp, d.cmbSMTPSecurity, c.smtpChoice)}) {
+            field->clear();
+            QTest::keyClicks(field, QString::fromLatin1(typed));
+            if (index >= 0) {
+                choice->setCurrentIndex(index);
+                Q_EMIT choice->activated(index);
+            }
+        }
+        EXPECT_EQ(d.lblPortHint->text(), c.hint) << c.pop;
+        EXPECT_EQ(d.lblPortHint->isVisibleTo(&d), !c.hint.isEmpty());
+    }
 }
