@@ -185,6 +185,15 @@ void PopSession::cmdConnect_Click() {
             return;
         }
 
+        if (account.POPAddress.empty() && account.EmailUsername.empty()) {
+            // Nothing is set up yet: the account comes first, and cancelling it is no error.
+            if (openSetup) {
+                openSetup();
+            }
+            if (account.POPAddress.empty() || account.EmailUsername.empty()) {
+                return;
+            }
+        }
         if (account.EmailPass.empty()) {
             platform::dialogs().messageBox(ui.window, QStringLiteral("Please enter password"));
             if (askPassword) {

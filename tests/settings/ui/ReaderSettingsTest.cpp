@@ -4,6 +4,7 @@
 #include "reader/ui/frmPOP.h"
 #include "settings/AppVersion.h"
 #include "settings/ui/AccountMenu.h"
+#include "settings/ui/AccountText.h"
 #include "settings/ui/frmEmailSetup.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempSettings.h"
@@ -396,4 +397,23 @@ TEST(EmailSetup, EachSecurityNamesItsPortAndAPortThatCannotWorkIsSaid) {
         EXPECT_EQ(d.lblPortHint->text(), c.hint) << c.pop;
         EXPECT_EQ(d.lblPortHint->isVisibleTo(&d), !c.hint.isEmpty());
     }
+}
+
+// Nothing set up yet: Get Mail leads to the setup, which says why, and leaving it is no error.
+TEST(EmailSetup, GetMailWithoutAnAccountOpensTheSetupFirst) {
+    TempSettings temp;
+    ScriptedDialogs dialogs;
+    frmPOP w;
+    bool noted = false;
+    QTimer::singleShot(0, [&] {
+        auto* d = qobject_cast<frmEmailSetup*>(QApplication::activeModalWidget());
+        noted = d && d->lblFirstAccount->isVisible();
+        d->cmdCancel->click();
+    });
+    w.cmdConnect->click();
+    EXPECT_TRUE(noted);
+    EXPECT_TRUE(dialogs.messages().empty());
+    EXPECT_EQ(w.lblStatus->text() + "|" + accounttext::windowTitle(""), "Ready|Corvane");
+    Dialog one({"W"}, "W");
+    EXPECT_FALSE(one.d->lblFirstAccount->isVisibleTo(one.d.get()));
 }
