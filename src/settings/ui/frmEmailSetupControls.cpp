@@ -93,6 +93,7 @@ void frmEmailSetup::createControls() {
     cmbSMTPSecurity = securityChoice("cmbSMTPSecurity", false);
     lblPortHint = label(QString(), "lblPortHint");
     lblPortHint->setStyleSheet(QStringLiteral("color: #a00000;"));
+    lblPortHint->setWordWrap(true);
     lblPortHint->hide();
     lblSecurityWarning =
         label(QStringLiteral("With \"None\" your password travels unprotected over the network."),
@@ -231,12 +232,12 @@ QString frmEmailSetup::portHint(bool pop) const {
     const QString port = QString::number(address.port);
     const bool typed = server->text().trimmed().endsWith(QLatin1Char(':') + port);
     const QString where = typed ? QStringLiteral("%1: port %2").arg(name, port)
-                                : QStringLiteral("%1: without a port, port %2").arg(name, port);
+                                : QStringLiteral("%1: the default port %2").arg(name, port);
     if (security == settings::Security::Tls) {
         const QString tlsPort = QString::number(settings::UsualPort(security, pop));
         return where + QStringLiteral(" speaks plain text first. Choose STARTTLS, or ") +
                (typed ? QStringLiteral("port %1 for TLS.").arg(tlsPort)
-                      : QStringLiteral("add :%1 to the server for TLS.").arg(tlsPort));
+                      : QStringLiteral("add :%1 for TLS.").arg(tlsPort));
     }
     return where + QStringLiteral(" expects TLS from the first byte. Choose TLS.");
 }

@@ -375,9 +375,8 @@ TEST(EmailSetup, EachSecurityNamesItsPortAndAPortThatCannotWorkIsSaid) {
     } cases[] = {
         {"pop.x:995", "smtp.x:465", -1, -1, ""},
         {"pop.x", "smtp.x:465", 0, 1,
-         "POP server: without a port, port 110 speaks plain text first. Choose STARTTLS, or add "
-         ":995 to the server for TLS.\nSMTP server: port 465 expects TLS from the first byte. "
-         "Choose TLS."},
+         "POP server: the default port 110 speaks plain text first. Choose STARTTLS, or add :995 "
+         "for TLS.\nSMTP server: port 465 expects TLS from the first byte. Choose TLS."},
         {"[::1]:995", "smtp.x:587", 2, 0,
          "POP server: port 995 expects TLS from the first byte. Choose TLS.\nSMTP server: port "
          "587 speaks plain text first. Choose STARTTLS, or port 465 for TLS."},
