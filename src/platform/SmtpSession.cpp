@@ -174,9 +174,8 @@ QString SmtpSession::failureText(int code, const QString& server, quint16 port, 
             .arg(host, number);
     case CURLE_COULDNT_CONNECT:
         return QStringLiteral("Could not connect to the SMTP server %1 on port %2. The server may "
-                              "be down, or its name or port may be wrong. ")
-                   .arg(host, number) +
-               usualPorts;
+                              "be down, or its name or port may be wrong.")
+            .arg(host, number);
     case CURLE_OPERATION_TIMEDOUT:
         // A server that expects TLS from the first byte waits in silence for it.
         return QStringLiteral("The SMTP server %1 on port %2 did not answer in time.")
