@@ -44,24 +44,24 @@ QString reason(const QSslError& error, const QSslCertificate& c, const QString& 
     const QString prefix = QStringLiteral("The server's certificate ");
     switch (error.error()) {
     case QSslError::SelfSignedCertificate:
-        return prefix + QStringLiteral("is self-signed");
+        return prefix + QStringLiteral("is self-signed: no authority vouches for it.");
     case QSslError::SelfSignedCertificateInChain:
     case QSslError::UnableToGetLocalIssuerCertificate:
     case QSslError::UnableToGetIssuerCertificate:
     case QSslError::UnableToVerifyFirstCertificate:
     case QSslError::CertificateUntrusted:
-        return prefix + QStringLiteral("was issued by %1, which this computer does not trust")
+        return prefix + QStringLiteral("was issued by %1, which this computer does not trust.")
                             .arg(distinguishedName(c, true));
     case QSslError::HostNameMismatch:
-        return prefix + QStringLiteral("was issued for %1, not %2").arg(issuedFor(c), host);
+        return prefix + QStringLiteral("was issued for %1, not %2.").arg(issuedFor(c), host);
     case QSslError::CertificateExpired:
-        return prefix + QStringLiteral("expired on %1")
+        return prefix + QStringLiteral("expired on %1.")
                             .arg(c.expiryDate().toUTC().toString(QStringLiteral("yyyy-MM-dd")));
     case QSslError::CertificateNotYetValid:
-        return prefix + QStringLiteral("is not valid before %1")
+        return prefix + QStringLiteral("is not valid before %1.")
                             .arg(c.effectiveDate().toUTC().toString(QStringLiteral("yyyy-MM-dd")));
     default:
-        return prefix + QStringLiteral("could not be verified: ") + error.errorString();
+        return prefix + QStringLiteral("could not be verified (%1).").arg(error.errorString());
     }
 }
 
@@ -83,7 +83,9 @@ std::optional<CertificateProblem> CheckCertificate(const QSslCertificate& certif
     QStringList reasons;
     if (!pinned.isEmpty()) {
         problem.changed = true;
-        reasons << QStringLiteral("The server's certificate has changed since you trusted it");
+        problem.trusted = pinned;
+        reasons << QStringLiteral(
+            "The server's certificate is not the one you trusted for this account.");
     }
     for (const QSslError& error : errors) {
         const QString text = reason(error, certificate, host);
@@ -100,18 +102,68 @@ std::optional<CertificateProblem> CheckCertificate(const QSslCertificate& certif
     return problem;
 }
 
-QString CertificateQuestionText(const CertificateProblem& problem, const QString& server) {
-    return QStringLiteral("The secure connection to %1 was refused.\n\n").arg(server) +
-           problem.what + QStringLiteral("\n\nSubject: ") + problem.subject +
-           QStringLiteral("\nIssuer: ") + problem.issuer + QStringLiteral("\nFingerprint: ") +
-           problem.fingerprint +
-           QStringLiteral("\n\nTrust this certificate for this account? Only trust it when you "
-                          "know it is your server's own.");
+QString GroupedFingerprint(const QString& fingerprint) {
+    QString hex = fingerprint;
+    if (hex.startsWith(QLatin1String("SHA256:"), Qt::CaseInsensitive)) {
+        hex.remove(0, 7);
+    }
+    hex.remove(QLatin1Char(':'));
+    hex = hex.toUpper();
+    QString grouped;
+    for (qsizetype i = 0; i < hex.size(); i += 4) {
+        if (i > 0) {
+            grouped += i % 32 == 0 ? QLatin1Char('\n') : QLatin1Char(' ');
+        }
+        grouped += hex.mid(i, 4);
+    }
+    return grouped;
+}
+
+QString ServerEndpoint(const QString& host, std::uint16_t port) {
+    const QString shown =
+        host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
+    return shown + QLatin1Char(':') + QString::number(port);
+}
+
+bool TlsMetPlainText(const QString& handshakeError) {
+    // OpenSSL's words when the first bytes are no TLS record: a greeting in clear text reads as
+    // a record of an unknown version or an absurd length.
+    static const char* const words[] = {"wrong version number", "unknown protocol",
+                                        "packet length too long", "http request"};
+    return std::any_of(std::begin(words), std::end(words), [&](const char* w) {
+        return handshakeError.contains(QLatin1String(w), Qt::CaseInsensitive);
+    });
+}
+
+CertificateQuestion CertificateQuestionFor(const CertificateProblem& problem,
+                                           const QString& server) {
+    CertificateQuestion q;
+    q.offered = GroupedFingerprint(problem.fingerprint);
+    QString text = QStringLiteral("Corvane refused the secure connection to %1.\n\n")
+                       .arg(problem.server.isEmpty() ? server : problem.server) +
+                   problem.what;
+    if (problem.changed) {
+        q.title = QStringLiteral("Server certificate changed");
+        q.trusted = GroupedFingerprint(problem.trusted);
+        text += QStringLiteral(
+            "\n\nThis can mean that your provider has replaced its certificate. It can also mean "
+            "that someone between you and the server is posing as it, to read your password and "
+            "your mail. Do not trust the new certificate unless your provider confirms its "
+            "fingerprint.");
+    } else {
+        q.title = QStringLiteral("Server certificate");
+        text += QStringLiteral("\n\nTrust this certificate for this account only if you know "
+                               "it is your server's own, for example because your provider "
+                               "publishes this fingerprint.");
+    }
+    q.text = text + QStringLiteral("\n\nCertificate: ") + problem.subject +
+             QStringLiteral("\nIssued by: ") + problem.issuer;
+    return q;
 }
 
 bool AskToTrustCertificate(QWidget* parent, const CertificateProblem& problem,
                            const QString& server) {
-    return dialogs().trustCertificate(parent, CertificateQuestionText(problem, server));
+    return dialogs().trustCertificate(parent, CertificateQuestionFor(problem, server));
 }
 
 QString TlsSummary(const QSslSocket& socket) {

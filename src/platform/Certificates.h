@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/Dialogs.h"
+
 #include <QList>
 #include <QSslCertificate>
 #include <QSslError>
 #include <QString>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -20,10 +23,23 @@ struct CertificateProblem {
     QString issuer;
     QString fingerprint;  // "SHA256:" + hex, the form stored when it is trusted
     bool changed = false; // a certificate was trusted for this server, and this is another
+    QString trusted;      // that trusted fingerprint, when changed
+    QString server;       // "host:port" of the connection, when the transport knows it
 };
 
 // "SHA256:" + upper-case hex of the certificate's SHA-256 digest.
 QString CertificateFingerprint(const QSslCertificate& certificate);
+
+// A fingerprint as a person compares it: the hex digits (any "SHA256:" prefix and colons
+// dropped) in groups of four, eight groups to a line.
+QString GroupedFingerprint(const QString& fingerprint);
+
+// "host:port", with an IPv6 address in brackets.
+QString ServerEndpoint(const QString& host, std::uint16_t port);
+
+// True when a failed TLS handshake's error text shows that the server answered in plain text
+// (a POP3 or SMTP greeting where a TLS record should be).
+bool TlsMetPlainText(const QString& handshakeError);
 
 // The verdict on a server's certificate. errors are what the verification against the
 // system's authorities and the host name found; pinned is the fingerprint the user trusted
@@ -33,8 +49,10 @@ std::optional<CertificateProblem> CheckCertificate(const QSslCertificate& certif
                                                    const QList<QSslError>& errors,
                                                    const QString& host, const QString& pinned);
 
-// The question shown for a refused certificate: the problem, the certificate, the choice.
-QString CertificateQuestionText(const CertificateProblem& problem, const QString& server);
+// The question asked for a refused certificate. server names the server when the problem does
+// not (the account's address as typed).
+CertificateQuestion CertificateQuestionFor(const CertificateProblem& problem,
+                                           const QString& server);
 
 // Asks the question through the program's dialogs; true when the user trusts the
 // certificate for this account.

@@ -48,8 +48,8 @@ QSslError::SslError qtError(int x509Error) {
 
 } // namespace
 
-CurlCertificateCheck::CurlCertificateCheck(std::string host, std::string pinned)
-    : host(std::move(host)), pinned(std::move(pinned)) {}
+CurlCertificateCheck::CurlCertificateCheck(std::string host, std::uint16_t port, std::string pinned)
+    : host(std::move(host)), port(port), pinned(std::move(pinned)) {}
 
 bool CurlCertificateCheck::install(CURL* curl) {
     if (const char* file = std::getenv("SSL_CERT_FILE"); file != nullptr && *file != '\0') {
@@ -110,6 +110,9 @@ std::optional<CertificateProblem> CurlCertificateCheck::problem() const {
     if (!p) { // refused for a reason the words above do not cover
         p = CheckCertificate(c, {QSslError(QSslError::CertificateUntrusted, c)},
                              QString::fromStdString(host), {});
+    }
+    if (p) {
+        p->server = ServerEndpoint(QString::fromStdString(host), port);
     }
     return p;
 }

@@ -3,6 +3,7 @@
 #include "platform/Certificates.h"
 
 #include <QString>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -17,7 +18,7 @@ namespace platform {
 // was refused is kept for the question to the user.
 class CurlCertificateCheck {
 public:
-    CurlCertificateCheck(std::string host, std::string pinned);
+    CurlCertificateCheck(std::string host, std::uint16_t port, std::string pinned);
 
     // Sets the transfer's TLS options. False when this libcurl cannot run the check: the
     // transfer must then not start.
@@ -31,6 +32,7 @@ public:
 
 private:
     std::string host;
+    std::uint16_t port;
     std::string pinned;
     bool refused = false;
     int verifyError = 0;

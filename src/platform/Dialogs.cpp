@@ -1,5 +1,7 @@
 #include "platform/Dialogs.h"
 
+#include "platform/CertificateDialog.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
@@ -7,7 +9,6 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QPushButton>
 
 namespace platform {
 
@@ -100,14 +101,9 @@ public:
         return menu.exec(globalPos);
     }
 
-    bool trustCertificate(QWidget* parent, const QString& text) override {
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("Server certificate"), text,
-                        QMessageBox::NoButton, parent);
-        QPushButton* trust =
-            box.addButton(QStringLiteral("Trust for this account"), QMessageBox::AcceptRole);
-        box.setDefaultButton(box.addButton(QMessageBox::Cancel));
-        box.exec();
-        return box.clickedButton() == trust;
+    bool trustCertificate(QWidget* parent, const CertificateQuestion& question) override {
+        CertificateDialog dialog(question, parent);
+        return dialog.exec() == QDialog::Accepted;
     }
 
 private:
@@ -141,9 +137,15 @@ Dialogs* installed = nullptr;
 
 } // namespace
 
-bool Dialogs::trustCertificate(QWidget* parent, const QString& text) {
-    return messageBox(parent, text, MsgButtons::YesNo, MsgIcon::Exclamation,
-                      QStringLiteral("Server certificate")) == MsgAnswer::Yes;
+QString CertificateQuestion::wholeText() const {
+    return changed() ? text + QStringLiteral("\n\nTrusted before:\n") + trusted +
+                           QStringLiteral("\n\nOffered now:\n") + offered
+                     : text + QStringLiteral("\n\nSHA-256 fingerprint:\n") + offered;
+}
+
+bool Dialogs::trustCertificate(QWidget* parent, const CertificateQuestion& question) {
+    return messageBox(parent, question.wholeText(), MsgButtons::YesNo, MsgIcon::Exclamation,
+                      question.title) == MsgAnswer::Yes;
 }
 
 Dialogs& dialogs() {

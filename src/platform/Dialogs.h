@@ -24,6 +24,22 @@ struct FileDialogRequest {
     QString fileName;
 };
 
+// A question about a server's certificate that was refused.
+struct CertificateQuestion {
+    QString title;
+    // What happened, why, what it can mean, and whose certificate it is.
+    QString text;
+    // The certificate's SHA-256 fingerprint, in groups ("ABCD 1234 ..."; two lines).
+    QString offered;
+    // The fingerprint trusted for this server before, when the offered certificate is another
+    // one; empty otherwise. Trusting then is a deliberate second step.
+    QString trusted;
+
+    bool changed() const { return !trusted.isEmpty(); }
+    // Everything above as one text, for a plain message box.
+    QString wholeText() const;
+};
+
 // Every message box, file dialog, printer dialog and pop-up menu goes through
 // here, so that tests can answer them from a script.
 class Dialogs {
@@ -47,8 +63,8 @@ public:
     // The chosen action, or nullptr when the menu was dismissed.
     virtual QAction* popupMenu(QMenu& menu, const QPoint& globalPos) = 0;
     // A server's certificate was refused: true when the user trusts it for the account.
-    // Unless overridden, a Yes/No message box with the same text.
-    virtual bool trustCertificate(QWidget* parent, const QString& text);
+    // Unless overridden, a Yes/No message box with the question's whole text and title.
+    virtual bool trustCertificate(QWidget* parent, const CertificateQuestion& question);
 };
 
 // The dialogs in use: the real ones unless a test installed its own.

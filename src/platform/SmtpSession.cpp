@@ -159,23 +159,38 @@ std::string messageId(const std::string& sender) {
            QString::number(random->generate64(), 36).toStdString() + "@" + domain + ">";
 }
 
-// A failure of the connection itself, as a sentence naming the server and port; SMTP codes
-// are kept for what the server said.
-QString failureText(CURLcode code, const QString& server, quint16 port, const QString& detail) {
+} // namespace
+
+QString SmtpSession::failureText(int code, const QString& server, quint16 port, bool implicitTls,
+                                 const QString& detail) {
     const QString host = server, number = QString::number(port);
-    switch (code) {
+    const QString usualPorts = QStringLiteral("SMTP servers usually offer TLS on port 465 and "
+                                              "STARTTLS on port 587: in the ISP setup, choose the "
+                                              "security that fits the port.");
+    switch (static_cast<CURLcode>(code)) {
     case CURLE_COULDNT_RESOLVE_HOST:
         return QStringLiteral("The SMTP server %1 (port %2) could not be found. Check the server "
-                              "name in the ISP setup.")
+                              "name in the ISP setup, and that this computer is online.")
             .arg(host, number);
     case CURLE_COULDNT_CONNECT:
         return QStringLiteral("Could not connect to the SMTP server %1 on port %2. The server may "
                               "be down, or its name or port may be wrong.")
             .arg(host, number);
     case CURLE_OPERATION_TIMEDOUT:
+        // A server that expects TLS from the first byte waits in silence for it.
         return QStringLiteral("The SMTP server %1 on port %2 did not answer in time.")
-            .arg(host, number);
+                   .arg(host, number) +
+               (!implicitTls && port == 465
+                    ? QStringLiteral(" Port 465 usually expects TLS from the first byte: choose "
+                                     "TLS for this server in the ISP setup.")
+                    : QString());
     case CURLE_SSL_CONNECT_ERROR:
+        if (implicitTls && TlsMetPlainText(detail)) {
+            return QStringLiteral("The SMTP server %1 does not speak TLS on port %2. ")
+                       .arg(host, number) +
+                   usualPorts;
+        }
+        [[fallthrough]];
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CERTPROBLEM:
     case CURLE_SSL_CIPHER:
@@ -197,6 +212,8 @@ QString failureText(CURLcode code, const QString& server, quint16 port, const QS
             .arg(host, number, detail);
     }
 }
+
+namespace {
 
 std::string dateNow() {
     const std::time_t now = std::time(nullptr);
@@ -390,7 +407,7 @@ void SmtpSession::run(Job job) {
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &conversation);
-    CurlCertificateCheck check(utf8(job.server), job.pinned);
+    CurlCertificateCheck check(utf8(job.server), job.port, job.pinned);
     const CURLcode result = check.install(curl) ? curl_easy_perform(curl) : CURLE_NOT_BUILT_IN;
     long responseCode = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &responseCode);
@@ -445,7 +462,7 @@ void SmtpSession::run(Job job) {
                           : QString();
     } else {
         description = failureText(
-            result, job.server, job.port,
+            result, job.server, job.port, job.url.starts_with("smtps://"),
             QString::fromUtf8(errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(result)));
     }
     post([this, number, description, connected] {

@@ -62,6 +62,11 @@ public:
     // running is refused with an error event.
     void SendEmail();
 
+    // The description of a failure of the connection itself (a libcurl code): a sentence that
+    // names the server and port and says what to check.
+    static QString failureText(int code, const QString& server, quint16 port, bool implicitTls,
+                               const QString& detail);
+
 Q_SIGNALS:
     void ConnectSMTP();
     void SendSMTP();

@@ -30,6 +30,7 @@ void TcpTransport::connectToHost(const QString& host, std::uint16_t port) {
     implicitTls = false;
     refused.reset();
     hostName = host;
+    portNumber = port;
     socket->connectToHost(host, port);
 }
 
@@ -39,6 +40,7 @@ void TcpTransport::connectToHostEncrypted(const QString& host, std::uint16_t por
     implicitTls = true;
     refused.reset();
     hostName = host;
+    portNumber = port;
     socket->connectToHostEncrypted(host, port);
 }
 
@@ -52,7 +54,9 @@ void TcpTransport::startTls() {
 
 void TcpTransport::onSslErrors(const QList<QSslError>& errors) {
     refused = CheckCertificate(socket->peerCertificate(), errors, hostName, pinned);
-    if (!refused) {
+    if (refused) {
+        refused->server = ServerEndpoint(hostName, portNumber);
+    } else {
         socket->ignoreSslErrors(errors); // the certificate the user trusted for this server
     }
 }
@@ -61,6 +65,9 @@ void TcpTransport::onEncrypted() {
     // A pin holds even when the system would accept another certificate.
     if (!refused) {
         refused = CheckCertificate(socket->peerCertificate(), {}, hostName, pinned);
+        if (refused) {
+            refused->server = ServerEndpoint(hostName, portNumber);
+        }
     }
     if (refused) {
         const CertificateProblem problem = *std::exchange(refused, std::nullopt);
@@ -129,7 +136,63 @@ void TcpTransport::onErrorOccurred(QAbstractSocket::SocketError socketError) {
         Q_EMIT certificateRefused(problem);
         return;
     }
-    Q_EMIT error(errorNumber(socketError), socket->errorString());
+    const bool notTls = socketError == QAbstractSocket::SslHandshakeFailedError &&
+                        TlsMetPlainText(socket->errorString());
+    Q_EMIT error(notTls ? kNotTls : errorNumber(socketError), describe(socketError, notTls));
+}
+
+QString TcpTransport::describe(QAbstractSocket::SocketError socketError, bool notTls) const {
+    const QString endpoint = ServerEndpoint(hostName, portNumber);
+    if (notTls) {
+        return QStringLiteral("The server %1 does not speak TLS on port %2. POP3 servers usually "
+                              "offer TLS on port 995 and STARTTLS on port 110: in the ISP setup, "
+                              "choose the security that fits the port.")
+            .arg(hostName)
+            .arg(portNumber);
+    }
+    switch (socketError) {
+    case QAbstractSocket::HostNotFoundError:
+        return QStringLiteral("The server %1 was not found. Check the POP server's name in the "
+                              "ISP setup, and that this computer is online.")
+            .arg(hostName);
+    case QAbstractSocket::ConnectionRefusedError:
+        return QStringLiteral("The server %1 refused the connection on port %2. The server may be "
+                              "down, or the port may be wrong: POP3 servers usually listen on "
+                              "port 995 for TLS and on port 110 for STARTTLS.")
+            .arg(hostName)
+            .arg(portNumber);
+    case QAbstractSocket::SocketTimeoutError:
+        return QStringLiteral("The server %1 did not answer on port %2.")
+            .arg(hostName)
+            .arg(portNumber);
+    case QAbstractSocket::NetworkError:
+        return QStringLiteral("The network failed on the way to %1 (%2). Check that this computer "
+                              "is online.")
+            .arg(endpoint, socket->errorString());
+    case QAbstractSocket::SslHandshakeFailedError:
+        return QStringLiteral("The secure connection to %1 could not be set up (%2).")
+            .arg(endpoint, socket->errorString());
+    default:
+        return QStringLiteral("The connection to %1 failed (%2).")
+            .arg(endpoint, socket->errorString());
+    }
+}
+
+QString SocketErrorStatus(int number, const QString& server) {
+    switch (number) {
+    case 11001:
+        return QStringLiteral("Error: Server %1 not found").arg(server);
+    case 10061:
+        return QStringLiteral("Error: Server %1 refused the connection").arg(server);
+    case 10060:
+        return QStringLiteral("Error: No answer from server %1").arg(server);
+    case TcpTransport::kNotTls:
+        return QStringLiteral("Error: Server %1 does not speak TLS on this port").arg(server);
+    case 20000 + QAbstractSocket::SslHandshakeFailedError:
+        return QStringLiteral("Error: The secure connection to %1 failed").arg(server);
+    default:
+        return QStringLiteral("Error: Unexpectedly disconnected from server");
+    }
 }
 
 int TcpTransport::errorNumber(QAbstractSocket::SocketError error) {
@@ -155,7 +218,9 @@ int TcpTransport::errorNumber(QAbstractSocket::SocketError error) {
     case QAbstractSocket::UnsupportedSocketOperationError:
         return 10045;
     default:
-        return 10000 + static_cast<int>(error);
+        // Outside Winsock's numbers: 10000 + Qt's number gave the TLS handshake the number
+        // of "permission denied".
+        return 20000 + static_cast<int>(error);
     }
 }
 

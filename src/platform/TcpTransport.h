@@ -10,8 +10,10 @@ class QSslSocket;
 namespace platform {
 
 // Transport over a QSslSocket, plain or with TLS. The socket's own error numbers are turned into
-// the familiar Winsock numbers where there is one, so the message boxes read
-// like every other mail program's.
+// the familiar Winsock numbers where there is one, so the message boxes read like every other
+// mail program's; failures Winsock has no number for get 20000 + Qt's number, and a TLS
+// handshake that met a server speaking plain text gets kNotTls. The error's description is a
+// sentence that says what happened and what to check.
 class TcpTransport final : public Transport {
     Q_OBJECT
 public:
@@ -28,19 +30,27 @@ public:
     void setPinnedCertificate(const QString& fingerprint) override { pinned = fingerprint; }
 
     static int errorNumber(QAbstractSocket::SocketError error);
+    static constexpr int kNotTls = 20100;
 
 private:
     void onStateChanged(QAbstractSocket::SocketState socketState);
     void onErrorOccurred(QAbstractSocket::SocketError socketError);
     void onSslErrors(const QList<QSslError>& errors);
     void onEncrypted();
+    QString describe(QAbstractSocket::SocketError error, bool notTls) const;
 
     QSslSocket* socket;
     QString hostName;
+    std::uint16_t portNumber = 0;
     QString pinned;
     bool implicitTls = false;
     std::optional<CertificateProblem> refused; // the handshake fails because of it
     QAbstractSocket::SocketState lastState = QAbstractSocket::UnconnectedState;
 };
+
+// The status line's words for a transport error, naming the server as the account does:
+// "Error: Server pop.example.org not found". Failures without words of their own read
+// "Error: Unexpectedly disconnected from server".
+QString SocketErrorStatus(int number, const QString& server);
 
 } // namespace platform

@@ -29,6 +29,26 @@ Security DefaultSecurity(std::uint16_t port, std::uint16_t tlsPort) {
     return port == tlsPort ? Security::Tls : Security::StartTls;
 }
 
+std::uint16_t UsualPort(Security security, bool pop) {
+    switch (security) {
+    case Security::Tls:
+        return pop ? kPopTlsPort : kSmtpTlsPort;
+    case Security::StartTls:
+        return pop ? kDefaultPopPort : kSmtpSubmissionPort;
+    case Security::None:
+        break;
+    }
+    return pop ? kDefaultPopPort : kDefaultSmtpPort;
+}
+
+bool SecurityFitsPort(Security security, std::uint16_t port, bool pop) {
+    if (security == Security::Tls) {
+        return pop ? port != kDefaultPopPort
+                   : port != kDefaultSmtpPort && port != kSmtpSubmissionPort;
+    }
+    return port != (pop ? kPopTlsPort : kSmtpTlsPort);
+}
+
 Security PopSecurity(std::string_view stored, std::string_view popAddress) {
     return SecurityFromText(stored, parseServerAddress(popAddress, kDefaultPopPort).port,
                             kPopTlsPort);

@@ -24,6 +24,15 @@ Security DefaultSecurity(std::uint16_t port, std::uint16_t tlsPort);
 
 inline constexpr std::uint16_t kPopTlsPort = 995;
 inline constexpr std::uint16_t kSmtpTlsPort = 465;
+inline constexpr std::uint16_t kSmtpSubmissionPort = 587;
+
+// The port a choice usually means: TLS 995 (POP3) and 465 (SMTP); STARTTLS 110 and 587; None
+// 110 and 25.
+std::uint16_t UsualPort(Security security, bool pop);
+
+// False when the choice cannot work on the port: TLS where servers greet in plain text first
+// (110 for POP3; 25 and 587 for SMTP), or STARTTLS or None on the port of implicit TLS.
+bool SecurityFitsPort(Security security, std::uint16_t port, bool pop);
 
 // The stored value for the server field as typed ("host" or "host:port").
 Security PopSecurity(std::string_view stored, std::string_view popAddress);

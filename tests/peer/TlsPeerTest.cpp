@@ -2,6 +2,7 @@
 // Each loopback address serves its own certificate, all made with openssl for this run; the
 // tests' authority reaches both OpenSSL users through SSL_CERT_FILE.
 #include "compose/ui/frmSMTP.h"
+#include "platform/Certificates.h"
 #include "platform/ClickableLabel.h"
 #include "platform/SmtpSession.h"
 #include "reader/ui/frmPOP.h"
@@ -58,14 +59,16 @@ struct Servers {
             QDateTime::currentDateTimeUtc().addDays(-1).toString("yyyy-MM-dd");
         qputenv("SSL_CERT_FILE", file("ca.pem").toUtf8());
         const QString issued = QStringLiteral("The server's certificate ");
+        const QString selfSigned = issued + "is self-signed: no authority vouches for it.";
+        const QString changed = issued + "is not the one you trusted for this account.";
         cases = {{"127.0.0.1", "", {}},
-                 {"127.0.0.2", "", issued + "is self-signed"},
-                 {"127.0.0.3", "", issued + "was issued for mail.example.org, not 127.0.0.3"},
-                 {"127.0.0.4", "", issued + "expired on " + expiredOn},
-                 {"127.0.0.2", "", issued + "is self-signed", true},
+                 {"127.0.0.2", "", selfSigned},
+                 {"127.0.0.3", "", issued + "was issued for mail.example.org, not 127.0.0.3."},
+                 {"127.0.0.4", "", issued + "expired on " + expiredOn + "."},
+                 {"127.0.0.2", "", selfSigned, true},
                  {"127.0.0.2", "self-signed", {}},
-                 {"127.0.0.5", "self-signed", issued + "has changed since you trusted it"},
-                 {"127.0.0.1", "self-signed", issued + "has changed since you trusted it"}};
+                 {"127.0.0.5", "self-signed", changed},
+                 {"127.0.0.1", "self-signed", changed}};
         const char* served[] = {"trusted", "self-signed", "wrong-name", "expired",
                                 "other-self-signed"};
         auto listeners = [&](const char* option) {
@@ -194,9 +197,16 @@ TEST_F(TlsPeer, AcceptsWhatVerifiesOrWasTrustedAndRefusesTheRestWithItsReason) {
                 EXPECT_EQ(count(sink, "messages"), sent);
             }
             ASSERT_EQ(dialogs.messages().size(), c.refused.isEmpty() ? 0u : 2u);
+            const QString trusted =
+                *c.pinned ? "Trusted before:\n" +
+                                platform::GroupedFingerprint(QString::fromStdString(pinned)) +
+                                "\n\nOffered now:\n"
+                          : "SHA-256 fingerprint:\n";
             for (const auto& question : dialogs.messages()) {
-                EXPECT_TRUE(question.text.contains(c.refused + "\n"));
-                EXPECT_TRUE(question.text.contains("Fingerprint: SHA256:"));
+                EXPECT_TRUE(question.text.startsWith("Corvane refused the secure connection to " +
+                                                     QString(c.ip) + ":"));
+                EXPECT_TRUE(question.text.contains(".\n\n" + c.refused + "\n"));
+                EXPECT_TRUE(question.text.contains(trusted));
             }
             for (const char* key : {"POPCertificate", "SMTPCertificate"}) {
                 EXPECT_EQ(settings.store().GetSetting("tls", key),
@@ -291,4 +301,29 @@ TEST_F(TlsPeer, WithoutStlsNothingOfTheLoginIsSent) {
     EXPECT_TRUE(compose->lblProgress->text().startsWith("Error"));
     EXPECT_EQ(count(setup->plainSink, "logins"), 0);
     EXPECT_EQ(count(setup->plainSink, "messages"), 0);
+}
+
+// A security choice that does not fit the port, and a server that does not exist: said in a
+// sentence, with the ports that usually fit.
+TEST_F(TlsPeer, AWrongSecurityOrAnUnknownServerIsSaidInASentence) {
+    dialogs.allowUnscriptedOk();
+    const QString plain = setup->pop.address(QStringLiteral("127.0.0.1"), false);
+    for (const QString& address : {plain, QStringLiteral("nohost.invalid")}) {
+        dialogs.clear();
+        frmPOP w;
+        getMail(w, Security::Tls, address);
+        const bool tls = address == plain;
+        EXPECT_EQ(str(w.lblStatus->text()),
+                  str("Error: Server " + address +
+                      (tls ? " does not speak TLS on this port" : " not found")));
+        EXPECT_TRUE(dialogs.messageTexts().value(0).startsWith(
+            tls ? "sckPOP Error [20100]: The server 127.0.0.1 does not speak TLS on port " +
+                      plain.section(':', 1) + ". POP3 servers usually offer TLS on port 995"
+                : "sckPOP Error [11001]: The server nohost.invalid was not found."));
+    }
+    send(Security::Tls, QStringLiteral("127.0.0.1:%1").arg(setup->plainPort));
+    EXPECT_TRUE(compose->lblProgress->text().startsWith(
+        QStringLiteral("Error: The SMTP server 127.0.0.1 does not speak TLS on port %1. SMTP "
+                       "servers usually offer TLS on port 465 and STARTTLS on port 587")
+            .arg(setup->plainPort)));
 }

@@ -42,6 +42,7 @@ TEST(Security, StoredValueOrThePortDecides) {
         EXPECT_EQ(SecurityText(read), r[3]) << r[0] << " " << r[1];
         EXPECT_EQ(SecurityText(DefaultSecurity(port, pop ? kPopTlsPort : kSmtpTlsPort)), r[4])
             << r[1];
+        EXPECT_EQ(SecurityFitsPort(read, port, pop) ? "fits" : "misfit", r[5]) << r[0] << r[1];
     }
 }
 

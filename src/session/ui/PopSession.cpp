@@ -2,6 +2,7 @@
 
 #include "platform/ClickableLabel.h"
 #include "platform/Dialogs.h"
+#include "platform/TcpTransport.h"
 #include "platform/TextCodec.h"
 #include "session/ui/frmDebug.h"
 #include "settings/ServerAddress.h"
@@ -184,6 +185,15 @@ void PopSession::cmdConnect_Click() {
             return;
         }
 
+        if (account.POPAddress.empty() && account.EmailUsername.empty()) {
+            // Nothing is set up yet: the account comes first, and cancelling it is no error.
+            if (openSetup) {
+                openSetup();
+            }
+            if (account.POPAddress.empty() || account.EmailUsername.empty()) {
+                return;
+            }
+        }
         if (account.EmailPass.empty()) {
             platform::dialogs().messageBox(ui.window, QStringLiteral("Please enter password"));
             if (askPassword) {
@@ -308,7 +318,7 @@ void PopSession::onError(int errorNumber, const QString& description) {
     const bool outer = std::exchange(inSocketHandler, true);
     connectWhenClosed = false;
     defaultPointer();
-    setStatus(QStringLiteral("Error: Unexpectedly disconnected from server"));
+    setStatus(platform::SocketErrorStatus(errorNumber, QString::fromStdString(account.POPAddress)));
     CloseSession();
     deferBox(QStringLiteral("sckPOP Error [") + QString::number(errorNumber) +
              QStringLiteral("]: ") + description);

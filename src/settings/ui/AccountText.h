@@ -18,9 +18,9 @@ inline std::string bytes(const QString& text) {
     return text.toStdString();
 }
 
-// The reader window's title: "Corvane - " and the active account.
+// The reader window's title: "Corvane - " and the active account; "Corvane" while there is none.
 inline QString windowTitle(std::string_view isp) {
-    return QStringLiteral("Corvane - ") + text(isp);
+    return isp.empty() ? QStringLiteral("Corvane") : QStringLiteral("Corvane - ") + text(isp);
 }
 
 // A long account name cut in the middle to a width that keeps the menu and the

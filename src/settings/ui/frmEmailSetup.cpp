@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -142,6 +143,9 @@ void frmEmailSetup::Form_Load() {
         settings::CoordinateFromText(store().GetSetting(keys::kSettings, keys::kEsTop));
     const double left =
         settings::CoordinateFromText(store().GetSetting(keys::kSettings, keys::kEsLeft));
+    // Before the size is taken: the note about a first account makes the dialog taller.
+    lblFirstAccount->setVisible(
+        settings::SlotCount(store().GetSetting(keys::kSettings, keys::kNbIsp)) == 0);
     adjustSize();
     const QRect wanted(t.toPixels(left), t.toPixels(top), width(), height());
     move(keepOnScreen(wanted, QPoint(t.toPixels(200), t.toPixels(100))).topLeft());

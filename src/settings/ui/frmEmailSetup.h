@@ -23,6 +23,7 @@ public:
     ~frmEmailSetup() override;
 
     // --- Controls ----------------------------------------------------------------
+    QLabel* lblFirstAccount = nullptr; // shown while no account is stored
     QComboBox* cmbISP = nullptr;
     QLineEdit* txtPOP = nullptr;
     QLineEdit* txtSMTP = nullptr;
@@ -30,6 +31,7 @@ public:
     QComboBox* cmbPOPSecurity = nullptr;
     QComboBox* cmbSMTPSecurity = nullptr;
     QLabel* lblSecurityWarning = nullptr; // shown while a server's choice is "None"
+    QLabel* lblPortHint = nullptr;        // shown while a choice cannot work on the port typed
     QLineEdit* txtUsername = nullptr;
     QLineEdit* txtDomain = nullptr;
     QLineEdit* txtPass = nullptr;
@@ -98,6 +100,7 @@ private:
     void defaultSecurity();
     void followPort(QComboBox* choice, const QLineEdit* server);
     void showSecurityWarning();
+    QString portHint(bool pop) const;
 
     AccountRecord& account;
     bool closing = false;

@@ -70,20 +70,31 @@ void frmEmailSetup::createControls() {
     chkRemovePassword->hide();
     txtFromName = field("txtFromName");
     txtFromDomain = field("txtFromDomain");
-    auto securityChoice = [this](const char* name) {
+    // Each choice names the port it usually means, so that the server field can be matched.
+    auto securityChoice = [this](const char* name, bool pop) {
         auto* c = new QComboBox(this);
         c->setObjectName(QLatin1String(name));
-        c->setToolTip(QStringLiteral("TLS: encrypted from the start; STARTTLS: the plain "
-                                     "connection is encrypted before the login; None: no "
-                                     "encryption"));
+        c->setToolTip(
+            pop ? QStringLiteral("TLS: encrypted from the start, usually on port 995; STARTTLS: "
+                                 "the plain connection on port 110 is encrypted before the login; "
+                                 "None: no encryption")
+                : QStringLiteral("TLS: encrypted from the start, usually on port 465; STARTTLS: "
+                                 "the plain connection on port 587 is encrypted before the login; "
+                                 "None: no encryption"));
         for (const settings::Security s :
              {settings::Security::Tls, settings::Security::StartTls, settings::Security::None}) {
-            c->addItem(QString::fromLatin1(settings::SecurityText(s)));
+            c->addItem(QStringLiteral("%1 (port %2)")
+                           .arg(QString::fromLatin1(settings::SecurityText(s)))
+                           .arg(settings::UsualPort(s, pop)));
         }
         return c;
     };
-    cmbPOPSecurity = securityChoice("cmbPOPSecurity");
-    cmbSMTPSecurity = securityChoice("cmbSMTPSecurity");
+    cmbPOPSecurity = securityChoice("cmbPOPSecurity", true);
+    cmbSMTPSecurity = securityChoice("cmbSMTPSecurity", false);
+    lblPortHint = label(QString(), "lblPortHint");
+    lblPortHint->setStyleSheet(QStringLiteral("color: #a00000;"));
+    lblPortHint->setWordWrap(true);
+    lblPortHint->hide();
     lblSecurityWarning =
         label(QStringLiteral("With \"None\" your password travels unprotected over the network."),
               "lblSecurityWarning");
@@ -108,11 +119,19 @@ void frmEmailSetup::createControls() {
         button(QStringLiteral("Cancel"), "cmdCancel", QStringLiteral("Close form without changes"));
     cmdReset = button(QStringLiteral("Reset"), "cmdReset", QStringLiteral("Clear form"));
 
+    lblFirstAccount = label(QStringLiteral("Corvane needs a mail account before it can get mail. "
+                                           "Enter the details your provider gave you, then press "
+                                           "Add."),
+                            "lblFirstAccount");
+    lblFirstAccount->setWordWrap(true);
+    lblFirstAccount->hide();
+
     auto* grid = new QGridLayout;
     grid->setColumnStretch(1, 3);
     grid->setColumnStretch(3, 2);
     grid->setHorizontalSpacing(6);
     int row = 0;
+    grid->addWidget(lblFirstAccount, row++, 0, 1, 5);
     grid->addWidget(label(QStringLiteral("ISP"), "lblISP"), row, 0);
     grid->addWidget(cmbISP, row++, 1, 1, 3);
     grid->addWidget(label(QStringLiteral("POP Server"), "lblPOP"), row, 0);
@@ -121,6 +140,7 @@ void frmEmailSetup::createControls() {
     grid->addWidget(label(QStringLiteral("SMTP Server"), "lblSMTP"), row, 0);
     grid->addWidget(txtSMTP, row, 1, 1, 3);
     grid->addWidget(cmbSMTPSecurity, row++, 4);
+    grid->addWidget(lblPortHint, row++, 1, 1, 4);
     grid->addWidget(lblSecurityWarning, row++, 1, 1, 4);
     grid->addWidget(label(QStringLiteral("Username :"), "lblUsername"), row, 0);
     grid->addWidget(txtUsername, row, 1);
@@ -188,18 +208,46 @@ void frmEmailSetup::defaultSecurity() {
 
 void frmEmailSetup::followPort(QComboBox* choice, const QLineEdit* server) {
     const bool pop = choice == cmbPOPSecurity;
-    if (!(pop ? popSecurityFollowsPort : smtpSecurityFollowsPort)) {
-        return;
+    if (pop ? popSecurityFollowsPort : smtpSecurityFollowsPort) {
+        const settings::ServerAddress address = settings::parseServerAddress(
+            bytes(server->text()), pop ? settings::kDefaultPopPort : settings::kDefaultSmtpPort);
+        choice->setCurrentIndex(static_cast<int>(settings::DefaultSecurity(
+            address.port, pop ? settings::kPopTlsPort : settings::kSmtpTlsPort)));
     }
+    showSecurityWarning();
+}
+
+// A choice that cannot work on the port the server field names, in a sentence that says
+// what would; empty when it fits.
+QString frmEmailSetup::portHint(bool pop) const {
+    const QLineEdit* server = pop ? txtPOP : txtSMTP;
+    const auto security =
+        static_cast<settings::Security>((pop ? cmbPOPSecurity : cmbSMTPSecurity)->currentIndex());
     const settings::ServerAddress address = settings::parseServerAddress(
         bytes(server->text()), pop ? settings::kDefaultPopPort : settings::kDefaultSmtpPort);
-    choice->setCurrentIndex(static_cast<int>(settings::DefaultSecurity(
-        address.port, pop ? settings::kPopTlsPort : settings::kSmtpTlsPort)));
-    showSecurityWarning();
+    if (!address.valid || settings::SecurityFitsPort(security, address.port, pop)) {
+        return {};
+    }
+    const QString name = pop ? QStringLiteral("POP server") : QStringLiteral("SMTP server");
+    const QString port = QString::number(address.port);
+    const bool typed = server->text().trimmed().endsWith(QLatin1Char(':') + port);
+    const QString where = typed ? QStringLiteral("%1: port %2").arg(name, port)
+                                : QStringLiteral("%1: the default port %2").arg(name, port);
+    if (security == settings::Security::Tls) {
+        const QString tlsPort = QString::number(settings::UsualPort(security, pop));
+        return where + QStringLiteral(" speaks plain text first. Choose STARTTLS, or ") +
+               (typed ? QStringLiteral("port %1 for TLS.").arg(tlsPort)
+                      : QStringLiteral("add :%1 for TLS.").arg(tlsPort));
+    }
+    return where + QStringLiteral(" expects TLS from the first byte. Choose TLS.");
 }
 
 void frmEmailSetup::showSecurityWarning() {
     const int none = static_cast<int>(settings::Security::None);
     lblSecurityWarning->setVisible(cmbPOPSecurity->currentIndex() == none ||
                                    cmbSMTPSecurity->currentIndex() == none);
+    QStringList hints{portHint(true), portHint(false)};
+    hints.removeAll(QString());
+    lblPortHint->setText(hints.join(QLatin1Char('\n')));
+    lblPortHint->setVisible(!hints.isEmpty());
 }

@@ -252,7 +252,7 @@ TEST_F(SessionTest, TheServerGoingAwayAtAnyStep) {
     server->fail(10061, QStringLiteral("Connection refused"));
     tick(2);
     EXPECT_EQ(boxes(), QStringList{"sckPOP Error [10061]: Connection refused"});
-    EXPECT_EQ(status(), QStringLiteral("Error: Unexpectedly disconnected from server"));
+    EXPECT_EQ(status(), QStringLiteral("Error: Server mail.example.test refused the connection"));
     EXPECT_FALSE(busy());
     listThree();
 }
@@ -321,16 +321,19 @@ TEST_F(SessionTest, ConnectWaitsForTheOldSocketToClose) {
 
 TEST_F(SessionTest, MissingSetupIsAskedFor) {
     int setups = 0, passwords = 0;
-    const AccountRecord account;
+    AccountRecord account;
     PopSession s(
         {&window, window.cmdConnect, window.cmdReset, window.cmdView, window.cmdDelete,
          window.lstHeaders, window.lblStatus, window.lblMsg, window.mnKeepAlive,
          window.mnEnableDebug, window.mnFilterSpam, window.mnConfirmDelete, window.mnExit,
          window.mnShowBuffer},
         account, [&] { ++setups; }, [&] { ++passwords; });
+    s.cmdConnect_Click(); // nothing set up: the setup comes first, without a box
+    EXPECT_EQ(std::pair(setups, passwords), std::pair(1, 0));
+    account.POPAddress = "mail.example.test";
     s.cmdConnect_Click();
     EXPECT_EQ(boxes(), (QStringList{"Please enter password",
                                     "Setup not complete. Please fill all fields."}));
-    EXPECT_EQ(std::pair(setups, passwords), std::pair(1, 1));
+    EXPECT_EQ(std::pair(setups, passwords), std::pair(2, 1));
     EXPECT_EQ(server->connects, 0);
 }

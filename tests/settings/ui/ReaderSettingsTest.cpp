@@ -4,6 +4,7 @@
 #include "reader/ui/frmPOP.h"
 #include "settings/AppVersion.h"
 #include "settings/ui/AccountMenu.h"
+#include "settings/ui/AccountText.h"
 #include "settings/ui/frmEmailSetup.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempSettings.h"
@@ -20,6 +21,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -344,7 +346,7 @@ TEST(EmailSetup, DeleteRewritesTheListOrSaysItCannot) {
 }
 
 TEST(EmailSetup, ALongNameKeepsTheDesignedSize) {
-    Dialog empty({}, "");
+    Dialog empty({"W"}, "W");
     const std::string longName(300, 'W');
     Dialog s({longName}, longName);
     for (QDialog* d : {static_cast<QDialog*>(empty.d.get()), static_cast<QDialog*>(s.d.get())}) {
@@ -355,4 +357,56 @@ TEST(EmailSetup, ALongNameKeepsTheDesignedSize) {
     const QString full = QString::fromStdString(longName);
     EXPECT_EQ(s.d->cmbISP->itemData(0, Qt::ToolTipRole).toString() + s.d->cmbISP->toolTip(),
               full + full);
+}
+
+TEST(EmailSetup, EachSecurityNamesItsPortAndAPortThatCannotWorkIsSaid) {
+    Dialog s({}, "");
+    frmEmailSetup& d = *s.d;
+    EXPECT_EQ(d.cmbPOPSecurity->itemText(0) + ", " + d.cmbSMTPSecurity->itemText(1),
+              "TLS (port 995), STARTTLS (port 587)");
+    const struct {
+        const char *pop, *smtp;
+        int popChoice, smtpChoice; // -1: what a new account starts with
+        QString hint;
+    } cases[] = {
+        {"pop.x:995", "smtp.x:465", -1, -1, ""},
+        {"pop.x", "smtp.x:465", 0, 1,
+         "POP server: the default port 110 speaks plain text first. Choose STARTTLS, or add :995 "
+         "for TLS.\nSMTP server: port 465 expects TLS from the first byte. Choose TLS."},
+        {"[::1]:995", "smtp.x:587", 2, 0,
+         "POP server: port 995 expects TLS from the first byte. Choose TLS.\nSMTP server: port "
+         "587 speaks plain text first. Choose STARTTLS, or port 465 for TLS."},
+    };
+    for (const auto& c : cases) {
+        for (const auto& [field, typed, choice, index] :
+             {std::tuple(d.txtPOP, c.pop, d.cmbPOPSecurity, c.popChoice),
+              std::tuple(d.txtSMTP, c.smtp, d.cmbSMTPSecurity, c.smtpChoice)}) {
+            field->clear();
+            QTest::keyClicks(field, QString::fromLatin1(typed));
+            if (index >= 0) {
+                choice->setCurrentIndex(index);
+                Q_EMIT choice->activated(index);
+            }
+        }
+        EXPECT_EQ(d.lblPortHint->isVisibleTo(&d) ? d.lblPortHint->text() : "", c.hint) << c.pop;
+    }
+}
+
+// Nothing set up yet: Get Mail leads to the setup, which says why, and leaving it is no error.
+TEST(EmailSetup, GetMailWithoutAnAccountOpensTheSetupFirst) {
+    TempSettings temp;
+    ScriptedDialogs dialogs;
+    frmPOP w;
+    bool noted = false;
+    QTimer::singleShot(0, [&] {
+        auto* d = qobject_cast<frmEmailSetup*>(QApplication::activeModalWidget());
+        noted = d && d->lblFirstAccount->isVisible();
+        d->cmdCancel->click();
+    });
+    w.cmdConnect->click();
+    EXPECT_TRUE(noted);
+    EXPECT_TRUE(dialogs.messages().empty());
+    EXPECT_EQ(w.lblStatus->text() + "|" + accounttext::windowTitle(""), "Ready|Corvane");
+    Dialog one({"W"}, "W");
+    EXPECT_FALSE(one.d->lblFirstAccount->isVisibleTo(one.d.get()));
 }
