@@ -2,6 +2,7 @@
 // start) does to the reader window.
 #include "compose/ui/ReplyCommands.h"
 #include "compose/ui/frmSMTP.h"
+#include "platform/SingleInstance.h"
 #include "reader/ui/frmPOP.h"
 #include "support/ScriptedDialogs.h"
 
@@ -9,8 +10,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
@@ -64,6 +68,80 @@ TEST(CommandLine, AMessageFileOpensAsFileOpenDoes) {
     window.openArgument(dir.filePath(QStringLiteral("missing.eml")));
     ASSERT_EQ(dialogs.messages().size(), 1u);
     EXPECT_TRUE(dialogs.messages()[0].text.startsWith(QStringLiteral("Cannot open ")));
+}
+
+// A later start, in its own thread as it would be its own process.
+std::unique_ptr<QThread> laterStart(const QString& socket, const QString& argument) {
+    std::unique_ptr<QThread> start(QThread::create([socket, argument] {
+        EXPECT_TRUE(platform::SingleInstance(socket).handOver({argument}, 5000));
+    }));
+    start->start();
+    return start;
+}
+
+// Links handed over by later starts while a box is open (the discard question, or the
+// refusal of a link that cannot be used): the reader keeps running, asks about each link in
+// turn, and a "No" keeps the draft. The box runs the event loop, as a real one does.
+TEST(CommandLine, LinksHandedOverWhileABoxIsOpen) {
+    using platform::MsgAnswer;
+    const QString discard = QStringLiteral("Discard the message you are writing?");
+    const QString refused = QStringLiteral("Cannot use the mailto: link. ");
+    const struct {
+        const char* first;
+        std::vector<MsgAnswer> answers;
+        QStringList asked; // each box's text, as far as it goes
+        const char* subject;
+    } cases[] = {
+        {"mailto:a@x.org?subject=First",
+         {MsgAnswer::No, MsgAnswer::No},
+         {discard, discard},
+         "Draft"},
+        {"mailto:a@x.org?subject=First", {MsgAnswer::Yes}, {discard}, "Second"},
+        {"mailto:a@x.org?subject=x%0D%0ABcc:%20v@x.org",
+         {MsgAnswer::Ok, MsgAnswer::No},
+         {refused, discard},
+         "Draft"},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        const QString socket =
+            QStringLiteral("corvane-test-%1-%2").arg(QCoreApplication::applicationPid()).arg(++row);
+        ScriptedDialogs dialogs;
+        frmPOP window;
+        platform::SingleInstance running(socket);
+        ASSERT_TRUE(running.listen());
+        QObject::connect(&running, &platform::SingleInstance::received, &window,
+                         &frmPOP::openHandedOver);
+        window.openArgument(QStringLiteral("mailto:d@x.org?subject=Draft"));
+        window.replies().composeWindow()->txtMsg->setPlainText(QStringLiteral("typed"));
+        for (const MsgAnswer a : c.answers) {
+            dialogs.answer(a);
+        }
+        std::unique_ptr<QThread> second;
+        dialogs.whileOpen([&] {
+            QSignalSpy handed(&running, &platform::SingleInstance::received);
+            second = laterStart(socket, QStringLiteral("mailto:b@x.org?subject=Second"));
+            EXPECT_TRUE(handed.wait(5000));
+        });
+        QSignalSpy opened(&running, &platform::SingleInstance::received);
+        const std::unique_ptr<QThread> first = laterStart(socket, QString::fromUtf8(c.first));
+        ASSERT_TRUE(opened.wait(5000));
+        first->wait();
+        ASSERT_TRUE(second);
+        second->wait();
+
+        const QStringList asked = dialogs.messageTexts();
+        ASSERT_EQ(asked.size(), c.asked.size()) << asked.join(u'|').toStdString();
+        for (qsizetype i = 0; i < asked.size(); ++i) {
+            EXPECT_TRUE(asked[i].startsWith(c.asked[i])) << asked[i].toStdString();
+        }
+        frmSMTP* compose = window.replies().composeWindow();
+        ASSERT_NE(compose, nullptr);
+        EXPECT_EQ(compose->txtSubject->text(), QString::fromUtf8(c.subject));
+        EXPECT_EQ(compose->txtMsg->toPlainText(),
+                  c.subject == std::string_view("Draft") ? QStringLiteral("typed") : QString());
+    }
 }
 
 } // namespace
