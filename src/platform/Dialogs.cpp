@@ -34,6 +34,7 @@ QMessageBox::StandardButtons toQtButtons(MsgButtons buttons) {
     case MsgButtons::OkCancel:
         return QMessageBox::Ok | QMessageBox::Cancel;
     case MsgButtons::YesNo:
+    case MsgButtons::YesNoKeep:
         return QMessageBox::Yes | QMessageBox::No;
     case MsgButtons::YesNoCancel:
         return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
@@ -66,6 +67,9 @@ public:
                          const QString& title) override {
         QMessageBox box(toQtIcon(icon), title.isEmpty() ? applicationTitle() : title, text,
                         toQtButtons(buttons), parent);
+        if (buttons == MsgButtons::YesNoKeep) {
+            box.setDefaultButton(QMessageBox::No);
+        }
         const int result = box.exec();
         // Closing the box with the window's close button means "no" to a question.
         if (result == QMessageBox::Escape || result == 0) {

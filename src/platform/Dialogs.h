@@ -11,7 +11,9 @@ class QWidget;
 
 namespace platform {
 
-enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
+// YesNoKeep: a question whose Yes throws away what the user typed; No is its default
+// button, so that Enter never discards.
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoKeep, YesNoCancel, RetryCancel };
 enum class MsgIcon { None, Critical, Question, Exclamation, Information };
 enum class MsgAnswer { Ok, Cancel, Yes, No, Retry };
 
