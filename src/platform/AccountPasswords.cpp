@@ -14,12 +14,16 @@ QString keyOf(const std::string& account) {
 
 } // namespace
 
+Keyring AccountPasswords::keyring() const {
+    return Keyring(QStringLiteral("Corvane"), keyringTimeoutMs);
+}
+
 std::string AccountPasswords::load(const std::string& account, std::string_view storedValue,
                                    QWidget* parent) {
     if (!settings::TrimBlanks(storedValue).empty()) {
         return settings::DecodeStoredPassword(storedValue);
     }
-    const Keyring::Answer answer = Keyring().read(keyOf(account));
+    const Keyring::Answer answer = keyring().read(keyOf(account));
     if (answer.status == Keyring::Status::Refused) {
         dialogs().messageBox(parent,
                              QStringLiteral("The password of ") + QString::fromStdString(account) +
@@ -32,7 +36,7 @@ std::string AccountPasswords::load(const std::string& account, std::string_view 
 
 std::string AccountPasswords::save(const std::string& account, const std::string& password,
                                    QWidget* parent) {
-    const Keyring::Answer answer = Keyring().write(keyOf(account), password);
+    const Keyring::Answer answer = keyring().write(keyOf(account), password);
     if (answer.status == Keyring::Status::Ok) {
         return {};
     }
@@ -47,7 +51,7 @@ std::string AccountPasswords::save(const std::string& account, const std::string
 }
 
 void AccountPasswords::forget(const std::string& account) {
-    Keyring().remove(keyOf(account));
+    keyring().remove(keyOf(account));
 }
 
 AccountPasswords& accountPasswords() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Keyring.h"
+
 #include <string>
 #include <string_view>
 
@@ -21,6 +23,13 @@ public:
     std::string save(const std::string& account, const std::string& password, QWidget* parent);
     // The account is gone, or its password is no longer to be kept.
     void forget(const std::string& account);
+    // How long each keyring call waits for the keyring's answer (tests shorten it).
+    void setKeyringTimeout(int milliseconds) { keyringTimeoutMs = milliseconds; }
+
+private:
+    Keyring keyring() const;
+
+    int keyringTimeoutMs = 10000;
 };
 
 AccountPasswords& accountPasswords();
