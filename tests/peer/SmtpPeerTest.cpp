@@ -119,6 +119,47 @@ TEST(SmtpPeer, MessagesArriveIntactEachWithTheAttachmentShown) {
     EXPECT_EQ(sink.message(3).filter(QStringLiteral("File ")).size(), 0);
 }
 
+// Fifty recipients: the To field goes folded between addresses (lines a server takes), and
+// every address arrives, in the header and in the envelope.
+TEST(SmtpPeer, AMessageToFiftyRecipientsArrivesWithItsToFolded) {
+    SmtpSink sink;
+    ScriptedDialogs dialogs;
+    const AccountRecord account = accountFor(sink.port);
+    frmSMTP w(account);
+    QStringList to;
+    for (int i = 1; i <= 50; ++i) {
+        to << (i % 10 == 0 ? QStringLiteral("J\u00f6rg %1 <r%1@example.org>")
+                           : QStringLiteral("r%1@example.org"))
+                  .arg(i);
+    }
+    w.txtTo->setText(to.join(QStringLiteral(", ")));
+    w.txtSubject->setText(QStringLiteral("To all"));
+    sendAndWait(w);
+    EXPECT_EQ(w.lblProgress->text(), QStringLiteral("Message successfully sent"));
+    ASSERT_EQ(sink.count(), 1);
+    QFile raw(sink.dir.filePath(QStringLiteral("messages/0001.eml")));
+    ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
+    const QByteArray header = raw.readAll().split('\n').mid(0, 40).join('\n');
+    qsizetype longest = 0, toLines = 0;
+    bool inTo = false;
+    for (const QByteArray& line : header.split('\n')) {
+        inTo = line.startsWith("To: ") || (inTo && line.startsWith(' '));
+        toLines += inTo ? 1 : 0;
+        longest = inTo ? std::max(longest, line.size() - 1) : longest; // without the CR
+    }
+    EXPECT_LE(longest, 78) << header.toStdString();
+    EXPECT_GT(toLines, 10);
+    const QStringList facts = sink.message(1);
+    QStringList envelope;
+    for (int i = 1; i <= 50; ++i) {
+        envelope << QStringLiteral("r%1@example.org").arg(i);
+    }
+    EXPECT_TRUE(facts.contains(QStringLiteral("To: ") + to.join(QStringLiteral(", "))))
+        << facts.join(u'\n').toStdString();
+    EXPECT_TRUE(facts.contains(QStringLiteral("Envelope: alice@example.com to ") +
+                               envelope.join(QStringLiteral(", "))));
+}
+
 TEST(SmtpPeer, LoginsAndRefusals) {
     SmtpSink sink({QStringLiteral("--auth"), QStringLiteral("alice:s3cret-zażółć"),
                    QStringLiteral("--reject"), QStringLiteral("nobody@example.net")});
@@ -165,10 +206,13 @@ TEST(SmtpPeer, ClosingTheWindowDuringASendEndsItPromptly) {
     sendAndWait(*w, [&] { return !dialogs.messages().empty(); }); // it waits for the first
     QElapsedTimer clock;
     clock.start();
+    dialogs.answer(MsgAnswer::Yes); // the draft goes with the window
     w->close();
     EXPECT_LT(clock.elapsed(), 3000);
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.isNull(); }, 5000));
-    EXPECT_EQ(dialogs.messageTexts(), QStringList{QStringLiteral("A message is still being sent")});
+    EXPECT_EQ(dialogs.messageTexts(),
+              QStringList({QStringLiteral("A message is still being sent"),
+                           QStringLiteral("Discard the message you are writing?")}));
 }
 
 } // namespace
