@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
@@ -68,6 +69,33 @@ TEST(CommandLine, AMessageFileOpensAsFileOpenDoes) {
     window.openArgument(dir.filePath(QStringLiteral("missing.eml")));
     ASSERT_EQ(dialogs.messages().size(), 1u);
     EXPECT_TRUE(dialogs.messages()[0].text.startsWith(QStringLiteral("Cannot open ")));
+}
+
+// The command line is read before anything needs a display, and what cannot be read says so.
+TEST(CommandLine, TheProgramReadsItsOptionsWithoutADisplay) {
+    const struct {
+        QStringList arguments;
+        int exitCode;
+        const char* says;
+    } cases[] = {
+        {{"--bogus"}, 1, "Unknown option 'bogus'."},
+        {{"--help"}, 0, "\n  mailto:LINK|FILE.eml  Write to a mailto: link, or open a saved"},
+        {{"-platform", "offscreen", "--version"}, 0, "Corvane "},
+    };
+    for (const auto& c : cases) {
+        QProcess corvane;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+            environment.remove(QString::fromLatin1(name));
+        }
+        corvane.setProcessEnvironment(environment);
+        corvane.start(QStringLiteral(CORVANE_BINARY_DIR "/corvane"), c.arguments);
+        ASSERT_TRUE(corvane.waitForFinished(30000));
+        EXPECT_EQ(corvane.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(corvane.exitCode(), c.exitCode);
+        const QByteArray said = corvane.readAllStandardOutput() + corvane.readAllStandardError();
+        EXPECT_TRUE(said.contains(c.says)) << said.toStdString();
+    }
 }
 
 // A later start, in its own thread as it would be its own process.
