@@ -34,7 +34,7 @@ QMessageBox::StandardButtons toQtButtons(MsgButtons buttons) {
     case MsgButtons::OkCancel:
         return QMessageBox::Ok | QMessageBox::Cancel;
     case MsgButtons::YesNo:
-    case MsgButtons::YesNoKeep:
+    case MsgButtons::YesNoDefaultNo:
         return QMessageBox::Yes | QMessageBox::No;
     case MsgButtons::YesNoCancel:
         return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
@@ -67,7 +67,7 @@ public:
                          const QString& title) override {
         QMessageBox box(toQtIcon(icon), title.isEmpty() ? applicationTitle() : title, text,
                         toQtButtons(buttons), parent);
-        if (buttons == MsgButtons::YesNoKeep) {
+        if (buttons == MsgButtons::YesNoDefaultNo) {
             box.setDefaultButton(QMessageBox::No);
         }
         const int result = box.exec();

@@ -11,8 +11,10 @@ namespace platform {
 
 namespace {
 
+// The keyring's errors, said in a sentence: its own texts name D-Bus objects.
 Keyring::Answer answerOf(const QKeychain::Job& job) {
     Keyring::Answer answer;
+    answer.status = Keyring::Status::Refused;
     switch (job.error()) {
     case QKeychain::NoError:
         answer.status = Keyring::Status::Ok;
@@ -26,13 +28,18 @@ Keyring::Answer answerOf(const QKeychain::Job& job) {
         answer.error = QStringLiteral("There is no keyring on this desktop.");
         break;
     case QKeychain::AccessDeniedByUser:
+        answer.error = QStringLiteral("You declined the keyring's request.");
+        break;
     case QKeychain::AccessDenied:
-        answer.status = Keyring::Status::Refused;
-        answer.error = QStringLiteral("The keyring refused access: ") + job.errorString();
+        answer.error = QStringLiteral("The keyring is locked, or it refused access.");
         break;
     default:
-        answer.status = Keyring::Status::Refused;
-        answer.error = QStringLiteral("The keyring failed: ") + job.errorString();
+        // The usual case: the keyring's first-time setup (creating the "login" keyring) was
+        // cancelled, and the keyring has nowhere to put the password.
+        answer.error = job.errorString().contains(QLatin1String("does not exist"))
+                           ? QStringLiteral("The keyring has no place to keep passwords yet; "
+                                            "creating it may have been cancelled.")
+                           : QStringLiteral("The keyring reported an error.");
         break;
     }
     return answer;
@@ -125,7 +132,8 @@ Keyring::Answer Keyring::run(Operation operation, const QString& key,
     if (!waiting->answer) {
         Answer answer;
         answer.status = Status::Refused;
-        answer.error = QStringLiteral("The keyring did not answer; it may be locked.");
+        answer.error = QStringLiteral("The keyring did not answer in time; it may be waiting "
+                                      "for you in another window.");
         return answer;
     }
     return std::move(*waiting->answer);

@@ -439,7 +439,7 @@ bool frmSMTP::mayReplaceDraft() {
     return !draftTyped || !shown ||
            platform::dialogs().messageBox(this,
                                           QStringLiteral("Discard the message you are writing?"),
-                                          platform::MsgButtons::YesNoKeep,
+                                          platform::MsgButtons::YesNoDefaultNo,
                                           platform::MsgIcon::Question) == platform::MsgAnswer::Yes;
 }
 
