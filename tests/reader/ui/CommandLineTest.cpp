@@ -16,6 +16,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 #include <memory>
+#include <tuple>
 
 namespace {
 
@@ -73,28 +74,22 @@ TEST(CommandLine, AMessageFileOpensAsFileOpenDoes) {
 
 // The command line is read before anything needs a display, and what cannot be read says so.
 TEST(CommandLine, TheProgramReadsItsOptionsWithoutADisplay) {
-    const struct {
-        QStringList arguments;
-        int exitCode;
-        const char* says;
-    } cases[] = {
+    const std::tuple<QStringList, int, const char*> cases[] = {
         {{"--bogus"}, 1, "Unknown option 'bogus'."},
         {{"--help"}, 0, "\n  mailto:LINK|FILE.eml  Write to a mailto: link, or open a saved"},
-        {{"-platform", "offscreen", "--version"}, 0, "Corvane "},
-    };
-    for (const auto& c : cases) {
+        {{"-platform", "offscreen", "--version"}, 0, "Corvane "}};
+    for (const auto& [arguments, exitCode, says] : cases) {
         QProcess corvane;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
             environment.remove(QString::fromLatin1(name));
         }
         corvane.setProcessEnvironment(environment);
-        corvane.start(QStringLiteral(CORVANE_BINARY_DIR "/corvane"), c.arguments);
+        corvane.start(QStringLiteral(CORVANE_BINARY_DIR "/corvane"), arguments);
         ASSERT_TRUE(corvane.waitForFinished(30000));
-        EXPECT_EQ(corvane.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(corvane.exitCode(), c.exitCode);
         const QByteArray said = corvane.readAllStandardOutput() + corvane.readAllStandardError();
-        EXPECT_TRUE(said.contains(c.says)) << said.toStdString();
+        EXPECT_TRUE(corvane.exitStatus() == QProcess::NormalExit && said.contains(says)) << said.toStdString();
+        EXPECT_EQ(corvane.exitCode(), exitCode);
     }
 }
 
@@ -112,27 +107,15 @@ std::unique_ptr<QThread> laterStart(const QString& socket, const QString& argume
 // turn, and a "No" keeps the draft. The box runs the event loop, as a real one does.
 TEST(CommandLine, LinksHandedOverWhileABoxIsOpen) {
     using platform::MsgAnswer;
-    const QString discard = QStringLiteral("Discard the message you are writing?");
-    const QString refused = QStringLiteral("Cannot use the mailto: link. ");
-    const struct {
-        const char* first;
-        std::vector<MsgAnswer> answers;
-        QStringList asked; // each box's text, as far as it goes
-        const char* subject;
-    } cases[] = {
-        {"mailto:a@x.org?subject=First",
-         {MsgAnswer::No, MsgAnswer::No},
-         {discard, discard},
-         "Draft"},
-        {"mailto:a@x.org?subject=First", {MsgAnswer::Yes}, {discard}, "Second"},
-        {"mailto:a@x.org?subject=x%0D%0ABcc:%20v@x.org",
+    const std::tuple<const char*, std::vector<MsgAnswer>, const char*, const char*> cases[] = {
+        {"subject=First", {MsgAnswer::No, MsgAnswer::No}, "Discard Discard", "Draft"},
+        {"subject=First", {MsgAnswer::Yes}, "Discard", "Second"},
+        {"subject=x%0D%0ABcc:%20v@x.org",
          {MsgAnswer::Ok, MsgAnswer::No},
-         {refused, discard},
-         "Draft"},
-    };
+         "Cannot Discard",
+         "Draft"}};
     int row = 0;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.first);
+    for (const auto& [first, answers, asked, subject] : cases) {
         const QString socket =
             QStringLiteral("corvane-test-%1-%2").arg(QCoreApplication::applicationPid()).arg(++row);
         ScriptedDialogs dialogs;
@@ -143,7 +126,7 @@ TEST(CommandLine, LinksHandedOverWhileABoxIsOpen) {
                          &frmPOP::openHandedOver);
         window.openArgument(QStringLiteral("mailto:d@x.org?subject=Draft"));
         window.replies().composeWindow()->txtMsg->setPlainText(QStringLiteral("typed"));
-        for (const MsgAnswer a : c.answers) {
+        for (const MsgAnswer a : answers) {
             dialogs.answer(a);
         }
         std::unique_ptr<QThread> second;
@@ -153,22 +136,20 @@ TEST(CommandLine, LinksHandedOverWhileABoxIsOpen) {
             EXPECT_TRUE(handed.wait(5000));
         });
         QSignalSpy opened(&running, &platform::SingleInstance::received);
-        const std::unique_ptr<QThread> first = laterStart(socket, QString::fromUtf8(c.first));
-        ASSERT_TRUE(opened.wait(5000));
-        first->wait();
-        ASSERT_TRUE(second);
+        const auto firstStart = laterStart(socket, QStringLiteral("mailto:a@x.org?") + first);
+        ASSERT_TRUE(opened.wait(5000) && second);
+        firstStart->wait();
         second->wait();
-
-        const QStringList asked = dialogs.messageTexts();
-        ASSERT_EQ(asked.size(), c.asked.size()) << asked.join(u'|').toStdString();
-        for (qsizetype i = 0; i < asked.size(); ++i) {
-            EXPECT_TRUE(asked[i].startsWith(c.asked[i])) << asked[i].toStdString();
+        QStringList words; // of each box, the first
+        for (const QString& text : dialogs.messageTexts()) {
+            words << text.section(u' ', 0, 0);
         }
-        frmSMTP* compose = window.replies().composeWindow();
+        EXPECT_EQ(words.join(u' '), QString::fromUtf8(asked)) << first;
+        const frmSMTP* compose = window.replies().composeWindow();
         ASSERT_NE(compose, nullptr);
-        EXPECT_EQ(compose->txtSubject->text(), QString::fromUtf8(c.subject));
-        EXPECT_EQ(compose->txtMsg->toPlainText(),
-                  c.subject == std::string_view("Draft") ? QStringLiteral("typed") : QString());
+        EXPECT_EQ(compose->txtSubject->text() + compose->txtMsg->toPlainText(),
+                  QString::fromUtf8(subject) +
+                      (subject == std::string_view("Draft") ? "typed" : ""));
     }
 }
 

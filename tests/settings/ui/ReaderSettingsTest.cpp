@@ -207,7 +207,7 @@ std::string record(const AccountRecord& a) {
 // own field; the two servers' security differs in each row.
 TEST(StartUp, ActiveAccountIsLoadedAsTyped) {
     const std::string pass = "0L/QsNGA0L7Qu9GMLXphxbzDs8WCxIc="; // "пароль-zażółć"
-    const char* fields = "|pop.мир:1110|smtp.мир:2525|пользователь|пароль-zażółć|мир.example|3|"
+    const char* fields = "|pop.мир:1110|smtp.мир:2525|пользователь|пароль-zażółć|smtp.example|3|"
                          "анна|мир.example";
     const std::pair<std::string, std::string> cases[] = {
         {"мир", std::string("мир") + fields + "|STARTTLS|None"},
@@ -220,7 +220,7 @@ TEST(StartUp, ActiveAccountIsLoadedAsTyped) {
             {"SMTPAddress", "smtp.мир:2525"},
             {"EmailUsername", "пользователь"},
             {"EmailPass", pass},
-            {"SMTPDomain", "мир.example"},
+            {"SMTPDomain", "smtp.example"},
             {"EmailAuth", "3"},
             {"EmailFromName", "анна"},
             {"EmailFromDomain", "мир.example"},
