@@ -101,7 +101,13 @@ TEST(SmtpPeer, MessagesArriveIntactEachWithTheAttachmentShown) {
     EXPECT_EQ(w.lblProgress->text(), QStringLiteral("Message successfully sent"));
     dialogs.answer(MsgAnswer::Yes);
     sendAndWait(w);
-    w.fill(QStringLiteral("carl@example.org"), QStringLiteral("new"), QString());
+    QStringList to, envelope; // fifty recipients, some with names
+    for (int i = 1; i <= 50; ++i) {
+        envelope << QStringLiteral("r%1@example.org").arg(i);
+        to << (i % 10 == 0 ? QStringLiteral("J\u00f6rg <%1>") : QStringLiteral("%1"))
+                  .arg(envelope.last());
+    }
+    w.fill(to.join(QStringLiteral(", ")), QStringLiteral("new"), QString());
     sendAndWait(w); // a new message: no question, and no file
     const QString again = QStringLiteral("Message already sent, send again?");
     EXPECT_EQ(dialogs.messageTexts(),
@@ -116,48 +122,21 @@ TEST(SmtpPeer, MessagesArriveIntactEachWithTheAttachmentShown) {
                                    .arg(subject, QString(text).replace(u'\n', u'|'), name, hash)
                                    .split(u'\n', Qt::SkipEmptyParts));
     EXPECT_EQ(sink.message(2).filter(QStringLiteral("File ")).size(), 1);
-    EXPECT_EQ(sink.message(3).filter(QStringLiteral("File ")).size(), 0);
-}
-
-// Fifty recipients: the To field goes folded between addresses (lines a server takes), and
-// every address arrives, in the header and in the envelope.
-TEST(SmtpPeer, AMessageToFiftyRecipientsArrivesWithItsToFolded) {
-    SmtpSink sink;
-    ScriptedDialogs dialogs;
-    const AccountRecord account = accountFor(sink.port);
-    frmSMTP w(account);
-    QStringList to;
-    for (int i = 1; i <= 50; ++i) {
-        to << (i % 10 == 0 ? QStringLiteral("J\u00f6rg %1 <r%1@example.org>")
-                           : QStringLiteral("r%1@example.org"))
-                  .arg(i);
-    }
-    w.txtTo->setText(to.join(QStringLiteral(", ")));
-    w.txtSubject->setText(QStringLiteral("To all"));
-    sendAndWait(w);
-    EXPECT_EQ(w.lblProgress->text(), QStringLiteral("Message successfully sent"));
-    ASSERT_EQ(sink.count(), 1);
-    QFile raw(sink.dir.filePath(QStringLiteral("messages/0001.eml")));
-    ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
-    const QByteArray header = raw.readAll().split('\n').mid(0, 40).join('\n');
-    qsizetype longest = 0, toLines = 0;
-    bool inTo = false;
-    for (const QByteArray& line : header.split('\n')) {
-        inTo = line.startsWith("To: ") || (inTo && line.startsWith(' '));
-        toLines += inTo ? 1 : 0;
-        longest = inTo ? std::max(longest, line.size() - 1) : longest; // without the CR
-    }
-    EXPECT_LE(longest, 78) << header.toStdString();
-    EXPECT_GT(toLines, 10);
-    const QStringList facts = sink.message(1);
-    QStringList envelope;
-    for (int i = 1; i <= 50; ++i) {
-        envelope << QStringLiteral("r%1@example.org").arg(i);
-    }
-    EXPECT_TRUE(facts.contains(QStringLiteral("To: ") + to.join(QStringLiteral(", "))))
-        << facts.join(u'\n').toStdString();
-    EXPECT_TRUE(facts.contains(QStringLiteral("Envelope: alice@example.com to ") +
+    const QStringList third = sink.message(3);
+    EXPECT_EQ(third.filter(QStringLiteral("File ")).size(), 0);
+    EXPECT_TRUE(third.contains(QStringLiteral("To: ") + to.join(QStringLiteral(", "))) &&
+                third.contains(QStringLiteral("Envelope: alice@example.com to ") +
                                envelope.join(QStringLiteral(", "))));
+    // The To field went folded, as libcurl was given it: no line a server refuses.
+    QFile raw(sink.dir.filePath(QStringLiteral("messages/0003.eml")));
+    ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
+    const QByteArray head = raw.readAll();
+    const QByteArray field =
+        head.mid(head.indexOf("\r\nTo: ") + 2).split('\n').mid(0, 20).join('\n');
+    EXPECT_TRUE(field.startsWith("To: r1@") && field.count(",\r\n r") >= 8) << field.toStdString();
+    for (const QByteArray& line : field.split('\n')) {
+        EXPECT_LE(line.size(), 79) << line.toStdString(); // with its CR
+    }
 }
 
 TEST(SmtpPeer, LoginsAndRefusals) {
