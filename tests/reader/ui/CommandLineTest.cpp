@@ -88,7 +88,8 @@ TEST(CommandLine, TheProgramReadsItsOptionsWithoutADisplay) {
         corvane.start(QStringLiteral(CORVANE_BINARY_DIR "/corvane"), arguments);
         ASSERT_TRUE(corvane.waitForFinished(30000));
         const QByteArray said = corvane.readAllStandardOutput() + corvane.readAllStandardError();
-        EXPECT_TRUE(corvane.exitStatus() == QProcess::NormalExit && said.contains(says)) << said.toStdString();
+        EXPECT_TRUE(corvane.exitStatus() == QProcess::NormalExit && said.contains(says))
+            << said.toStdString();
         EXPECT_EQ(corvane.exitCode(), exitCode);
     }
 }
