@@ -61,7 +61,7 @@ endfunction()
 function(corvane_keyring_test)
     set(target corvane_keyring_tests)
     add_executable(${target} ${PROJECT_SOURCE_DIR}/tests/platform/keyring/KeyringTest.cpp)
-    target_link_libraries(${target} PRIVATE corvane_platform GTest::gtest)
+    target_link_libraries(${target} PRIVATE corvane_test_support)
     add_test(NAME ${target}
              COMMAND ${PROJECT_SOURCE_DIR}/tests/platform/keyring/with-keyring $<TARGET_FILE:${target}>)
     add_test(NAME ${target}_none COMMAND ${target})

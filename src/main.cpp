@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QTextStream>
 #include <QTimer>
-#include <string_view>
 
 namespace {
 
@@ -22,23 +21,40 @@ void describe(QCommandLineParser& parser) {
     parser.addVersionOption();
     parser.addOption({kClearCache, QStringLiteral("Empty the cache of header lines kept between "
                                                   "listings, then exit.")});
-    parser.addPositionalArgument(QStringLiteral("mailto:LINK | FILE.eml"),
+    parser.addPositionalArgument(QStringLiteral("mailto:LINK|FILE.eml"),
                                  QStringLiteral("Write to a mailto: link, or open a saved "
                                                 "message."),
-                                 QStringLiteral("[mailto:LINK | FILE.eml]"));
+                                 QStringLiteral("[mailto:LINK|FILE.eml]"));
+    // The toolkit's own options (-platform offscreen, -style Fusion, ...) are read by the
+    // application object; they are known here so that the command line can be read before
+    // there is one.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const char* name : {"platform", "platformpluginpath", "platformtheme", "plugin",
+                             "qwindowgeometry", "qwindowicon", "qwindowtitle", "display",
+                             "geometry", "title", "session", "style", "stylesheet"}) {
+        QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync"}) {
+        QCommandLineOption option(QString::fromLatin1(name));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
 }
 
-// --help, --version and --clear-header-cache answer without a display, before any window
-// system is needed.
+// A command line that is answered without a display, before any window system is needed:
+// --help, --version, --clear-header-cache, and one that cannot be read.
 bool informationOnly(int argc, char* argv[]) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view a = argv[i];
-        if (a == "-h" || a == "--help" || a == "-?" || a == "--help-all" || a == "-v" ||
-            a == "--version" || a == "--clear-header-cache") {
-            return true;
-        }
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
     }
-    return false;
+    QCommandLineParser parser;
+    describe(parser);
+    return !parser.parse(arguments) || parser.isSet(QStringLiteral("help")) ||
+           parser.isSet(QStringLiteral("help-all")) || parser.isSet(QStringLiteral("version")) ||
+           parser.isSet(kClearCache);
 }
 
 } // namespace
@@ -52,7 +68,9 @@ int main(int argc, char* argv[]) {
         QCoreApplication info(argc, argv);
         QCommandLineParser parser;
         describe(parser);
-        parser.process(info); // prints and exits, unless the cache is to be emptied
+        // Prints the help, the version or what cannot be read, and exits; unless the cache is
+        // to be emptied.
+        parser.process(info);
         // A reader that is running keeps working: the rows it shows stay, and its next
         // listing asks TOP again.
         platform::HeaderCache cache;
@@ -69,32 +87,32 @@ int main(int argc, char* argv[]) {
     QCommandLineParser parser;
     describe(parser);
     parser.process(app);
-    const QStringList arguments = parser.positionalArguments();
+    QStringList arguments = parser.positionalArguments();
+    if (arguments.size() > 1) {
+        // One link or file a start: the others would replace it one after the other.
+        QTextStream(stderr) << QStringLiteral("Only the first link or file is opened; ignored: ")
+                            << arguments.mid(1).join(QLatin1Char(' ')) << Qt::endl;
+        arguments = arguments.mid(0, 1);
+    }
 
     // One reader per user: a later start hands its link or file to the running one.
     platform::SingleInstance instance;
     if (instance.handOver(arguments)) {
         return 0;
     }
-    instance.listen();
+    if (!instance.listen()) {
+        QTextStream(stderr) << QStringLiteral("Later starts cannot hand their links to this "
+                                              "reader: ")
+                            << instance.problem() << Qt::endl;
+    }
 
     platform::installFontSubstitutions();
     frmPOP window;
     window.show();
     QObject::connect(&instance, &platform::SingleInstance::received, &window,
-                     [&window](const QStringList& handed) {
-                         window.raise();
-                         window.activateWindow();
-                         for (const QString& argument : handed) {
-                             window.openArgument(argument);
-                         }
-                     });
+                     &frmPOP::openHandedOver);
     if (!arguments.isEmpty()) {
-        QTimer::singleShot(0, &window, [&window, arguments] {
-            for (const QString& argument : arguments) {
-                window.openArgument(argument);
-            }
-        });
+        QTimer::singleShot(0, &window, [&window, arguments] { window.openHandedOver(arguments); });
     }
     return app.exec();
 }

@@ -13,6 +13,10 @@ namespace compose {
 
 namespace {
 
+// RFC 5322 section 2.1.1: lines should stay within 78 characters and must within 998.
+constexpr std::size_t kFoldedLine = 78;
+constexpr std::size_t kMaxLine = 998;
+
 bool isUtf8Continuation(unsigned char c) {
     return (c & 0xC0) == 0x80;
 }
@@ -143,6 +147,31 @@ std::string entryAddress(std::string_view entry) {
     return std::string(decoding::TrimWhite(entry.substr(open + 1, end - open - 1)));
 }
 
+// Plain text folded before blanks (RFC 5322 section 2.2.3) so that lines stay within
+// kFoldedLine where the blanks allow; empty when some line would still exceed kMaxLine.
+std::string foldAtBlanks(std::string_view text, std::size_t nameLength) {
+    std::string out;
+    std::size_t column = nameLength;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        // The next piece: up to the blank after the next word.
+        std::size_t end = text.find(' ', pos + 1);
+        end = end == std::string_view::npos ? text.size() : end;
+        const std::string_view piece = text.substr(pos, end - pos);
+        if (!out.empty() && piece.front() == ' ' && column + piece.size() > kFoldedLine) {
+            out += "\r\n";
+            column = 0;
+        }
+        if (column + piece.size() > kMaxLine) {
+            return {};
+        }
+        out += piece;
+        column += piece.size();
+        pos = end;
+    }
+    return out;
+}
+
 } // namespace
 
 std::vector<std::string> EnvelopeAddresses(std::string_view to) {
@@ -156,34 +185,59 @@ std::vector<std::string> EnvelopeAddresses(std::string_view to) {
     return addresses;
 }
 
-std::string EncodeAddressList(std::string_view to) {
+std::string EncodeAddressList(std::string_view to, std::size_t nameLength) {
+    // One entry as it is written when it starts at column.
+    const auto entryText = [](std::string_view entry, std::size_t column) {
+        const std::size_t open = angleOutsideQuotes(entry);
+        if (open == std::string_view::npos) {
+            return std::string(entry); // an address itself cannot be encoded
+        }
+        std::string_view name = decoding::TrimWhite(entry.substr(0, open));
+        std::string text;
+        if (isPlainAscii(entry)) {
+            text = QuotedDisplayName(name);
+        } else {
+            if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
+                name = name.substr(1, name.size() - 2);
+            }
+            text = EncodeHeaderValue(name, column);
+        }
+        // After a long encoded name the address goes on a line of its own.
+        const std::size_t lastBreak = text.rfind("\r\n");
+        const std::size_t last =
+            lastBreak == std::string::npos ? column + text.size() : text.size() - lastBreak - 2;
+        const std::string_view address = entry.substr(open);
+        if (!name.empty()) {
+            text += last + 1 + address.size() + 1 > kFoldedLine ? "\r\n " : " ";
+        }
+        text += address;
+        return text;
+    };
     std::string out;
+    std::size_t column = nameLength; // length of the line being written
     for (const std::string_view raw : listEntries(to)) {
         const std::string_view entry = decoding::TrimWhite(raw);
         if (entry.empty()) {
             continue;
         }
+        std::string text = entryText(entry, out.empty() ? column : column + 2);
         if (!out.empty()) {
-            out += ", ";
-        }
-        const std::size_t open = angleOutsideQuotes(entry);
-        if (open == std::string_view::npos) {
-            out += entry; // an address itself cannot be encoded
-            continue;
-        }
-        std::string_view name = decoding::TrimWhite(entry.substr(0, open));
-        if (isPlainAscii(entry)) {
-            out += QuotedDisplayName(name);
-        } else {
-            if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
-                name = name.substr(1, name.size() - 2);
+            // Folded between addresses (RFC 5322 section 2.2.3): the line with its comma
+            // stays within kFoldedLine where the entry allows it.
+            const std::size_t firstLine = std::min(text.find("\r\n"), text.size());
+            if (column + 2 + firstLine + 1 > kFoldedLine) {
+                out += ",\r\n ";
+                column = 1;
+                text = entryText(entry, column);
+            } else {
+                out += ", ";
+                column += 2;
             }
-            out += EncodeHeaderValue(name, 0);
         }
-        if (!name.empty()) {
-            out += ' ';
-        }
-        out += entry.substr(open);
+        const std::size_t lastBreak = text.rfind("\r\n");
+        column =
+            lastBreak == std::string::npos ? column + text.size() : text.size() - lastBreak - 2;
+        out += text;
     }
     return out;
 }
@@ -234,7 +288,14 @@ bool HasLineBreakOrNul(std::string_view text) {
 
 std::string EncodeHeaderValue(std::string_view utf8, std::size_t nameLength) {
     if (isPlainAscii(utf8)) {
-        return std::string(utf8);
+        if (nameLength + utf8.size() <= kFoldedLine) {
+            return std::string(utf8);
+        }
+        // Folded before blanks; a run without blanks too long for any line goes as encoded
+        // words, which fold anywhere.
+        if (std::string folded = foldAtBlanks(utf8, nameLength); !folded.empty()) {
+            return folded;
+        }
     }
 
     // Each line holds one encoded word; a word never splits a UTF-8 sequence, as RFC 2047

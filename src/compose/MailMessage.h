@@ -21,7 +21,9 @@ std::vector<std::string> EnvelopeAddresses(std::string_view to);
 // The To text as a header value: its non-empty entries joined by ", " (a reply to all,
 // "a, b, ", gives "a, b"), each display name that is not plain ASCII written as RFC 2047
 // encoded words, and a plain one quoted when it holds specials; addresses stay as they are.
-std::string EncodeAddressList(std::string_view to);
+// The list is folded between entries so that lines stay within 78 characters where an entry
+// allows it (RFC 5322 section 2.1.1); nameLength is the length of "To: " before the value.
+std::string EncodeAddressList(std::string_view to, std::size_t nameLength = 0);
 
 // A display name as an RFC 5322 phrase: kept when it is a quoted string already or holds
 // none of the specials ( ) < > [ ] : ; @ \ , " (a "." alone is common and tolerated);
@@ -40,7 +42,9 @@ std::string ReplyAddressText(std::string_view raw, const decoding::CharsetConver
 bool HasLineBreakOrNul(std::string_view text);
 
 // A header value as RFC 2047 "B" encoded words in UTF-8 when it holds anything outside
-// printable ASCII, folded so that no line exceeds 76 characters; ASCII text unchanged.
+// printable ASCII, folded so that no line exceeds 76 characters. ASCII text is unchanged
+// when it fits on a line of 78; longer, it is folded before blanks, or encoded when a run
+// without blanks would still make a line longer than 998.
 // nameLength is the length of the field name and ": " before the value on its line.
 std::string EncodeHeaderValue(std::string_view utf8, std::size_t nameLength);
 

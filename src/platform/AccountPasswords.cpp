@@ -2,6 +2,8 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Keyring.h"
+#include "platform/SettingsStore.h"
+#include "settings/SettingsKeys.h"
 #include "settings/SettingsValues.h"
 
 namespace platform {
@@ -14,12 +16,16 @@ QString keyOf(const std::string& account) {
 
 } // namespace
 
+Keyring AccountPasswords::keyring() const {
+    return Keyring(QStringLiteral("Corvane"), keyringTimeoutMs);
+}
+
 std::string AccountPasswords::load(const std::string& account, std::string_view storedValue,
                                    QWidget* parent) {
     if (!settings::TrimBlanks(storedValue).empty()) {
         return settings::DecodeStoredPassword(storedValue);
     }
-    const Keyring::Answer answer = Keyring().read(keyOf(account));
+    const Keyring::Answer answer = keyring().read(keyOf(account));
     if (answer.status == Keyring::Status::Refused) {
         dialogs().messageBox(parent,
                              QStringLiteral("The password of ") + QString::fromStdString(account) +
@@ -32,22 +38,41 @@ std::string AccountPasswords::load(const std::string& account, std::string_view 
 
 std::string AccountPasswords::save(const std::string& account, const std::string& password,
                                    QWidget* parent) {
-    const Keyring::Answer answer = Keyring().write(keyOf(account), password);
+    const Keyring::Answer answer = keyring().write(keyOf(account), password);
     if (answer.status == Keyring::Status::Ok) {
         return {};
     }
     if (answer.status == Keyring::Status::Refused) {
+        // A keyring that is there but did not take it: perhaps the user cancelled its
+        // question, which is no consent to a plain file.
+        const bool keep =
+            dialogs().messageBox(
+                parent,
+                QStringLiteral("The keyring did not keep the password of ") +
+                    QString::fromStdString(account) + QStringLiteral(". ") + answer.error +
+                    QStringLiteral("\n\nKeep the password in the settings file instead? Only "
+                                   "you can read that file, but the password is not encrypted "
+                                   "there."),
+                MsgButtons::YesNoDefaultNo, MsgIcon::Question) == MsgAnswer::Yes;
+        return keep ? settings::EncodeStoredPassword(password) : std::string();
+    }
+    // No keyring at all: the settings file, as always; said once.
+    SettingsStore& store = settingsStore();
+    if (!settings::ParseFlag(
+            store.GetSetting(settings::keys::kSettings, settings::keys::kNoKeyringNoted), false)) {
+        store.SaveSetting(settings::keys::kSettings, settings::keys::kNoKeyringNoted, "True");
         dialogs().messageBox(parent,
-                             QStringLiteral("The keyring did not take the password. ") +
-                                 answer.error +
-                                 QStringLiteral(" The password is kept in the settings file."),
-                             MsgButtons::Ok, MsgIcon::Exclamation);
+                             QStringLiteral("There is no keyring on this desktop, so passwords "
+                                            "are kept in the settings file. Only you can read "
+                                            "that file, but the passwords are not encrypted "
+                                            "there."),
+                             MsgButtons::Ok, MsgIcon::Information);
     }
     return settings::EncodeStoredPassword(password);
 }
 
 void AccountPasswords::forget(const std::string& account) {
-    Keyring().remove(keyOf(account));
+    keyring().remove(keyOf(account));
 }
 
 AccountPasswords& accountPasswords() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Keyring.h"
+
 #include <string>
 #include <string_view>
 
@@ -16,11 +18,20 @@ public:
     // The saved password of account, given what its EmailPass holds. A keyring that refuses
     // says so in a box over parent; the password then reads as empty.
     std::string load(const std::string& account, std::string_view storedValue, QWidget* parent);
-    // Saves the password and returns what EmailPass must now hold. A keyring that refuses
-    // says so, and the password is kept in the settings file instead: nothing is lost.
+    // Saves the password and returns what EmailPass must now hold. A keyring that does not
+    // take it says why and asks whether the settings file may keep it instead (default No:
+    // then it is kept nowhere). Without any keyring the settings file keeps it, as it always
+    // did; the first time, a note over parent says so.
     std::string save(const std::string& account, const std::string& password, QWidget* parent);
     // The account is gone, or its password is no longer to be kept.
     void forget(const std::string& account);
+    // How long each keyring call waits for the keyring's answer (tests shorten it).
+    void setKeyringTimeout(int milliseconds) { keyringTimeoutMs = milliseconds; }
+
+private:
+    Keyring keyring() const;
+
+    int keyringTimeoutMs = 10000;
 };
 
 AccountPasswords& accountPasswords();

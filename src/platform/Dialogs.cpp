@@ -35,6 +35,7 @@ QMessageBox::StandardButtons toQtButtons(MsgButtons buttons) {
     case MsgButtons::OkCancel:
         return QMessageBox::Ok | QMessageBox::Cancel;
     case MsgButtons::YesNo:
+    case MsgButtons::YesNoDefaultNo:
         return QMessageBox::Yes | QMessageBox::No;
     case MsgButtons::YesNoCancel:
         return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
@@ -67,6 +68,9 @@ public:
                          const QString& title) override {
         QMessageBox box(toQtIcon(icon), title.isEmpty() ? applicationTitle() : title, text,
                         toQtButtons(buttons), parent);
+        if (buttons == MsgButtons::YesNoDefaultNo) {
+            box.setDefaultButton(QMessageBox::No);
+        }
         const int result = box.exec();
         // Closing the box with the window's close button means "no" to a question.
         if (result == QMessageBox::Escape || result == 0) {

@@ -11,7 +11,9 @@ class QWidget;
 
 namespace platform {
 
-enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
+// YesNoDefaultNo: a question whose Yes throws away what the user typed, or puts it where the
+// user may not want it; No is its default button, so that Enter never does.
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoDefaultNo, YesNoCancel, RetryCancel };
 enum class MsgIcon { None, Critical, Question, Exclamation, Information };
 enum class MsgAnswer { Ok, Cancel, Yes, No, Retry };
 

@@ -301,7 +301,7 @@ void SmtpSession::SendEmail() {
     job.headers = {
         "Date: " + dateNow(),
         "From: " + job.sender,
-        "To: " + compose::EncodeAddressList(to),
+        "To: " + compose::EncodeAddressList(to, 4),
         "Subject: " + compose::EncodeHeaderValue(subject, 9),
         "Message-ID: " + messageId(job.sender),
     };

@@ -48,6 +48,8 @@ inline constexpr std::string_view kFilterSpam = "FilterSpam";
 inline constexpr std::string_view kFixedWidth = "FixedWidth";
 
 inline constexpr std::string_view kFontSize = "FontSize"; // points of the message text
+// "True" once the user was told that, without a keyring, passwords stay in this file.
+inline constexpr std::string_view kNoKeyringNoted = "NoKeyringNoted";
 
 // --- Account sections -----------------------------------------------------------
 inline constexpr std::string_view kPOPAddress = "POPAddress";

@@ -4,6 +4,8 @@
 #include "decoding/TestData.h"
 
 #include <gtest/gtest.h>
+#include <string_view>
+#include <vector>
 
 using namespace compose;
 
@@ -30,20 +32,89 @@ TEST(MailMessage, AttachmentNamesOutsideAsciiUseBothEncodings) {
     }
 }
 
+// The lines of a header "Name: value", each without its CR LF.
+std::vector<std::string> lines(const std::string& header) {
+    std::vector<std::string> out;
+    for (std::size_t at = 0;;) {
+        const std::size_t end = header.find("\r\n", at);
+        out.push_back(header.substr(at, end - at));
+        if (end == std::string::npos) {
+            return out;
+        }
+        at = end + 2;
+    }
+}
+
+// True when s holds whole UTF-8 characters: none starts before it or ends after it.
+bool wholeCharacters(std::string_view s) {
+    std::size_t pending = 0; // continuation bytes still to come
+    for (const char c : s) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u & 0xC0) == 0x80 ? pending-- == 0 : pending != 0) {
+            return false;
+        }
+        pending = (u & 0xC0) == 0x80 ? pending : u >= 0xF0 ? 3 : u >= 0xE0 ? 2 : u >= 0xC0 ? 1 : 0;
+    }
+    return pending == 0;
+}
+
+// Characters of one to four bytes, at every start column: each encoded word holds whole
+// characters (it must decode on its own, RFC 2047 section 5) and each line stays within 76.
 TEST(MailMessage, LongHeaderValuesFoldIntoWordsOfWholeCharacters) {
-    EXPECT_EQ(EncodeHeaderValue("Plain subject", 9), "Plain subject");
-    std::string text, decoded;
-    for (int i = 0; i < 60; ++i) {
-        text += "\xC3\xA9 "; // é
+    std::string text;
+    for (int i = 0; i < 12; ++i) {
+        text += "a \xC3\xA9 \xE6\x97\xA5\xF0\x9F\x98\x80"; // a é 日😀
     }
-    const std::string encoded = "\r\n " + EncodeHeaderValue(text, 0);
-    for (std::size_t at = 0; at < encoded.size(); at = encoded.find("\r\n ", at + 3)) {
-        const std::string_view word = std::string_view(encoded).substr(at + 3).substr(0, 75);
-        const std::string bytes(modBase64::Base64Decode(word.substr(10, word.find("?=") - 10)));
-        EXPECT_TRUE(word.starts_with("=?UTF-8?B?") && (bytes[0] & 0xC0) != 0x80) << word;
-        decoded += bytes;
+    for (std::size_t column = 0; column < 12; ++column) {
+        const std::vector<std::string> folded =
+            lines(std::string(column, 'S') + EncodeHeaderValue(text, column));
+        std::string decoded;
+        for (std::size_t i = 0; i < folded.size(); ++i) {
+            const std::string_view word = std::string_view(folded[i]).substr(i == 0 ? column : 1);
+            ASSERT_TRUE(word.starts_with("=?UTF-8?B?") && word.ends_with("?=")) << word;
+            const std::string bytes(modBase64::Base64Decode(word.substr(10, word.size() - 12)));
+            EXPECT_TRUE(wholeCharacters(bytes)) << "column " << column << ": " << word;
+            EXPECT_LE(folded[i].size(), 76u);
+            decoded += bytes;
+        }
+        EXPECT_EQ(decoded, text);
     }
-    EXPECT_EQ(decoded, text);
+}
+
+// Long headers fold at blanks or between addresses: lines within 78 where possible, never
+// over 998 (RFC 5322 section 2.1.1), and unfolded they read as before.
+TEST(MailMessage, LongHeadersFoldIntoLinesAServerTakes) {
+    std::string fifty, envelope;
+    for (int i = 1; i <= 50; ++i) {
+        const std::string address = "recipient" + std::to_string(i) + "@example.org";
+        fifty +=
+            (i % 7 == 0 ? "J\xC3\xB6rg " + std::to_string(i) + " <" + address + ">" : address) +
+            ", ";
+        envelope += (envelope.empty() ? "" : " ") + address;
+    }
+    const std::string longName = "\xC3\xA9" + std::string(200, 'x') + " <long@example.org>";
+    const std::string blanks = std::string(60, 'w') + " " + std::string(60, 'v') + " end";
+    const std::string run(1200, 'r');
+    // Each header, its longest line and its number of lines.
+    const std::tuple<std::string, std::size_t, std::size_t> cases[] = {
+        {"To: " + EncodeAddressList(fifty, 4), 78, 19}, // three addresses a line
+        {"To: " + EncodeAddressList(longName + ", a@x.org", 4), 76, 5},
+        {"Subject: " + EncodeHeaderValue(blanks, 9), 69, 2},
+        {"Subject: " + EncodeHeaderValue(run, 9), 76, 27}, // 48 bytes a word
+        {"Subject: " + EncodeHeaderValue("short one", 9), 18, 1},
+    };
+    for (const auto& [header, longest, count] : cases) {
+        const std::vector<std::string> folded = lines(header);
+        for (const std::string& line : folded) {
+            EXPECT_TRUE(line.size() <= longest && (&line == &folded[0] || line[0] == ' ')) << line;
+        }
+        EXPECT_EQ(folded.size(), count) << header;
+    }
+    std::string read;
+    for (const std::string& a : EnvelopeAddresses(EncodeAddressList(fifty, 4))) {
+        read += (read.empty() ? "" : " ") + a;
+    }
+    EXPECT_EQ(read, envelope);
 }
 
 TEST(MailMessage, LineEndsDatesAndNames) {

@@ -101,7 +101,13 @@ TEST(SmtpPeer, MessagesArriveIntactEachWithTheAttachmentShown) {
     EXPECT_EQ(w.lblProgress->text(), QStringLiteral("Message successfully sent"));
     dialogs.answer(MsgAnswer::Yes);
     sendAndWait(w);
-    w.fill(QStringLiteral("carl@example.org"), QStringLiteral("new"), QString());
+    QStringList to, envelope; // fifty recipients, some with names
+    for (int i = 1; i <= 50; ++i) {
+        envelope << QStringLiteral("r%1@example.org").arg(i);
+        to << (i % 10 == 0 ? QStringLiteral("J\u00f6rg <%1>") : QStringLiteral("%1"))
+                  .arg(envelope.last());
+    }
+    w.fill(to.join(QStringLiteral(", ")), QStringLiteral("new"), QString());
     sendAndWait(w); // a new message: no question, and no file
     const QString again = QStringLiteral("Message already sent, send again?");
     EXPECT_EQ(dialogs.messageTexts(),
@@ -116,7 +122,21 @@ TEST(SmtpPeer, MessagesArriveIntactEachWithTheAttachmentShown) {
                                    .arg(subject, QString(text).replace(u'\n', u'|'), name, hash)
                                    .split(u'\n', Qt::SkipEmptyParts));
     EXPECT_EQ(sink.message(2).filter(QStringLiteral("File ")).size(), 1);
-    EXPECT_EQ(sink.message(3).filter(QStringLiteral("File ")).size(), 0);
+    const QStringList third = sink.message(3);
+    EXPECT_EQ(third.filter(QStringLiteral("File ")).size(), 0);
+    EXPECT_TRUE(third.contains(QStringLiteral("To: ") + to.join(QStringLiteral(", "))) &&
+                third.contains(QStringLiteral("Envelope: alice@example.com to ") +
+                               envelope.join(QStringLiteral(", "))));
+    // The To field went folded, as libcurl was given it: no line a server refuses.
+    QFile raw(sink.dir.filePath(QStringLiteral("messages/0003.eml")));
+    ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
+    const QByteArray head = raw.readAll();
+    const QByteArray field =
+        head.mid(head.indexOf("\r\nTo: ") + 2).split('\n').mid(0, 20).join('\n');
+    EXPECT_TRUE(field.startsWith("To: r1@") && field.count(",\r\n r") >= 8) << field.toStdString();
+    for (const QByteArray& line : field.split('\n')) {
+        EXPECT_LE(line.size(), 79) << line.toStdString(); // with its CR
+    }
 }
 
 TEST(SmtpPeer, LoginsAndRefusals) {
@@ -165,10 +185,13 @@ TEST(SmtpPeer, ClosingTheWindowDuringASendEndsItPromptly) {
     sendAndWait(*w, [&] { return !dialogs.messages().empty(); }); // it waits for the first
     QElapsedTimer clock;
     clock.start();
+    dialogs.answer(MsgAnswer::Yes); // the draft goes with the window
     w->close();
     EXPECT_LT(clock.elapsed(), 3000);
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.isNull(); }, 5000));
-    EXPECT_EQ(dialogs.messageTexts(), QStringList{QStringLiteral("A message is still being sent")});
+    EXPECT_EQ(dialogs.messageTexts(),
+              QStringList({QStringLiteral("A message is still being sent"),
+                           QStringLiteral("Discard the message you are writing?")}));
 }
 
 } // namespace

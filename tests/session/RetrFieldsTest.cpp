@@ -31,16 +31,24 @@ TEST(RetrFields, Table) {
     }
 }
 
+// Every one of the seven fields of the message before goes when the next message lacks it.
 TEST(RetrFields, StoreClearsWhatTheMessageLacks) {
     decoding::MessageFields fields;
-    fields.FromSubject = "Old subject";
-    fields.FromDate = "Old date";
-    fields.CcField = "old@x.org";
-    session::StoreRetrFields(PickRetrFields(Retr("From: a@x.org", "")), fields);
-    EXPECT_EQ(fields.FromAddress, "a@x.org");
-    EXPECT_EQ(fields.FromSubject, "");
-    EXPECT_EQ(fields.FromDate, "");
-    EXPECT_EQ(fields.CcField, "");
+    session::StoreRetrFields(
+        PickRetrFields(Retr("Date: Tue, 05 Mar 2024 14:03:01 +0100\r\nFrom: a@x.org\r\n"
+                            "Subject: Old\r\nReply-To: r@x.org\r\nX-Sender: s@x.org\r\n"
+                            "X-Apparently-To: t@x.org\r\nCc: c@x.org",
+                            "")),
+        fields);
+    const auto all = [&fields] {
+        return std::vector<std::string>{
+            fields.FromDate,     fields.FromAddress,       fields.FromSubject, fields.ReplyToField,
+            fields.XSenderField, fields.ApparentlyToField, fields.CcField};
+    };
+    EXPECT_EQ(all(), (std::vector<std::string>{"Tue, 05 Mar 2024", "a@x.org", "Old", "r@x.org",
+                                               "s@x.org", "t@x.org", "c@x.org"}));
+    session::StoreRetrFields(PickRetrFields(Retr("X-Mailer: none of them", "")), fields);
+    EXPECT_EQ(all(), std::vector<std::string>(7));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QMenu>
 #include <gtest/gtest.h>
+#include <utility>
 
 using platform::MsgAnswer;
 
@@ -24,6 +25,9 @@ template <class T> T next(std::deque<T>& script, const std::string& dialog, T ot
 MsgAnswer ScriptedDialogs::messageBox(QWidget*, const QString& text, platform::MsgButtons buttons,
                                       platform::MsgIcon, const QString& title) {
     asked.push_back({text, title.isEmpty() ? platform::applicationTitle() : title});
+    if (duringNextBox) {
+        std::exchange(duringNextBox, nullptr)();
+    }
     const bool okBox = buttons == platform::MsgButtons::Ok;
     if (answers.empty() && unscriptedOk && okBox) {
         return MsgAnswer::Ok;

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <vector>
 
 // Answers the program's dialogs from a script and records what was asked.
@@ -28,6 +29,11 @@ public:
     ScriptedDialogs& printer(bool accept) { return queue(printerAnswers, accept); }
     // Chooses the menu action whose text is `caption`; empty dismisses the menu.
     ScriptedDialogs& popup(QString caption) { return queue(popupChoices, caption); }
+    // Runs while the next message box is open, as a modal box runs the event loop.
+    ScriptedDialogs& whileOpen(std::function<void()> run) {
+        duringNextBox = std::move(run);
+        return *this;
+    }
     // Message boxes with no queued answer get OK (Ok boxes only) without failing.
     ScriptedDialogs& allowUnscriptedOk(bool allow = true) {
         unscriptedOk = allow;
@@ -75,6 +81,7 @@ private:
     std::deque<bool> printerAnswers;
     std::deque<QString> popupChoices;
     bool unscriptedOk = false;
+    std::function<void()> duringNextBox;
 
     std::vector<Message> asked;
     std::vector<platform::FileDialogRequest> files;

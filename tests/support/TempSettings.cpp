@@ -10,6 +10,8 @@ TempSettings::TempSettings() {
     current = std::make_unique<platform::SettingsStore>(
         dir.filePath(QStringLiteral("Corvane/Corvane-%1.ini").arg(++files)));
     platform::installSettingsStore(current.get());
+    // The tests' desktop has no keyring; its note was seen.
+    current->SaveSetting("Settings", "NoKeyringNoted", "True");
 }
 
 void TempSettings::setAccounts(const std::vector<std::string>& list, const std::string& active) {

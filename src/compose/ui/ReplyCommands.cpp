@@ -42,7 +42,7 @@ ReplyCommands::~ReplyCommands() = default;
 
 void ReplyCommands::closeCompose() {
     if (compose) {
-        compose->close();
+        compose->closeWithReader();
     }
 }
 
@@ -72,6 +72,16 @@ frmSMTP& ReplyCommands::ensureCompose() {
         compose = new frmSMTP(account, window);
     }
     return *compose;
+}
+
+bool ReplyCommands::openCompose() {
+    const bool replace = ensureCompose().mayReplaceDraft();
+    // The question runs an event loop: the window may have closed meanwhile.
+    if (!compose) {
+        return false;
+    }
+    showCompose();
+    return replace;
 }
 
 void ReplyCommands::showCompose() {
@@ -131,30 +141,25 @@ void ReplyCommands::mnReplyTo_Click(int index) {
 }
 
 void ReplyCommands::BuildReply(const QString& to) {
-    frmSMTP& target = ensureCompose();
-    if (target.mayReplaceDraft()) {
+    if (openCompose()) {
         const std::string text =
             compose::WithCrLf((shown.fromHtml ? shown.htmlText : shown.shownText).toStdString());
         const std::string reply =
             decoding::BuildReplyText(text, shown.from.toStdString(), shown.fromHtml);
-        target.fill(to, QString::fromStdString(decoding::ReplySubject(shown.subject.toStdString())),
-                    QString::fromStdString(reply));
+        compose->fill(to,
+                      QString::fromStdString(decoding::ReplySubject(shown.subject.toStdString())),
+                      QString::fromStdString(reply));
     }
-    showCompose();
 }
 
 void ReplyCommands::ComposeTo(const QString& to, const QString& subject, const QString& text) {
-    frmSMTP& target = ensureCompose();
-    if (target.mayReplaceDraft()) {
-        target.fill(to, subject, text);
+    if (openCompose()) {
+        compose->fill(to, subject, text);
     }
-    showCompose();
 }
 
 void ReplyCommands::cmdCompose_Click() {
-    frmSMTP& target = ensureCompose();
-    if (target.mayReplaceDraft()) {
-        target.fill(QString(), QString(), QString());
+    if (openCompose()) {
+        compose->fill(QString(), QString(), QString());
     }
-    showCompose();
 }

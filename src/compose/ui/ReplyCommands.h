@@ -70,6 +70,9 @@ private:
     void createMenu();
     frmSMTP& ensureCompose();
     void showCompose();
+    // Loads and shows the compose window; true when its fields may be filled anew (nothing
+    // typed there, or the user agreed to discard it).
+    bool openCompose();
     // Fills the compose window with a reply to to and shows it, unless the user keeps the
     // message being written there.
     void BuildReply(const QString& to);

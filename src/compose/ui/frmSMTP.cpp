@@ -439,7 +439,7 @@ bool frmSMTP::mayReplaceDraft() {
     return !draftTyped || !shown ||
            platform::dialogs().messageBox(this,
                                           QStringLiteral("Discard the message you are writing?"),
-                                          platform::MsgButtons::YesNo,
+                                          platform::MsgButtons::YesNoDefaultNo,
                                           platform::MsgIcon::Question) == platform::MsgAnswer::Yes;
 }
 
@@ -490,7 +490,19 @@ void frmSMTP::mouseMoveEvent(QMouseEvent* event) {
     QWidget::mouseMoveEvent(event);
 }
 
+void frmSMTP::closeWithReader() {
+    closingWithReader = true;
+    close();
+}
+
 void frmSMTP::closeEvent(QCloseEvent* event) {
+    // The window's close button throws the draft away as surely as Compose does.
+    const QPointer<frmSMTP> self(this);
+    if (!closingWithReader && (!mayReplaceDraft() || !self)) {
+        event->ignore();
+        return;
+    }
+    draftTyped = false; // given up: a second close does not ask again
     Timer1->stop();
     afterWait = nullptr;
     // Releasing the session cancels a transfer in flight and waits for its thread.

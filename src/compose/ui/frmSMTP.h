@@ -73,6 +73,9 @@ public:
     // True when the fields may be replaced: nothing the user typed, attached or edited is
     // left unsent and unsaved, or the user agreed to discard it.
     bool mayReplaceDraft();
+    // Closes the window without the discard question: the reader is ending, and a question
+    // now could come from inside its socket's handler.
+    void closeWithReader();
     // sFileName without any of the characters : \ / ? * < > |
     static QString FileNameValid(const QString& sFileName);
     // Arranges the controls for the window's size and the attachment.
@@ -115,5 +118,6 @@ private:
     bool sendRunning = false; // between the Send command and the hand-over
     bool draftTyped = false;  // edited by the user since last filled, sent or saved
     bool filling = false;
+    bool closingWithReader = false;
     platform::TwipsPlacement placements{*this};
 };

@@ -23,6 +23,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyledItemDelegate>
@@ -119,6 +120,23 @@ void frmPOP::openArgument(const QString& argument) {
         return;
     }
     openMailto(parsed.link);
+}
+
+void frmPOP::openHandedOver(const QStringList& arguments) {
+    raise();
+    activateWindow();
+    handedOver += arguments;
+    if (openingHandedOver) {
+        return;
+    }
+    openingHandedOver = true;
+    const QPointer<frmPOP> self(this);
+    while (self && !handedOver.isEmpty()) {
+        openArgument(handedOver.takeFirst());
+    }
+    if (self) {
+        openingHandedOver = false;
+    }
 }
 
 void frmPOP::openMailto(const compose::MailtoLink& link) {

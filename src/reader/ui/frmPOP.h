@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QMainWindow>
 #include <QRectF>
+#include <QStringList>
 #include <array>
 #include <memory>
 
@@ -112,6 +113,9 @@ public:
     // A command-line argument: a mailto: link fills the compose window (a link that cannot
     // be used says why), anything else is a message file to open.
     void openArgument(const QString& argument);
+    // Arguments handed over by a later start, opened in turn: while one of them waits for an
+    // answer (the discard question, a refused link), the next ones wait behind it.
+    void openHandedOver(const QStringList& arguments);
     // Opens the compose window filled from a mailto: link.
     void openMailto(const compose::MailtoLink& link);
     // Opens a message file as File > Open does.
@@ -157,4 +161,6 @@ private:
     std::unique_ptr<ReplyCommands> replyCommands;
     std::unique_ptr<ReaderCommands> readerCommands;
     bool unloaded = false;
+    QStringList handedOver;         // arguments of later starts not yet opened
+    bool openingHandedOver = false; // one of them is being opened
 };

@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <exception>
+#include <optional>
 
 namespace keys = settings::keys;
 using accounttext::bytes;
@@ -358,9 +359,15 @@ void frmEmailSetup::SaveSettings() {
                 values.emplace_back(pin, std::string());
             }
         }
+        // The account is written before the keyring is asked: a keyring may keep the user
+        // waiting behind its own questions, or answer only after the program has gone.
+        store().SaveSettings(bytes(name), values);
+        // While the keyring is waited for, the name's timer must not load the account anew
+        // over the fields being saved.
+        Timer1->stop();
+        std::optional<std::string> storedPass; // the new EmailPass, when it changes
         if (chkSavePassword->isChecked()) {
-            values.emplace_back(keys::kEmailPass,
-                                platform::accountPasswords().save(bytes(name), a.EmailPass, this));
+            storedPass = platform::accountPasswords().save(bytes(name), a.EmailPass, this);
             chkRemovePassword->show();
         } else {
             // Not saved now: a password saved earlier stays in the store.
@@ -371,13 +378,11 @@ void frmEmailSetup::SaveSettings() {
         chkSavePassword->setChecked(false);
         if (chkRemovePassword->isChecked()) {
             platform::accountPasswords().forget(bytes(name));
-            if (values.back().first == keys::kEmailPass) {
-                values.back().second.clear();
-            } else {
-                values.emplace_back(keys::kEmailPass, std::string());
-            }
+            storedPass = std::string();
         }
-        store().SaveSettings(bytes(name), values);
+        if (storedPass) {
+            store().SaveSetting(bytes(name), keys::kEmailPass, *storedPass);
+        }
     } catch (const std::exception&) {
         message(this, QStringLiteral("Unknown error in frmEmailSetup.SaveSettings()"));
     }

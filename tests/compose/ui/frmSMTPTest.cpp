@@ -5,10 +5,13 @@
 #include "settings/AccountRecord.h"
 #include "support/ScriptedDialogs.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -158,6 +161,41 @@ TEST(frmSMTP, TheAttachmentShowsShortenedFromTheLeftAndTheWindowKeepsItsMinimum)
     w.resize(10, 10);
     EXPECT_GE(w.width(), px(w, 6500) - 1);
     EXPECT_GE(w.height(), px(w, 3600) - 1);
+}
+
+// The window's close button asks before a draft is thrown away, as Compose does, and in the
+// real box Enter presses the button that keeps the draft.
+TEST(frmSMTP, ClosingAsksBeforeDiscardingAndEnterKeepsTheDraft) {
+    const AccountRecord account = testAccount();
+    QPointer<frmSMTP> w = new frmSMTP(account);
+    w->show();
+    w->txtMsg->setPlainText(QStringLiteral("typed"));
+    QStringList asked;
+    const auto enterInTheNextBox = [&asked] {
+        QTimer::singleShot(0, [&asked] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            asked << box->text();
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+    };
+    enterInTheNextBox();
+    EXPECT_FALSE(w->mayReplaceDraft()); // as Compose, Reply and a handed-over link ask
+    enterInTheNextBox();
+    EXPECT_FALSE(w->close());
+    ASSERT_FALSE(w.isNull());
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->txtMsg->toPlainText(), QStringLiteral("typed"));
+    EXPECT_EQ(asked, QStringList(2, QStringLiteral("Discard the message you are writing?")));
+
+    ScriptedDialogs dialogs;
+    dialogs.answer(platform::MsgAnswer::Yes);
+    EXPECT_TRUE(w->close());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.isNull(); }, 2000));
+    w = new frmSMTP(account); // nothing typed: nothing to ask
+    w->fill(QStringLiteral("a@x.org"), QStringLiteral("filled"), QStringLiteral("text"));
+    EXPECT_TRUE(w->close());
+    EXPECT_EQ(dialogs.messages().size(), 1u);
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include "platform/Keyring.h"
 #include "platform/AccountPasswords.h"
 #include "settings/SettingsValues.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TempSettings.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
@@ -39,18 +41,25 @@ TEST(Keyring, RoundTripOrNoKeyring) {
 }
 
 // The settings file keeps no password once the keyring has it; one stored there before is
-// still read, and moves on the next save. Without a keyring nothing changes.
+// still read, and moves on the next save. Without a keyring the file keeps it, as before,
+// and the first save says so once.
 TEST(AccountPasswords, KeyringOrSettingsFile) {
+    TempSettings temp;
+    ScriptedDialogs dialogs;
     platform::AccountPasswords& passwords = platform::accountPasswords();
     const std::string account = "мир", password = "пароль-zażółć";
     const std::string stored = settings::EncodeStoredPassword(password);
     EXPECT_EQ(passwords.load(account, stored, nullptr), password);
-    const std::string kept = passwords.save(account, password, nullptr);
     if (!keyringExpected()) {
-        EXPECT_EQ(kept, stored);
+        temp.setSection("Settings", {{"NoKeyringNoted", "False"}});
+        dialogs.answer(platform::MsgAnswer::Ok);
+        EXPECT_EQ(passwords.save(account, password, nullptr), stored);
+        EXPECT_EQ(passwords.save(account, password, nullptr), stored);
+        EXPECT_EQ(dialogs.messages().size(), 1u);
         EXPECT_EQ(passwords.load(account, "", nullptr), "");
         return;
     }
+    const std::string kept = passwords.save(account, password, nullptr);
     EXPECT_EQ(kept, "");
     EXPECT_EQ(passwords.load(account, kept, nullptr), password);
     EXPECT_EQ(passwords.load("дом", "", nullptr), "");

@@ -1,8 +1,11 @@
 #include "settings/ui/ReaderSettings.h"
 #include "decoding/TestData.h"
+#include "platform/AccountPasswords.h"
 #include "platform/ClickableLabel.h"
+#include "platform/Keyring.h"
 #include "reader/ui/frmPOP.h"
 #include "settings/AppVersion.h"
+#include "settings/Security.h"
 #include "settings/ui/AccountMenu.h"
 #include "settings/ui/AccountText.h"
 #include "settings/ui/frmEmailSetup.h"
@@ -24,6 +27,8 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <optional>
+#include <utility>
 
 using platform::MsgAnswer;
 
@@ -89,6 +94,36 @@ struct MenuWindow {
     }
 };
 
+// A keyring that answers only when told to, as one that first asks the user to create a
+// keyring answers long after the reader stopped waiting for it.
+class LateKeyring final : public platform::Keyring::Backend {
+public:
+    using Keyring = platform::Keyring;
+    LateKeyring() {
+        Keyring::installBackend(this);
+        platform::accountPasswords().setKeyringTimeout(20);
+    }
+    ~LateKeyring() override {
+        Keyring::installBackend(nullptr);
+        platform::accountPasswords().setKeyringTimeout(10000);
+    }
+    void start(Keyring::Operation, const QString&, const QString&, const std::string&,
+               std::function<void(Keyring::Answer)> done) override {
+        if (onStart) {
+            onStart();
+        }
+        now ? done(*now) : pending.push_back(std::move(done));
+    }
+    void answerAll(Keyring::Status status) {
+        for (auto& done : std::exchange(pending, {})) {
+            done({status, "late secret", QStringLiteral("late")});
+        }
+    }
+    std::function<void()> onStart;
+    std::optional<Keyring::Answer> now; // answered at once, else only when told to
+    std::vector<std::function<void(Keyring::Answer)>> pending;
+};
+
 struct Dialog {
     TempSettings temp;
     ScriptedDialogs dialogs;
@@ -140,7 +175,8 @@ TEST(StartUp, EmptyStoreOpensAsDesignedAndARestartRestoresWhatWasSaved) {
         EXPECT_LT(w.windowTwips().width(), row + w.twips().fromPixels(1));
         EXPECT_EQ(w.lstHeaders->font().pointSizeF(), 8);
         EXPECT_EQ(w.lblStatus->text(), QStringLiteral("Ready"));
-        for (QAction* a : {w.mnConfirmDelete, w.mnKeepAlive, w.mnNoPictures, w.mnFixedWidth}) {
+        for (QAction* a : {w.mnConfirmDelete, w.mnKeepAlive, w.mnShowHTML, w.mnNoPictures,
+                           w.mnClearEmailInIMGTag, w.mnFilterSpam, w.mnFixedWidth}) {
             a->toggle();
         }
         QFont f = w.txtMsg->font();
@@ -155,25 +191,56 @@ TEST(StartUp, EmptyStoreOpensAsDesignedAndARestartRestoresWhatWasSaved) {
               "100,200,4500,5500");
     temp.reopen();
     frmPOP again;
-    EXPECT_EQ(options(again), "x-xxx-x Courier");
+    EXPECT_EQ(options(again), "x--x-xx Courier");
     EXPECT_EQ(again.lstHeaders->font().pointSizeF(), 10.5);
     expectGeometry(again, QRectF(4500, 3000, 9000, 7500));
 }
 
+// Every field of the loaded record, so that a key read for another field shows.
+std::string record(const AccountRecord& a) {
+    return a.Isp + "|" + a.POPAddress + "|" + a.SMTPAddress + "|" + a.EmailUsername + "|" +
+           a.EmailPass + "|" + a.SMTPDomain + "|" + std::to_string(a.EmailAuth) + "|" +
+           a.EmailFromName + "|" + a.EmailFromDomain + "|" +
+           std::string(settings::SecurityText(a.POPSecurity)) + "|" +
+           std::string(settings::SecurityText(a.SMTPSecurity)) + (a.GetPassword ? "!" : "");
+}
+
+// The active account at start-up, and one chosen from the account menu, each key into its
+// own field; the two servers' security differs in each row.
 TEST(StartUp, ActiveAccountIsLoadedAsTyped) {
     const std::string pass = "0L/QsNGA0L7Qu9GMLXphxbzDs8WCxIc="; // "пароль-zażółć"
+    const char* fields = "|pop.мир:1110|smtp.мир:2525|пользователь|пароль-zażółć|smtp.example|3|"
+                         "анна|мир.example";
     const std::pair<std::string, std::string> cases[] = {
-        {"мир", "мир|pop.мир:1110|пользователь|пароль-zażółć"},
-        {"Settings", "|||"}}; // the store's own section is no account
+        {"мир", std::string("мир") + fields + "|STARTTLS|None"},
+        {"дом", std::string("дом") + fields + "|None|TLS"},
+        {"Settings", "||||||0|||None|None"}}; // the store's own section is no account
     for (const auto& [isp, loaded] : cases) {
-        TempSettings temp;
-        temp.setSection("Settings", {{"ISP", isp}, {"EmailPass", pass}});
-        temp.setSection(isp, {{"POPAddress", "pop." + isp + ":1110"},
-                              {"EmailUsername", "пользователь"},
-                              {"EmailPass", pass}});
-        frmPOP w;
-        const AccountRecord& a = w.Account;
-        EXPECT_EQ(a.Isp + "|" + a.POPAddress + "|" + a.EmailUsername + "|" + a.EmailPass, loaded);
+        const bool starttls = isp == "мир";
+        const std::map<std::string, std::string> section = {
+            {"POPAddress", "pop.мир:1110"},
+            {"SMTPAddress", "smtp.мир:2525"},
+            {"EmailUsername", "пользователь"},
+            {"EmailPass", pass},
+            {"SMTPDomain", "smtp.example"},
+            {"EmailAuth", "3"},
+            {"EmailFromName", "анна"},
+            {"EmailFromDomain", "мир.example"},
+            {"POPSecurity", starttls ? "STARTTLS" : "None"},
+            {"SMTPSecurity", starttls ? "None" : "TLS"}};
+        {
+            TempSettings temp;
+            temp.setSection("Settings", {{"ISP", isp}, {"EmailPass", pass}});
+            temp.setSection(isp, section);
+            frmPOP w;
+            EXPECT_EQ(record(w.Account), loaded);
+        }
+        if (isp != "Settings") {
+            MenuWindow m({"Work", isp}, "Work");
+            m.temp.setSection(isp, section);
+            m.c.mnSelectISP[1]->trigger();
+            EXPECT_EQ(record(m.account), loaded) << "from the account menu";
+        }
     }
 }
 
@@ -305,6 +372,53 @@ TEST(EmailSetup, OkAsksForANewNameAndRewritesAKnownOne) {
         EXPECT_EQ(s.get("Home", "POPCertificate") + "|" + s.get("Home", "SMTPCertificate"),
                   "SHA256:AA|");
         EXPECT_EQ(s.account.EmailPass + (s.account.GetPassword ? "!" : ""), "new");
+    }
+}
+
+// The account typed in the setup dialog is in the file before the keyring is asked. A keyring
+// that does not take the password (it answers only after the time-out, while its box is
+// open, or the user declined its request) leaves it in the file only if the user says so;
+// without any keyring the file keeps it, with a note the first time.
+TEST(EmailSetup, APasswordTheKeyringDoesNotTakeGoesToTheFileOnlyIfTheUserSaysSo) {
+    using Status = platform::Keyring::Status;
+    const QString late = QStringLiteral("did not answer in time"),
+                  none = QStringLiteral("There is no keyring on this desktop, so");
+    const struct {
+        std::optional<platform::Keyring::Answer> now; // none: after the time-out
+        MsgAnswer answer;
+        const char* stored;
+        QString says;
+    } cases[] = {
+        {{}, MsgAnswer::Yes, "cHc=", late},
+        {{}, MsgAnswer::No, "", late},
+        {{{Status::Refused, {}, "You declined."}}, MsgAnswer::No, "", "You declined."},
+        {{{Status::Unavailable, {}, {}}}, MsgAnswer::Ok, "cHc=", none},
+        {{{Status::Ok, {}, {}}}, MsgAnswer::Ok, "", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.says.toStdString());
+        LateKeyring keyring;
+        keyring.now = c.now;
+        Dialog s({"Work"}, "Work");
+        s.temp.setSection("Settings", {{"NoKeyringNoted", "False"}});
+        std::string storedWhenAsked;
+        keyring.onStart = [&] { storedWhenAsked = s.get("Home", "POPAddress"); };
+        s.fill("Home", QStringLiteral("pw"));
+        s.dialogs.answer(c.answer).whileOpen([&] { keyring.answerAll(Status::Ok); });
+        s.d->cmdAdd->click();
+        EXPECT_EQ(storedWhenAsked, "POP.пример");
+        const QString said = s.dialogs.messageTexts().join(u'|');
+        EXPECT_TRUE(c.says.isEmpty() ? said.isEmpty() : said.contains(c.says))
+            << said.toStdString();
+        s.temp.reopen();
+        EXPECT_EQ(s.get("Home", "POPAddress") + "|" + s.get("Home", "EmailPass"),
+                  std::string("POP.пример|") + c.stored);
+        EXPECT_EQ(s.account.EmailPass, "pw");
+        if (!c.now) {
+            s.dialogs.answer(MsgAnswer::Ok);
+            EXPECT_EQ(platform::accountPasswords().load("Other", "", nullptr), "");
+            keyring.answerAll(Status::Ok); // after the read gave up
+        }
     }
 }
 
