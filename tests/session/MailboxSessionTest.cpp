@@ -38,41 +38,33 @@ std::string Joined(std::vector<std::string> words) {
 class MemoryStore final : public session::HeaderStore {
 public:
     std::function<void(std::string)> log;
-    std::map<std::string, std::map<std::string, std::string>> accounts;
+    std::map<std::string, std::string> entries; // one account is enough here
     int chunk = 1 << 20, failRead = 0, reads = 0;
 
-    Read loadSome(const std::string& account, Entries& entries, std::string& after,
-                  int limit) override {
-        const auto& all = accounts[account];
-        const int most = std::min(limit < 0 ? chunk : limit, chunk);
-        int n = 0;
-        auto it = after.empty() ? all.begin() : all.upper_bound(after);
-        for (; it != all.end() && n < most; ++it, ++n) {
-            entries[it->first] = it->second;
+    Read loadSome(const std::string&, Entries& out, std::string& after, int limit) override {
+        auto it = after.empty() ? entries.begin() : entries.upper_bound(after);
+        for (int n = 0; it != entries.end() && n < std::min(limit, chunk); ++it, ++n) {
+            out[it->first] = it->second;
             after = it->first;
         }
-        if (++reads == failRead) {
-            return Read::Failed;
-        }
-        return it == all.end() ? Read::Done : Read::More;
+        return ++reads == failRead ? Read::Failed : it == entries.end() ? Read::Done : Read::More;
     }
-    void store(const std::string& account,
-               const std::vector<std::pair<std::string, std::string>>& entries) override {
+    void store(const std::string&,
+               const std::vector<std::pair<std::string, std::string>>& added) override {
         std::vector<std::string> ids;
-        for (const auto& [uid, source] : entries) {
-            accounts[account][uid] = source;
+        for (const auto& [uid, source] : added) {
+            entries[uid] = source;
             ids.push_back(uid);
         }
         log("store" + Joined(ids));
     }
-    void keepOnly(const std::string& account,
-                  const std::unordered_set<std::string>& uids) override {
-        std::erase_if(accounts[account], [&](const auto& e) { return !uids.count(e.first); });
+    void keepOnly(const std::string&, const std::unordered_set<std::string>& uids) override {
+        std::erase_if(entries, [&](const auto& e) { return !uids.count(e.first); });
         log("keep only" + Joined({uids.begin(), uids.end()}));
     }
-    void forget(const std::string& account, const std::vector<std::string>& uids) override {
+    void forget(const std::string&, const std::vector<std::string>& uids) override {
         for (const std::string& uid : uids) {
-            accounts[account].erase(uid);
+            entries.erase(uid);
         }
         log("forget" + Joined(uids));
     }
@@ -206,7 +198,7 @@ private:
         std::istringstream words(command);
         std::string verb, arg;
         words >> verb >> arg;
-        const int n = arg.empty() || !std::isdigit(arg[0]) ? 0 : std::stoi(arg);
+        const int n = arg.empty() || std::isalpha(arg[0]) ? 0 : std::stoi(arg);
         bool usersOwn = true;
         if (verb == "get") { // "get mail [tls|starttls]"
             words >> arg;
@@ -234,9 +226,11 @@ private:
             for (int t = 0; t < n; ++t) {
                 rules.elapsed(1);
             }
-        } else if (verb == "view" || verb == "view+") {
-            rules.view(n, verb == "view" ? MailboxSession::ViewMode::DoubleClick
-                                         : MailboxSession::ViewMode::View);
+        } else if (verb.starts_with("view")) { // "view", "view+" (View), "view!" (skip spam)
+            using Mode = MailboxSession::ViewMode;
+            rules.view(n, verb == "view"    ? Mode::DoubleClick
+                          : verb == "view+" ? Mode::View
+                                            : Mode::ViewSkippingSpam);
         } else if (verb == "delete" || verb == "delete?") {
             rules.remove(n, verb == "delete?");
         } else if (verb == "reset") {
@@ -267,51 +261,35 @@ private:
     }
 
     void drain() {
+        static const std::map<Kind, std::string> names = {
+            {Kind::Status, "status "},  {Kind::Note, "note "},
+            {Kind::BusyNote, "note "},  {Kind::Box, "box "},
+            {Kind::RowMarked, "mark "}, {Kind::Select, "select "},
+            {Kind::Close, "close"},     {Kind::StartTls, "start tls"},
+            {Kind::RowAdded, "row "},   {Kind::Downloaded, "downloaded "}};
         while (std::optional<SessionEvent> e = rules.next()) {
-            switch (e->kind) {
-            case Kind::Write:
+            const session::HeaderList& rows = rules.rows();
+            if (e->kind == Kind::Write) {
                 for (std::size_t at = 0, end; (end = e->text.find("\r\n", at)) != std::string::npos;
                      at = end + 2) {
                     sent.push_back("C: " + e->text.substr(at, end - at));
                     fresh.push_back(sent.back());
                 }
-                break;
-            case Kind::Later:
-                laterDue = true;
-                break;
-            case Kind::Status:
-                seen.push_back("status " + e->text);
-                break;
-            case Kind::Note:
-            case Kind::BusyNote:
-                seen.push_back("note " + e->text);
-                break;
-            case Kind::Box:
-                boxId = e->row;
-                seen.push_back((e->flag ? "question " : "box ") + Escaped(e->text));
-                break;
-            case Kind::RowAdded:
-                seen.push_back("row " + std::to_string(rules.rows().number(e->row)) + ":" +
-                               rules.rows().shown(e->row).substr(40));
-                break;
-            case Kind::RowMarked:
-                seen.push_back("mark " + std::to_string(e->row) + " " + rules.rows().mark(e->row));
-                break;
-            case Kind::Select:
-                seen.push_back("select " + std::to_string(e->row));
-                break;
-            case Kind::Close:
-                seen.push_back("close");
-                break;
-            case Kind::StartTls:
-                seen.push_back("start tls");
-                break;
-            case Kind::Downloaded:
-                seen.push_back("downloaded " + Escaped(e->text));
-                break;
-            default: // the pointer, the debug buffer, listing ends
-                break;
             }
+            laterDue = laterDue || e->kind == Kind::Later;
+            boxId = e->kind == Kind::Box ? e->row : boxId;
+            if (!names.count(e->kind)) {
+                continue; // writes, the pointer, the debug buffer, the listing's end
+            }
+            std::string text = e->kind == Kind::Box && e->flag ? "question " : names.at(e->kind);
+            if (e->kind == Kind::RowAdded) {
+                text += std::to_string(rows.number(e->row)) + ":" + rows.shown(e->row).substr(40);
+            } else if (e->kind == Kind::RowMarked) {
+                text += std::to_string(e->row) + " " + rows.mark(e->row);
+            } else if (e->kind == Kind::Select) {
+                text += std::to_string(e->row);
+            }
+            seen.push_back(text + Escaped(e->text));
         }
     }
 

@@ -7,7 +7,6 @@
 #include <QTest>
 
 using namespace sessiontest;
-using platform::MsgAnswer;
 
 namespace {
 
@@ -89,50 +88,6 @@ TEST_F(SessionTest, RowsKeepTheirNumbersAndColumns) {
     ASSERT_EQ(PlayConversation(*server, {"C: DELE 3", "S: +OK"}), "");
     row3[38] = QLatin1Char('D');
     EXPECT_EQ(rows(), (QStringList{kRow1, row3}));
-}
-
-TEST_F(RetrievalTest, DeleteMarksTheRowAndMovesOn) {
-    const struct {
-        bool confirm;
-        int selected;
-        std::string sent;
-        int selectedAfter; // the last row keeps the selection
-    } cases[] = {{false, 0, "DELE 1", 1}, {true, 1, "DELE 2", 2}, {false, 2, "DELE 3", 2}};
-    for (const auto& c : cases) {
-        dialogs.clear();
-        window.mnConfirmDelete->setChecked(c.confirm);
-        if (c.confirm) {
-            dialogs.answer(MsgAnswer::Yes);
-        }
-        window.lstHeaders->setCurrentRow(c.selected);
-        window.cmdDelete->click();
-        EXPECT_EQ(server->takeLines(), std::vector<std::string>{c.sent});
-        EXPECT_EQ(boxes(), c.confirm
-                               ? QStringList{"Are you sure you want\r\nto delete this message ?"}
-                               : QStringList{});
-        server->serverSends("+OK Marked to be deleted.\r\n");
-        EXPECT_EQ(mark(c.selected), QLatin1Char('D'));
-        EXPECT_EQ(selected(), c.selectedAfter);
-        EXPECT_EQ(status(), QStringLiteral("Message # %1 of 3 marked deleted").arg(c.selected + 1));
-    }
-}
-
-TEST_F(RetrievalTest, DeletesThatAreRefused) {
-    window.lstHeaders->setCurrentRow(-1);
-    window.cmdDelete->click(); // no selection: say so and select the first row
-    EXPECT_EQ(selected(), 0);
-    window.mnConfirmDelete->setChecked(true);
-    dialogs.answer(MsgAnswer::No);
-    window.cmdDelete->click(); // "No": nothing is sent
-    window.mnConfirmDelete->setChecked(false);
-    auto remove = [&] {
-        window.lstHeaders->setCurrentRow(0);
-        window.cmdDelete->click();
-    };
-    ASSERT_EQ(PlayConversation(*server, {Act(remove), "C: DELE 1", "S: +OK", Act(remove)}), "");
-    EXPECT_EQ(boxes(), (QStringList{"No message selected!",
-                                    "Are you sure you want\r\nto delete this message ?",
-                                    "Message already marked for deletion"}));
 }
 
 // A right-click deletes and views the next row; on the last row, or when the server refuses
