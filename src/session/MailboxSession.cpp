@@ -482,7 +482,8 @@ void MailboxSession::tick(bool keepAlive) {
 }
 
 void MailboxSession::elapsed(int seconds) {
-    if (!isConnected() || !(engine.awaitingReply() || engine.awaitingTls())) {
+    // While a box is open the replies wait for the user, not the user for the server.
+    if (!isConnected() || boxOpen || !(engine.awaitingReply() || engine.awaitingTls())) {
         silence = 0;
         return;
     }

@@ -102,7 +102,8 @@ public:
     // --- The clock ---------------------------------------------------------------------------
     // The window's 3-second tick: the keep-alive counts down when enabled.
     void tick(bool keepAlive);
-    // Seconds passed; the session ends after kSilenceLimitSeconds without the reply awaited.
+    // Seconds passed; the session ends after kSilenceLimitSeconds without the reply awaited
+    // (time while a box is open does not count).
     void elapsed(int seconds);
     // The step asked for with a Later event.
     void resume();
