@@ -76,6 +76,7 @@ void MailboxSession::connected() {
     capabilities = {};
     current = Stage::Greeting;
     silence = 0;
+    strayShown = false;
     boxOpen = false;
     afterBox = AfterBox::Nothing;
     pending = Step::None;
@@ -163,7 +164,7 @@ void MailboxSession::handle(const Pop3Event& event) {
         onErr(event.request);
         break;
     case Pop3Event::Kind::Stray:
-        box("Response without command");
+        stray(event.text);
         break;
     case Pop3Event::Kind::Piece:
         onPiece(*event.request, event.text);
@@ -271,8 +272,18 @@ void MailboxSession::onErr(const std::optional<Pop3Request>& request) {
         refuseLogin("The server refused STLS");
         break;
     default:
-        box("Response without command");
+        stray(request ? "-ERR" : "-ERR without a command");
         break;
+    }
+}
+
+// The box once a session; a server that keeps sending stray lines is noted in the debug
+// buffer instead of opening one box per line.
+void MailboxSession::stray(const std::string& line) {
+    if (std::exchange(strayShown, true)) {
+        emit(SessionEvent::Kind::DebugText, "Response without command: " + line + "\r\n");
+    } else {
+        box("Response without command");
     }
 }
 

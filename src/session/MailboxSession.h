@@ -134,6 +134,7 @@ private:
     void onOk(const Pop3Request& request);
     void onErr(const std::optional<Pop3Request>& request);
     void onPiece(const Pop3Request& request, const std::string& piece);
+    void stray(const std::string& line);
     void onCapabilities(Capabilities announced);
     void refuseLogin(const std::string& reason);
     std::string capabilitiesText() const;
@@ -178,6 +179,7 @@ private:
     int packetCount = 0; // TOP reply pieces since Get Mail (debug text only)
 
     bool boxOpen = false;
+    bool strayShown = false; // "Response without command" was shown this session
     int boxId = 0;
     AfterBox afterBox = AfterBox::Nothing;
     int afterBoxRow = -1;
