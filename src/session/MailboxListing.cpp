@@ -20,7 +20,7 @@ void MailboxSession::startListing() {
         return;
     }
     current = Stage::Listing;
-    if (capabilities.uidl() && capabilities.pipelining()) {
+    if (capabilities.uidl() && pipelining()) {
         send({Pop3Command::Uidl}); // the ids come in the same round trip as the list
     }
 }
@@ -132,7 +132,7 @@ void MailboxSession::advanceListing() {
 }
 
 void MailboxSession::sendTops() {
-    const int window = capabilities.pipelining() ? kTopWindow : 1;
+    const int window = pipelining() ? kTopWindow : 1;
     while (!listingLoop.allAsked() && listingLoop.outstanding() < window) {
         const ListingItem item = listingLoop.nextItem();
         Pop3Request top{Pop3Command::Top, item.number};

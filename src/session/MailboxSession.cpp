@@ -499,9 +499,18 @@ void MailboxSession::elapsed(int seconds) {
         return;
     }
     silence += seconds;
-    if (silence >= kSilenceLimitSeconds) {
-        fail("Error: No reply from server for 60 seconds, connection closed");
+    if (silence < kSilenceLimitSeconds) {
+        return;
     }
+    if (pipelining() && engine.inFlight().size() > 1) {
+        // A server that announces PIPELINING and drops what comes behind the first command
+        // would stall every listing.
+        unpipelined.insert(storeKey);
+        emit(SessionEvent::Kind::DebugText,
+             "The server left pipelined commands unanswered: this account is listed one "
+             "command at a time until Corvane is restarted.\r\n");
+    }
+    fail("Error: No reply from server for 60 seconds, connection closed");
 }
 
 } // namespace session

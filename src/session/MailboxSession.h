@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -135,6 +136,7 @@ private:
     void onErr(const std::optional<Pop3Request>& request);
     void onPiece(const Pop3Request& request, const std::string& piece);
     void stray(const std::string& line);
+    bool pipelining() const { return capabilities.pipelining() && !unpipelined.count(storeKey); }
     void onCapabilities(Capabilities announced);
     void refuseLogin(const std::string& reason);
     std::string capabilitiesText() const;
@@ -164,6 +166,7 @@ private:
     HeaderStore* headerStore = nullptr;
     AccountRecord account;
     std::string storeKey;
+    std::unordered_set<std::string> unpipelined; // accounts listed one command at a time
     Pop3Engine engine;
     Capabilities capabilities;
     ListingLoop listingLoop;
