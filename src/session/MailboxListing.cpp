@@ -20,6 +20,7 @@ void MailboxSession::startListing() {
         return;
     }
     current = Stage::Listing;
+    listingLoop = ListingLoop();
     if (capabilities.uidl() && pipelining()) {
         send({Pop3Command::Uidl}); // the ids come in the same round trip as the list
     }

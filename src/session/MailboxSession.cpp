@@ -123,6 +123,22 @@ void MailboxSession::closed() {
     silence = 0;
 }
 
+void MailboxSession::serverClosed() {
+    std::string said = "Error: The server closed the connection";
+    if (listing() && listingLoop.total() > 0) {
+        said += ": " + std::to_string(headers.size()) + " of " +
+                std::to_string(listingLoop.total()) + " messages listed";
+    } else if (listing()) {
+        said += " before the list was complete";
+    } else if (engine.inFlight(Pop3Command::Retr)) {
+        said += " during the download";
+    } else {
+        return; // "Disconnected" says it
+    }
+    pointer(false);
+    status(said);
+}
+
 // The session ends from inside: the window closes the connection.
 void MailboxSession::end() {
     closed();

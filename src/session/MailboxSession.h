@@ -90,6 +90,9 @@ public:
     void received(std::string_view bytes);
     // The connection is gone (no Close event follows).
     void closed();
+    // The server ended the connection, unasked: says what was cut short, if anything. Then
+    // closed().
+    void serverClosed();
 
     // --- The user ----------------------------------------------------------------------------
     void view(int row, ViewMode mode);

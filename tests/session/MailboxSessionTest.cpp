@@ -217,6 +217,9 @@ private:
             pipelining = usersOwn = false;
         } else if (verb == "closed") {
             rules.closed();
+        } else if (verb == "hang") { // the server hangs up
+            rules.serverClosed();
+            rules.closed();
         } else if (verb == "tick") {
             for (int t = 0; t < n; ++t) {
                 rules.tick(true);

@@ -310,6 +310,8 @@ void PopSession::onClosed() {
         connectNow();
         return;
     }
+    core.serverClosed(); // nothing, when the session had ended already
+    pump();
     CloseSession();
     if (after == AfterClose::Exit) {
         ui.window->close();
@@ -401,8 +403,6 @@ void PopSession::cmdReset_Click() {
     core.reset();
     pump();
 }
-
-// --- The user's commands -------------------------------------------------------------------
 
 void PopSession::download(int row) {
     try {

@@ -77,7 +77,6 @@ public:
     void CloseForUnload();
     // File > Exit: close without QUIT, then close the window.
     void Exit();
-    // A multi-line reply (LIST, TOP, RETR) is outstanding or the listing runs.
     bool replyInFlight() const { return core.replyInFlight(); }
     // Clears lblMsg on the next timer tick (for notes shown by others).
     void ClearNoteOnNextTick() { clearNotePending = true; }

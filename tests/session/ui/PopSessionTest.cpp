@@ -215,6 +215,7 @@ TEST_F(SessionTest, ASilentServerOrAnOversizedReplyEndsTheSession) {
 // Mail" with a normal pointer, and the next "Get Mail" works from scratch.
 TEST_F(SessionTest, TheServerGoingAwayAtAnyStep) {
     const PopScript full = Join({kLogin, kList3});
+    const std::size_t listEnd = kLogin.size() + 5; // the "." of the LIST reply
     for (std::size_t stop = 0; stop < full.size(); ++stop) {
         if (full[stop].kind != PopStep::Kind::Server) {
             continue;
@@ -222,10 +223,19 @@ TEST_F(SessionTest, TheServerGoingAwayAtAnyStep) {
         getMail();
         ASSERT_EQ(PlayConversation(*server, PopScript(full.begin(), full.begin() + long(stop))),
                   "");
+        const int listed = session().replyInFlight() ? session().headers().size() : -1;
         server->serverCloses();
         tick();
+        // Cut short during the listing, the status says how far it came.
+        const QString said =
+            listed < 0 ? "Disconnected"
+            : stop <= listEnd
+                ? "Error: The server closed the connection before the list was complete"
+                : QStringLiteral("Error: The server closed the connection: %1 of 3 "
+                                 "messages listed")
+                      .arg(listed);
         EXPECT_EQ(QStringList({caption(), status(), note()}),
-                  QStringList({"Get Mail", "Disconnected", "Disconnected"}));
+                  QStringList({"Get Mail", said, "Disconnected"}));
         EXPECT_FALSE(busy());
         EXPECT_FALSE(session().replyInFlight());
         server->takeLines();
