@@ -478,8 +478,7 @@ void MailboxSession::disconnect() {
     // The listing stops here; replies already on their way are still read in turn.
     endListing();
     if (send({Pop3Command::Quit})) {
-        current = Stage::Quitting;
-        emit(SessionEvent::Kind::Quitting);
+        current = Stage::Quitting; // a second Disconnect ends it at once
     }
     flush();
 }

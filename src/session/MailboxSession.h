@@ -38,7 +38,6 @@ struct SessionEvent {
         DownloadStarting, // RETR is about to go out
         Downloaded,       // text: the RETR reply, dot-unstuffed
         ListingEnded,     // the listing finished or stopped
-        Quitting,         // QUIT went out: Disconnect waits for its answer
         Later,            // call resume() from the event loop, after the window has painted
         DebugText,        // text (UTF-8) for the debug buffer; flag: only when enabled
         DebugBytes,       // text: the server's bytes for the debug buffer; flag: as above

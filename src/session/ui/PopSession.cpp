@@ -152,9 +152,6 @@ void PopSession::show(const SessionEvent& e) {
         view->flush();
         Q_EMIT listingEnded();
         break;
-    case SessionEvent::Kind::Quitting:
-        ui.cmdConnect->setEnabled(false);
-        break;
     case SessionEvent::Kind::Later:
         view->flush(); // the window shows these rows, paints and takes input first
         QMetaObject::invokeMethod(
@@ -295,7 +292,6 @@ void PopSession::CloseSession() {
     view->forgetSelection();
     pump();
     setConnectButton(false);
-    ui.cmdConnect->setEnabled(true);
     if (!view->status().contains(QStringLiteral("Error"))) {
         setStatus(kDisconnected);
     }
@@ -391,7 +387,6 @@ void PopSession::Timer1_Timer() {
             CloseSession(); // the close event never came
         }
         setConnectButton(false);
-        ui.cmdConnect->setEnabled(true);
         ui.lblMsg->setText(kDisconnected);
         busyPointer(false);
     } else if (ui.lblMsg->text() == kDisconnected) {
