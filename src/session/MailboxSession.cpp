@@ -1,5 +1,7 @@
 #include "session/MailboxSession.h"
 
+#include "settings/ServerAddress.h"
+
 #include <algorithm>
 #include <exception>
 
@@ -69,6 +71,8 @@ void MailboxSession::begin(const AccountRecord& forAccount) {
     tlsActive = false;
     tlsText.clear();
     packetCount = 0;
+    current = Stage::Connecting;
+    silence = 0;
 }
 
 void MailboxSession::connected() {
@@ -109,6 +113,9 @@ void MailboxSession::received(std::string_view bytes) {
 }
 
 void MailboxSession::closed() {
+    if (current == Stage::Connecting) {
+        current = Stage::Closed;
+    }
     if (current == Stage::Closed && engine.state() == Pop3State::Closed) {
         return;
     }
@@ -509,7 +516,9 @@ void MailboxSession::tick(bool keepAlive) {
 
 void MailboxSession::elapsed(int seconds) {
     // While a box is open the replies wait for the user, not the user for the server.
-    if (!isConnected() || boxOpen || !(engine.awaitingReply() || engine.awaitingTls())) {
+    const bool connecting = current == Stage::Connecting;
+    if (!connecting &&
+        (!isConnected() || boxOpen || !(engine.awaitingReply() || engine.awaitingTls()))) {
         silence = 0;
         return;
     }
@@ -524,6 +533,15 @@ void MailboxSession::elapsed(int seconds) {
         emit(SessionEvent::Kind::DebugText,
              "The server left pipelined commands unanswered: this account is listed one "
              "command at a time until Corvane is restarted.\r\n");
+    }
+    if (connecting) {
+        const settings::ServerAddress address =
+            settings::parseServerAddress(account.POPAddress, settings::kDefaultPopPort);
+        const bool secure = account.POPSecurity == settings::Security::Tls;
+        fail("Error: No answer to the " + std::string(secure ? "secure " : "") +
+             "connection from " + address.host + ":" + std::to_string(address.port) +
+             " for 60 seconds");
+        return;
     }
     fail("Error: No reply from server for 60 seconds, connection closed");
 }

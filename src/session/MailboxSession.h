@@ -58,6 +58,7 @@ class MailboxSession {
 public:
     enum class Stage {
         Closed,       // no connection
+        Connecting,   // Get Mail: the connection (and for TLS its handshake) is being made
         Greeting,     // the server's first line is awaited
         Capabilities, // CAPA sent (again after TLS)
         StartingTls,  // STLS sent, or accepted and the handshake runs
@@ -105,8 +106,8 @@ public:
     // --- The clock ---------------------------------------------------------------------------
     // The window's 3-second tick: the keep-alive counts down when enabled.
     void tick(bool keepAlive);
-    // Seconds passed; the session ends after kSilenceLimitSeconds without the reply awaited
-    // (time while a box is open does not count).
+    // Seconds passed; the session ends after kSilenceLimitSeconds without the reply awaited,
+    // or without the connection or a TLS handshake (time while a box is open does not count).
     void elapsed(int seconds);
     // The step asked for with a Later event.
     void resume();

@@ -200,12 +200,18 @@ private:
         words >> verb >> arg;
         const int n = arg.empty() || std::isalpha(arg[0]) ? 0 : std::stoi(arg);
         bool usersOwn = true;
-        if (verb == "get") { // "get mail [tls|starttls]"
-            words >> arg;
+        if (verb == "get" || verb == "connect") { // "get mail [tls|starttls]", "connect [tls]"
+            if (verb == "get") {
+                words >> arg;
+            }
             account.POPSecurity = arg == "tls"        ? settings::Security::Tls
                                   : arg == "starttls" ? settings::Security::StartTls
                                                       : settings::Security::None;
             rules.begin(account);
+            if (verb == "connect") {
+                settle();
+                return;
+            }
             if (arg == "tls") {
                 rules.tlsStarted("TLS\r\n");
             }

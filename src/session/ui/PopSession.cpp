@@ -219,6 +219,11 @@ void PopSession::cmdConnect_Click() {
             pump();
             return;
         }
+        if (core.stage() == session::MailboxSession::Stage::Connecting) {
+            afterClose = AfterClose::Nothing; // a second press ends the attempt
+            busyPointer(false);
+            return CloseSession();
+        }
         if (account.EmailPass.empty()) {
             platform::dialogs().messageBox(ui.window, QStringLiteral("Please enter password"));
             if (askPassword) {
@@ -237,6 +242,7 @@ void PopSession::cmdConnect_Click() {
         // close lets the connection follow on its close event.
         CloseSession();
         core.begin(account);
+        replyTimer->start(); // the connection and its handshake are timed too
         pump();
         busyPointer(true);
         Q_EMIT sessionStarting();
@@ -265,7 +271,6 @@ void PopSession::connectNow() {
 
 void PopSession::onConnected() {
     core.connected();
-    replyTimer->start();
     pump();
     setConnectButton(true);
     if (ui.lblMsg->text() == kDisconnected) {

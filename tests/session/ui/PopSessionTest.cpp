@@ -160,6 +160,10 @@ TEST_F(SessionTest, RepliesArrivingDuringABoxAreRead) {
 }
 
 TEST_F(SessionTest, DisconnectEndsTheSessionAtAnyStage) {
+    window.cmdConnect->click();
+    window.cmdConnect->click(); // during the attempt: it ends
+    EXPECT_EQ(std::pair(server->connects, server->state()), std::pair(1, Closed::Closed));
+    EXPECT_FALSE(busy());
     getMail(); // before the greeting: the connection just closes
     window.cmdConnect->click();
     EXPECT_EQ(server->state(), Closed::Closed);
