@@ -81,6 +81,7 @@ void MailboxSession::connected() {
     current = Stage::Greeting;
     silence = 0;
     strayShown = false;
+    opening.clear();
     boxOpen = false;
     afterBox = AfterBox::Nothing;
     pending = Step::None;
@@ -104,6 +105,22 @@ void MailboxSession::tlsStarted(std::string summary) {
 void MailboxSession::received(std::string_view bytes) {
     if (bytes.empty()) {
         return;
+    }
+    if (current == Stage::Greeting && opening.size() < 2) {
+        opening += bytes.substr(0, 2 - opening.size());
+        // A TLS record (handshake 0x16 or alert 0x15, version 3.x) where the greeting should
+        // be: the server speaks TLS from the first byte on this port.
+        if (opening.size() == 2 && (opening[0] == 0x16 || opening[0] == 0x15) &&
+            opening[1] == 0x03) {
+            const settings::ServerAddress address =
+                settings::parseServerAddress(account.POPAddress, settings::kDefaultPopPort);
+            fail("Error: The server expects TLS on this port");
+            box("The server at " + address.host + ":" + std::to_string(address.port) +
+                " expects a secure connection from the first byte. Choose TLS as the security "
+                "in the setup (usually port 995), or the server's port for STARTTLS or no "
+                "security (usually 110).");
+            return;
+        }
     }
     engine.feed(bytes);
     if (engine.awaitingReply()) {

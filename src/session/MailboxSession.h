@@ -186,6 +186,7 @@ private:
 
     bool boxOpen = false;
     bool strayShown = false; // "Response without command" was shown this session
+    std::string opening;     // the connection's first two bytes
     int boxId = 0;
     AfterBox afterBox = AfterBox::Nothing;
     int afterBoxRow = -1;

@@ -24,6 +24,17 @@ std::string Escaped(const std::string& text) {
     return out;
 }
 
+// "\xHH" in a server line stands for that byte.
+std::string Unescaped(const std::string& line) {
+    std::string out;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const bool hex = line.compare(i, 2, "\\x") == 0 && i + 3 < line.size();
+        out += hex ? char(std::stoi(line.substr(i + 2, 2), nullptr, 16)) : line[i];
+        i += hex ? 3 : 0;
+    }
+    return out;
+}
+
 std::string Joined(std::vector<std::string> words) {
     std::sort(words.begin(), words.end());
     std::string out;
@@ -100,7 +111,7 @@ public:
             } else if (step.starts_with("S:")) {
                 std::string block;
                 for (; i < script.size() && script[i].starts_with("S:"); ++i) {
-                    block += (script[i].size() > 3 ? script[i].substr(3) : "") + "\r\n";
+                    block += Unescaped(script[i].size() > 3 ? script[i].substr(3) : "") + "\r\n";
                 }
                 deliver(block);
                 continue;
