@@ -262,6 +262,8 @@ void PopSession::cmdConnect_Click() {
 
 void PopSession::connectNow() {
     if (!sck->connectToPopServer(account)) {
+        core.closed(); // nothing to wait for
+        replyTimer->stop();
         platform::dialogs().messageBox(
             ui.window, QStringLiteral("Error in cmdConnect_Click():Invalid server address ") +
                            QString::fromStdString(account.POPAddress));

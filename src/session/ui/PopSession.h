@@ -69,10 +69,8 @@ public:
     void cmdReset_Click();
     void CloseSession();
     void Timer1_Timer();
-    // The server has been silent for the whole limit.
-    void ReplyTimeout();
-    // The silence clock ("silenceClock") ticks once a second while a connection is open.
-    static constexpr int kSilenceTickMs = 1000;
+    void ReplyTimeout();                        // the server has been silent for the whole limit
+    static constexpr int kSilenceTickMs = 1000; // the "silenceClock" timer, while connecting on
     // The window is unloading: close the connection without QUIT.
     void CloseForUnload();
     // File > Exit: close without QUIT, then close the window.

@@ -304,3 +304,12 @@ TEST_F(SessionTest, MissingSetupIsAskedFor) {
     EXPECT_EQ(std::pair(setups, passwords), std::pair(1, 1));
     EXPECT_EQ(server->connects, 0);
 }
+
+TEST_F(SessionTest, AnUnreadableAddressWaitsForNothing) {
+    window.Account.POPAddress = "mail.example.test:99999";
+    window.cmdConnect->click();
+    session().ReplyTimeout(); // nothing to wait for
+    EXPECT_EQ(boxes().last(), "Error in cmdConnect_Click():Invalid server address " +
+                                  QString::fromStdString(window.Account.POPAddress));
+    EXPECT_EQ(status(), QStringLiteral("Attempting connection with mail.example.test:99999 ..."));
+}
