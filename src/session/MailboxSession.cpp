@@ -106,7 +106,7 @@ void MailboxSession::received(std::string_view bytes) {
     if (bytes.empty()) {
         return;
     }
-    if (current == Stage::Greeting && opening.size() < 2) {
+    if (current == Stage::Greeting && !tlsActive && opening.size() < 2) {
         opening += bytes.substr(0, 2 - opening.size());
         // A TLS record (handshake 0x16 or alert 0x15, version 3.x) where the greeting should
         // be: the server speaks TLS from the first byte on this port.
