@@ -54,11 +54,6 @@ QString HeaderCache::defaultPath() {
            QStringLiteral("/headers.sqlite");
 }
 
-std::string HeaderCache::accountKey(const std::string& server, const std::string& user) {
-    // A line break cannot be part of a server address or a user name sent in USER.
-    return server + '\n' + user;
-}
-
 bool HeaderCache::openFile() {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSqlDatabase db = QSqlDatabase::contains(connection)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "session/HeaderStore.h"
+
 #include <QByteArray>
 #include <QString>
 #include <string>
@@ -14,34 +16,25 @@ namespace platform {
 // (server and user) and message UID, in an SQLite file in the user's cache folder. It only
 // saves time: a file that cannot be opened or read is rebuilt, and when even that fails the
 // cache stays empty and every call does nothing.
-class HeaderCache {
+class HeaderCache final : public session::HeaderStore {
 public:
-    using Entries = std::unordered_map<std::string, std::string>; // UID -> row source
-
     // The cache at path; empty means the file in the user's cache folder.
     explicit HeaderCache(QString path = {});
-    ~HeaderCache();
+    ~HeaderCache() override;
     HeaderCache(const HeaderCache&) = delete;
     HeaderCache& operator=(const HeaderCache&) = delete;
 
     static QString defaultPath();
-    // The key an account's entries are kept under.
-    static std::string accountKey(const std::string& server, const std::string& user);
 
     bool usable() const { return ready; }
     Entries load(const std::string& account);
-    // Reads the account's entries a part at a time, in UID order: up to limit (-1: all) of
-    // those after the UID `after` (empty: from the first), and sets `after` to the last one
-    // read. Failed means the cache was damaged and rebuilt: drop what was read before.
-    enum class Read { More, Done, Failed };
-    Read loadSome(const std::string& account, Entries& entries, std::string& after, int limit);
-    // Adds or replaces entries of the account, in one transaction.
+    // A failed read means the cache was damaged and rebuilt.
+    Read loadSome(const std::string& account, Entries& entries, std::string& after,
+                  int limit) override;
     void store(const std::string& account,
-               const std::vector<std::pair<std::string, std::string>>& entries);
-    // Forgets the account's entries whose UID the server no longer has.
-    void keepOnly(const std::string& account, const std::unordered_set<std::string>& uids);
-    // Forgets these entries of the account.
-    void forget(const std::string& account, const std::vector<std::string>& uids);
+               const std::vector<std::pair<std::string, std::string>>& entries) override;
+    void keepOnly(const std::string& account, const std::unordered_set<std::string>& uids) override;
+    void forget(const std::string& account, const std::vector<std::string>& uids) override;
     // Forgets everything, for every account.
     bool clear();
 

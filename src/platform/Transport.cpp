@@ -1,6 +1,8 @@
 #include "platform/Transport.h"
 
 #include "platform/TcpTransport.h"
+#include "settings/ServerAddress.h"
+#include "settings/SettingsKeys.h"
 
 namespace platform {
 
@@ -22,6 +24,22 @@ void Transport::setPinnedCertificate(const QString&) {}
 
 std::unique_ptr<Transport> createTcpTransport() {
     return std::make_unique<TcpTransport>();
+}
+
+bool Transport::connectToPopServer(const AccountRecord& account) {
+    const settings::ServerAddress address =
+        settings::parseServerAddress(account.POPAddress, settings::kDefaultPopPort);
+    if (!address.valid) {
+        return false;
+    }
+    setPinnedCertificate(PinnedCertificate(account.Isp, settings::keys::kPOPCertificate));
+    const QString host = QString::fromStdString(address.host);
+    if (account.POPSecurity == settings::Security::Tls) {
+        connectToHostEncrypted(host, address.port);
+    } else {
+        connectToHost(host, address.port);
+    }
+    return true;
 }
 
 } // namespace platform

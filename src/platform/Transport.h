@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Certificates.h"
+#include "settings/AccountRecord.h"
 
 #include <QObject>
 #include <QString>
@@ -42,6 +43,9 @@ public:
     // The fingerprint the user trusted for this server ("SHA256:" + hex), or empty: the
     // certificate must then pass the system's verification.
     virtual void setPinnedCertificate(const QString& fingerprint);
+    // Connects to the account's POP3 server as its security setting says, with the
+    // certificate the user trusted for it. False when the server address cannot be read.
+    bool connectToPopServer(const AccountRecord& account);
 
 Q_SIGNALS:
     void connected();

@@ -1,5 +1,6 @@
 #include "session/ListingLoop.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 namespace session {
@@ -73,7 +74,14 @@ ListingLoop::Start ListingLoop::begin(std::string_view listReply) {
 
 bool ListingLoop::setUids(UidlReply reply) {
     uids = std::move(reply.uids);
-    bool all = reply.complete;
+    // An id given to two messages names neither: each gets a TOP, and neither is kept.
+    std::unordered_map<std::string, int> given;
+    for (const auto& entry : uids) {
+        ++given[entry.second];
+    }
+    const std::size_t before = uids.size();
+    std::erase_if(uids, [&](const auto& entry) { return given[entry.second] > 1; });
+    bool all = reply.complete && uids.size() == before;
     for (int position = 1; all && position <= count; ++position) {
         all = uids.count(numberAt(position)) != 0;
     }

@@ -34,8 +34,9 @@ bool IsMultiLine(Pop3Command command);
 // A command sent and not answered yet.
 struct Pop3Request {
     Pop3Command command = Pop3Command::Noop;
-    int number = 0; // the message a TOP, RETR or DELE names
-    int tag = -1;   // the caller's own note, handed back with the answer (e.g. a row)
+    int number = 0;   // the message number a TOP, RETR or DELE names
+    int row = -1;     // the header row a RETR or DELE acts on
+    int position = 0; // the listing position (1-based) a TOP's row belongs at
 };
 
 // Where the session stands.

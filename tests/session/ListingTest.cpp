@@ -44,44 +44,6 @@ TEST(ListingLoop, IndexCountAndTheTopsAskedFor) {
     }
 }
 
-TEST(ListingLoop, StartsAndSizes) {
-    session::ListingLoop loop;
-    EXPECT_EQ(loop.begin("+OK"), session::ListingLoop::Start::Unreadable);
-    EXPECT_EQ(loop.begin("+OK\r\n.\r\n"), session::ListingLoop::Start::Empty);
-    EXPECT_EQ(loop.begin("+OK\r\n1 120\r\n2 2000\r\n.\r\n"), session::ListingLoop::Start::Listing);
-    EXPECT_EQ(loop.sizeAt(2), 2000);
-    EXPECT_EQ(loop.sizeAt(3), std::nullopt);
-    EXPECT_EQ(loop.sizeAt(0), std::nullopt);
-    // Several TOPs may be asked for before the first answer.
-    loop.nextItem();
-    loop.nextItem();
-    EXPECT_TRUE(loop.allAsked());
-    EXPECT_FALSE(loop.finished());
-    loop.answered(true);
-    loop.answered(true);
-    EXPECT_TRUE(loop.finished());
-}
-
-// Messages whose id is known need no TOP, yet come in their turn.
-TEST(ListingLoop, KnownIdsNeedNoTopAndKeepTheirTurn) {
-    session::ListingLoop loop;
-    loop.begin("+OK\r\n1 10\r\n2 20\r\n3 30\r\n4 40\r\n.\r\n");
-    EXPECT_FALSE(loop.setUids(session::ParseUidlReply("+OK\r\n1 a\r\n2 b\r\n4 d\r\n.\r\n")));
-    loop.useKnown({{"a", "from a"}, {"d", "from d"}, {"z", "gone"}});
-    EXPECT_EQ(loop.nextItem().number, 2);
-    EXPECT_EQ(loop.nextItem().number, 3);
-    EXPECT_TRUE(loop.allAsked());
-    EXPECT_EQ(*loop.nextReady()->source, "from a");
-    EXPECT_FALSE(loop.nextReady()); // 2 waits for its TOP
-    loop.answered(true);
-    loop.answered(false);
-    const auto last = loop.nextReady();
-    EXPECT_EQ(last->position, 4);
-    EXPECT_EQ(loop.uidAt(4), "d");
-    EXPECT_TRUE(loop.finished());
-    EXPECT_EQ(loop.goneUids(), std::vector<std::string>{"z"});
-}
-
 TEST(ListingLoop, UniqueIdReplies) {
     for (const auto& row : testdata::Table("pop3/uidl-replies.table", 3)) {
         const session::UidlReply parsed = session::ParseUidlReply(row[0]);

@@ -203,24 +203,6 @@ TEST(Pop3Engine, AnEndlessStatusLinePassesTheCap) {
     EXPECT_FALSE(engine.send({Pop3Command::Noop}));
 }
 
-TEST(Pop3Engine, KeepAliveIsDueAfterSixtyIdleTicks) {
-    Pop3Engine engine;
-    engine.connected();
-    engine.feed("+OK\r\n");
-    engine.next();
-    for (int i = 1; i < Pop3Engine::kKeepAliveTicks; ++i) {
-        ASSERT_FALSE(engine.keepAliveTick()) << i;
-    }
-    EXPECT_TRUE(engine.keepAliveTick());
-    engine.send({Pop3Command::Noop}); // sending starts the count again
-    for (int i = 0; i < 100; ++i) {
-        ASSERT_FALSE(engine.keepAliveTick()) << "never while a reply is awaited";
-    }
-    engine.feed("+OK\r\n");
-    engine.next();
-    EXPECT_TRUE(engine.keepAliveTick());
-}
-
 } // namespace
 
 TEST(CapabilitiesTest, ReadsTheReplyAndAssumesTheOldCommandsWithoutOne) {

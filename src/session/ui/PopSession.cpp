@@ -2,10 +2,10 @@
 
 #include "platform/ClickableLabel.h"
 #include "platform/Dialogs.h"
+#include "platform/HeaderCache.h"
 #include "platform/TcpTransport.h"
 #include "platform/TextCodec.h"
-#include "session/ui/frmDebug.h"
-#include "settings/ServerAddress.h"
+#include "session/ui/ListingView.h"
 #include "settings/SettingsKeys.h"
 
 #include <QAction>
@@ -13,39 +13,40 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <exception>
 #include <utility>
 
-using session::Pop3Command;
-using session::Pop3Request;
-using session::Pop3State;
+using session::SessionEvent;
+using Closed = platform::Transport::State;
 
 namespace {
 
 const QString kGetMailTip = QStringLiteral("Connect to server and get message headers");
 const QString kDisconnectTip =
     QStringLiteral("Disconnect from server and delete messages marked D");
-const QString kConnectingTip = QStringLiteral("Close connection with server");
 const QString kDisconnected = QStringLiteral("Disconnected");
 
 } // namespace
+
+using ViewMode = session::MailboxSession::ViewMode;
 
 PopSession::PopSession(const Controls& controls, const AccountRecord& account,
                        std::function<void()> openSetup, std::function<void()> askPassword)
     : ui(controls), account(account), openSetup(std::move(openSetup)),
       askPassword(std::move(askPassword)), sck(platform::createTcpTransport()),
-      replyTimer(new QTimer(this)), listingView(new QTimer(this)) {
+      core(&platform::TextCodec::headerUtf8), debugBuffer(new DebugBuffer(ui.window)),
+      view(new ListingView(ui.lstHeaders, ui.lblStatus, core.rows())),
+      replyTimer(new QTimer(this)) {
     wireTransport();
-    replyTimer->setSingleShot(true);
-    replyTimer->setInterval(kReplyTimeoutMs);
-    connect(replyTimer, &QTimer::timeout, this, &PopSession::ReplyTimeout);
-    // While the listing runs, rows and the status line reach the screen a few times a second
-    // rather than once per reply: painting after every TOP would cost more than the TOP.
-    listingView->setSingleShot(true);
-    listingView->setInterval(40);
-    connect(listingView, &QTimer::timeout, this, &PopSession::flushListingView);
+    replyTimer->setObjectName(QStringLiteral("silenceClock"));
+    replyTimer->setInterval(kSilenceTickMs);
+    connect(replyTimer, &QTimer::timeout, this, [this] {
+        core.elapsed(kSilenceTickMs / 1000);
+        pump();
+    });
     connect(ui.cmdConnect, &QPushButton::clicked, this, &PopSession::cmdConnect_Click);
     connect(ui.cmdReset, &QPushButton::clicked, this, &PopSession::cmdReset_Click);
     connect(ui.cmdView, &QPushButton::clicked, this, &PopSession::cmdView_Click);
@@ -56,28 +57,26 @@ PopSession::PopSession(const Controls& controls, const AccountRecord& account,
     connect(ui.lblStatus, &ClickableLabel::clicked, this,
             [this] { QApplication::clipboard()->setText(ui.lblStatus->text()); });
     connect(ui.mnExit, &QAction::triggered, this, &PopSession::Exit);
-    connect(ui.mnShowBuffer, &QAction::triggered, this, &PopSession::ShowBuffer);
+    connect(ui.mnShowBuffer, &QAction::triggered, debugBuffer, &DebugBuffer::show);
 }
 
 PopSession::~PopSession() {
-    cancelViewNext();
-    if (sck) {
-        sck->disconnect(this);
-    }
+    sck->disconnect(this);
 }
 
 void PopSession::setTransport(std::unique_ptr<platform::Transport> replacement) {
-    if (sck) {
-        sck->disconnect(this);
-        sck->close();
-    }
+    sck->disconnect(this);
+    sck->close();
     sck = std::move(replacement);
     wireTransport();
-    engine.closed();
+    core.closed();
 }
 
-void PopSession::setMaxReplyBytes(std::size_t bytes) {
-    engine.setMaxReplyBytes(bytes);
+void PopSession::openHeaderCache(const QString& path) {
+    core.setHeaderStore(nullptr);
+    headerCache.reset(); // one connection to a file at a time
+    headerCache = std::make_shared<platform::HeaderCache>(path);
+    core.setHeaderStore(headerCache.get());
 }
 
 void PopSession::wireTransport() {
@@ -85,106 +84,147 @@ void PopSession::wireTransport() {
     connect(sck.get(), &platform::Transport::readyRead, this, &PopSession::onReadyRead);
     connect(sck.get(), &platform::Transport::closed, this, &PopSession::onClosed);
     connect(sck.get(), &platform::Transport::error, this, &PopSession::onError);
-    connect(sck.get(), &platform::Transport::encrypted, this, &PopSession::onEncrypted);
+    connect(sck.get(), &platform::Transport::encrypted, this, [this](const QString& summary) {
+        core.tlsStarted(summary.toStdString());
+        pump();
+    });
     connect(sck.get(), &platform::Transport::certificateRefused, this,
             &PopSession::onCertificateRefused);
 }
 
-// --- Small helpers -------------------------------------------------------------------------
+// --- What the rules report ---------------------------------------------------------------------
+
+void PopSession::pump() {
+    if (pumping) {
+        return; // the outer call shows the rest
+    }
+    pumping = true;
+    while (std::optional<SessionEvent> event = core.next()) {
+        show(*event);
+    }
+    pumping = false;
+}
+
+void PopSession::show(const SessionEvent& e) {
+    switch (e.kind) {
+    case SessionEvent::Kind::Write:
+        sck->write(e.text);
+        break;
+    case SessionEvent::Kind::StartTls:
+        sck->startTls();
+        break;
+    case SessionEvent::Kind::Close:
+        CloseSession();
+        break;
+    case SessionEvent::Kind::Status:
+        setStatus(QString::fromStdString(e.text));
+        break;
+    case SessionEvent::Kind::BusyNote:
+        clearNotePending = true;
+        [[fallthrough]];
+    case SessionEvent::Kind::Note:
+        ui.lblMsg->setText(QString::fromStdString(e.text));
+        break;
+    case SessionEvent::Kind::Pointer:
+        busyPointer(e.flag);
+        break;
+    case SessionEvent::Kind::RowsCleared:
+        view->clear();
+        break;
+    case SessionEvent::Kind::RowAdded:
+        view->rowAdded(core.listing());
+        break;
+    case SessionEvent::Kind::RowMarked:
+        view->markRow(e.row);
+        break;
+    case SessionEvent::Kind::Select:
+        view->select(e.row);
+        break;
+    case SessionEvent::Kind::Box:
+        showBox(QString::fromStdString(e.text), e.row, e.flag);
+        break;
+    case SessionEvent::Kind::DownloadStarting:
+        Q_EMIT downloadStarting();
+        break;
+    case SessionEvent::Kind::Downloaded:
+        Q_EMIT messageDownloaded(e.text);
+        break;
+    case SessionEvent::Kind::ListingEnded:
+        view->flush();
+        Q_EMIT listingEnded();
+        break;
+    case SessionEvent::Kind::Later:
+        view->flush(); // the window shows these rows, paints and takes input first
+        QMetaObject::invokeMethod(
+            this,
+            [this, id = sessionId] {
+                if (id == sessionId) {
+                    core.resume();
+                    pump();
+                }
+            },
+            Qt::QueuedConnection);
+        break;
+    case SessionEvent::Kind::DebugText:
+    case SessionEvent::Kind::DebugBytes:
+        if (e.flag && !ui.mnEnableDebug->isChecked()) {
+        } else if (e.kind == SessionEvent::Kind::DebugText) {
+            AddDebugText(QString::fromStdString(e.text));
+        } else {
+            AddDebugBytes(e.text);
+        }
+        break;
+    case SessionEvent::Kind::DebugClear:
+        debugBuffer->clear();
+        break;
+    }
+}
+
+// A box asked for inside a socket handler is shown from the event loop; the rules hold the
+// replies until it is closed (id 0: a box of the window's own, nothing waits for it).
+void PopSession::showBox(const QString& text, int id, bool question) {
+    auto open = [this, text, id, question] {
+        const platform::MsgAnswer answer = platform::dialogs().messageBox(
+            ui.window, text, question ? platform::MsgButtons::YesNo : platform::MsgButtons::Ok);
+        if (id != 0) {
+            core.boxClosed(id, answer == platform::MsgAnswer::Yes);
+            pump();
+        }
+    };
+    if (inSocketHandler) {
+        QMetaObject::invokeMethod(this, open, Qt::QueuedConnection);
+    } else {
+        open();
+    }
+}
 
 void PopSession::setStatus(const QString& text) {
-    if (listing) {
-        pendingStatus = text;
-        statusPending = true;
-        scheduleListingView();
-        return;
-    }
-    flushListingView();
-    ui.lblStatus->setText(text);
+    view->setStatus(text, core.listing());
 }
 
-QString PopSession::status() const {
-    return statusPending ? pendingStatus : ui.lblStatus->text();
+void PopSession::busyPointer(bool busy) {
+    busy ? ui.window->setCursor(Qt::WaitCursor) : ui.window->unsetCursor();
 }
 
-void PopSession::setNote(const QString& text) {
-    ui.lblMsg->setText(text);
-}
-
-void PopSession::busyPointer() {
-    ui.window->setCursor(Qt::WaitCursor);
-}
-
-void PopSession::defaultPointer() {
-    ui.window->unsetCursor();
-}
-
-void PopSession::setConnectButton(bool disconnect, const QString& toolTip) {
+void PopSession::setConnectButton(bool disconnect) {
     ui.cmdConnect->setText(disconnect ? QStringLiteral("Disconnect") : QStringLiteral("Get Mail"));
-    ui.cmdConnect->setToolTip(toolTip);
+    ui.cmdConnect->setToolTip(disconnect ? kDisconnectTip : kGetMailTip);
 }
 
-bool PopSession::replyInFlight() const {
-    return listing || engine.inFlight(Pop3Command::List) || engine.inFlight(Pop3Command::Top) ||
-           engine.inFlight(Pop3Command::Retr);
-}
-
-// --- Sending -------------------------------------------------------------------------------
-
-bool PopSession::send(const Pop3Request& request, std::string_view argument) {
-    // A socket that is still connecting would hold the command and send it before the
-    // greeting; only a connected socket takes commands.
-    if (sck->state() != platform::Transport::State::Connected || !engine.send(request, argument)) {
-        platform::dialogs().messageBox(ui.window, QStringLiteral("Socket closed"));
-        return false;
-    }
-    flushOutgoing();
-    return true;
-}
-
-void PopSession::flushOutgoing() {
-    const std::string bytes = engine.takeOutgoing();
-    if (!bytes.empty()) {
-        sck->write(bytes);
-        replyTimer->start();
-    }
-}
-
-void PopSession::watchReplies() {
-    if (engine.awaitingReply() || engine.awaitingTls()) { // a handshake may stall too
-        if (!replyTimer->isActive()) {
-            replyTimer->start();
-        }
-    } else {
-        replyTimer->stop();
-    }
-}
-
-// --- Connect, disconnect, close ------------------------------------------------------------
+// --- The transport ---------------------------------------------------------------------------
 
 void PopSession::cmdConnect_Click() {
     try {
         if (isConnected()) {
-            const Pop3State state = engine.state();
-            if (state == Pop3State::Quitting || state == Pop3State::Greeting ||
-                state == Pop3State::Failed) {
-                // No answer to QUIT, or nothing said yet: the connection just ends.
-                CloseSession();
-                if (state == Pop3State::Quitting) {
-                    setStatus(QStringLiteral("QUIT command not completed"));
-                }
-                return;
-            }
-            // The listing stops here; replies already on their way are still read in turn.
-            if (listing) {
-                endListing();
-            }
-            if (send({Pop3Command::Quit})) {
-                ui.cmdConnect->setEnabled(false);
-            }
+            core.disconnect();
+            pump();
             return;
         }
-
+        if (core.stage() == session::MailboxSession::Stage::Connecting) {
+            afterClose = AfterClose::Nothing; // a second press ends the attempt
+            busyPointer(false);
+            return CloseSession();
+        }
         if (account.POPAddress.empty() && account.EmailUsername.empty()) {
             // Nothing is set up yet: the account comes first, and cancelling it is no error.
             if (openSetup) {
@@ -208,89 +248,68 @@ void PopSession::cmdConnect_Click() {
             }
             return;
         }
-
-        cancelViewNext();
-        busyPointer();
-        rows.clear();
-        rowsShown = 0;
-        ui.lstHeaders->clear();
-        Q_EMIT sessionStarting();
-        setConnectButton(true, kConnectingTip);
-        listComplete = false;
         // Whatever the old socket is doing, it ends here; a socket that takes its time to
         // close lets the connection follow on its close event.
         CloseSession();
+        core.begin(account);
+        replyTimer->start(); // the connection and its handshake are timed too
+        pump();
+        busyPointer(true);
+        Q_EMIT sessionStarting();
         setStatus(QStringLiteral("Attempting connection with ") +
                   QString::fromStdString(account.POPAddress) + QStringLiteral(" ..."));
-        if (sck->state() == platform::Transport::State::Closed) {
+        if (sck->state() == Closed::Closed) {
             connectNow();
         } else {
-            connectWhenClosed = true;
+            afterClose = AfterClose::Connect;
         }
     } catch (const std::exception& e) {
         platform::dialogs().messageBox(ui.window, QStringLiteral("Error in cmdConnect_Click():") +
                                                       QString::fromUtf8(e.what()));
-        defaultPointer();
+        busyPointer(false);
     }
 }
 
 void PopSession::connectNow() {
-    const settings::ServerAddress address =
-        settings::parseServerAddress(account.POPAddress, settings::kDefaultPopPort);
-    if (!address.valid) {
+    if (!sck->connectToPopServer(account)) {
+        core.closed(); // nothing to wait for
+        replyTimer->stop();
         platform::dialogs().messageBox(
             ui.window, QStringLiteral("Error in cmdConnect_Click():Invalid server address ") +
                            QString::fromStdString(account.POPAddress));
-        defaultPointer();
-        return;
-    }
-    packetCount = 0;
-    tlsActive = false;
-    tlsText.clear();
-    sck->setPinnedCertificate(
-        platform::PinnedCertificate(account.Isp, settings::keys::kPOPCertificate));
-    const QString host = QString::fromStdString(address.host);
-    if (account.POPSecurity == settings::Security::Tls) {
-        sck->connectToHostEncrypted(host, address.port);
-    } else {
-        sck->connectToHost(host, address.port);
+        busyPointer(false);
     }
 }
 
 void PopSession::onConnected() {
-    setStatus(QStringLiteral("Connected to server"));
-    engine.connected();
-    capabilities = {};
-    watchReplies();
-    setConnectButton(true, kDisconnectTip);
-    setStatus(QStringLiteral("Connected"));
+    core.connected();
+    pump();
+    setConnectButton(true);
     if (ui.lblMsg->text() == kDisconnected) {
-        setNote(QString());
+        ui.lblMsg->clear();
     }
     Q_EMIT connectionChanged(true);
 }
 
+void PopSession::onReadyRead() {
+    const bool outer = std::exchange(inSocketHandler, true);
+    core.received(sck->readAll());
+    pump();
+    inSocketHandler = outer;
+}
+
 void PopSession::CloseSession() {
-    if (closingSession) {
-        return;
-    }
-    closingSession = true;
-    if (sck->state() != platform::Transport::State::Closed) {
+    const bool wasConnected = isConnected();
+    core.closed(); // before the transport's close event can come back here
+    if (sck->state() != Closed::Closed) {
         sck->close();
     }
-    closingSession = false;
-    const bool wasConnected = isConnected();
-    engine.closed();
     ++sessionId;
     replyTimer->stop();
-    retrieving = false;
-    cancelViewNext();
-    if (listing) {
-        endListing();
-    }
-    setConnectButton(false, kGetMailTip);
-    ui.cmdConnect->setEnabled(true);
-    if (!status().contains(QStringLiteral("Error"))) {
+    view->forgetSelection();
+    pump();
+    setConnectButton(false);
+    if (!view->status().contains(QStringLiteral("Error"))) {
         setStatus(kDisconnected);
     }
     if (wasConnected) {
@@ -299,99 +318,151 @@ void PopSession::CloseSession() {
 }
 
 void PopSession::onClosed() {
-    if (closingSession) {
-        return;
-    }
-    if (connectWhenClosed) {
-        connectWhenClosed = false;
+    const AfterClose after = std::exchange(afterClose, AfterClose::Nothing);
+    if (after == AfterClose::Connect) {
         connectNow();
         return;
     }
+    core.serverClosed(); // nothing, when the session had ended already
+    pump();
     CloseSession();
-    if (exitWhenClosed) {
-        exitWhenClosed = false;
+    if (after == AfterClose::Exit) {
         ui.window->close();
     }
 }
 
 void PopSession::onError(int errorNumber, const QString& description) {
     const bool outer = std::exchange(inSocketHandler, true);
-    connectWhenClosed = false;
-    defaultPointer();
+    afterClose = AfterClose::Nothing;
+    busyPointer(false);
     setStatus(platform::SocketErrorStatus(errorNumber, QString::fromStdString(account.POPAddress)));
     CloseSession();
-    deferBox(QStringLiteral("sckPOP Error [") + QString::number(errorNumber) +
-             QStringLiteral("]: ") + description);
+    showBox(QStringLiteral("sckPOP Error [") + QString::number(errorNumber) +
+                QStringLiteral("]: ") + description,
+            0, false);
     inSocketHandler = outer;
 }
 
-void PopSession::ReplyTimeout() {
-    if (!isConnected() || !(engine.awaitingReply() || engine.awaitingTls())) {
-        return;
-    }
-    defaultPointer();
-    setStatus(QStringLiteral("Error: No reply from server for 60 seconds, connection closed"));
+void PopSession::onCertificateRefused(const platform::CertificateProblem& problem) {
+    busyPointer(false);
+    setStatus(QStringLiteral("Error: ") + problem.what.section(QLatin1Char('\n'), 0, 0));
     CloseSession();
+    const unsigned id = sessionId;
+    // The question is asked from the event loop, never inside the socket's handler.
+    QMetaObject::invokeMethod(
+        this,
+        [this, problem, id] {
+            if (id != sessionId || isConnected()) {
+                return; // another connection has started meanwhile
+            }
+            if (platform::AskToTrustCertificate(ui.window, problem,
+                                                QString::fromStdString(account.POPAddress))) {
+                platform::PinCertificate(account.Isp, settings::keys::kPOPCertificate,
+                                         problem.fingerprint);
+                cmdConnect_Click();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
-void PopSession::cmdReset_Click() {
-    if (!isConnected()) {
-        platform::dialogs().messageBox(ui.window,
-                                       QStringLiteral("Command invalid while disconnected."));
-        return;
-    }
-    if (refuseWhileBusy()) {
-        return;
-    }
-    send({Pop3Command::Rset});
+void PopSession::ReplyTimeout() {
+    core.elapsed(session::MailboxSession::kSilenceLimitSeconds);
+    pump();
 }
 
 void PopSession::CloseForUnload() {
-    connectWhenClosed = false;
-    exitWhenClosed = false;
-    cancelViewNext();
-    if (sck->state() != platform::Transport::State::Closed) {
+    afterClose = AfterClose::Nothing;
+    view->forgetSelection();
+    if (sck->state() != Closed::Closed) {
         CloseSession();
     }
-    if (debug) {
-        debug->close();
-    }
+    debugBuffer->close();
 }
 
 void PopSession::Exit() {
-    if (sck->state() != platform::Transport::State::Closed) {
+    if (sck->state() != Closed::Closed) {
         CloseSession();
     }
-    if (sck->state() == platform::Transport::State::Closed) {
+    if (sck->state() == Closed::Closed) {
         ui.window->close();
     } else {
-        exitWhenClosed = true;
+        afterClose = AfterClose::Exit;
     }
 }
 
 void PopSession::Timer1_Timer() {
-    if (clearNotePending) {
-        setNote(QString());
-        clearNotePending = false;
+    if (std::exchange(clearNotePending, false)) {
+        ui.lblMsg->clear();
     }
-    const platform::Transport::State state = sck->state();
-    if (state == platform::Transport::State::Connected && isConnected() &&
-        ui.mnKeepAlive->isChecked() && engine.keepAliveTick() && !listing) {
-        // NOOP only on an idle line: it must not come between a command and its reply.
-        send({Pop3Command::Noop});
+    const Closed state = sck->state();
+    if (state == Closed::Connected) {
+        core.tick(ui.mnKeepAlive->isChecked());
+        pump();
     }
-    if (state == platform::Transport::State::Closed && ui.lblMsg->text() != kDisconnected) {
-        if (listing || engine.awaitingReply()) {
-            CloseSession(); // the close event never came: end what was waiting for replies
-        } else if (isConnected()) {
-            engine.closed();
-            Q_EMIT connectionChanged(false);
+    if (state == Closed::Closed && ui.lblMsg->text() != kDisconnected) {
+        if (isConnected()) {
+            CloseSession(); // the close event never came
         }
-        setConnectButton(false, kGetMailTip);
-        ui.cmdConnect->setEnabled(true);
-        setNote(kDisconnected);
-        defaultPointer();
+        setConnectButton(false);
+        ui.lblMsg->setText(kDisconnected);
+        busyPointer(false);
     } else if (ui.lblMsg->text() == kDisconnected) {
-        setNote(QString());
+        ui.lblMsg->clear();
     }
+}
+
+void PopSession::cmdReset_Click() {
+    core.reset();
+    pump();
+}
+
+void PopSession::download(int row) {
+    try {
+        core.view(row, ViewMode::DoubleClick);
+        pump();
+    } catch (const std::exception&) {
+        platform::dialogs().messageBox(ui.window, QStringLiteral("Error in lstHeaders()"));
+    }
+}
+
+void PopSession::lstHeaders_DblClick() {
+    download(ui.lstHeaders->currentRow());
+}
+
+void PopSession::cmdView_Click() {
+    core.view(ui.lstHeaders->currentRow(),
+              ui.mnFilterSpam->isChecked() ? ViewMode::ViewSkippingSpam : ViewMode::View);
+    pump();
+}
+
+void PopSession::cmdDelete_Click() {
+    core.remove(ui.lstHeaders->currentRow(), ui.mnConfirmDelete->isChecked());
+    pump();
+}
+
+void PopSession::DeleteAndViewNext() {
+    view->forgetSelection();
+    QListWidget* list = ui.lstHeaders;
+    const int remembered = list->currentRow();
+    cmdDelete_Click();
+    if (remembered == list->count() - 1) {
+        return;
+    }
+    if (list->currentRow() != remembered) {
+        download(list->currentRow());
+        return;
+    }
+    // Normally the "+OK" to DELE moves the selection; whichever row it moves to is next.
+    view->whenSelected(remembered, [this](int row) { download(row); });
+}
+
+bool PopSession::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui.cmdDelete && event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+        if (ui.cmdDelete->isEnabled()) {
+            DeleteAndViewNext();
+        }
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }

@@ -1,23 +1,17 @@
 #pragma once
 
 #include "platform/Transport.h"
-#include "session/Capabilities.h"
-#include "session/HeaderList.h"
-#include "session/ListingLoop.h"
-#include "session/Pop3Engine.h"
+#include "session/MailboxSession.h"
+#include "session/ui/DebugBuffer.h"
 #include "settings/AccountRecord.h"
 #include "settings/WindowGeometry.h"
 
-#include <QMetaObject>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
 class ClickableLabel;
 class QAction;
@@ -26,17 +20,17 @@ class QListWidget;
 class QPushButton;
 class QTimer;
 class QWidget;
+class ListingView;
 class frmDebug;
 namespace platform {
 class HeaderCache;
 }
 
-// The reader window's POP3 session: it moves bytes between the transport and the engine and
-// shows what the engine reports on the controls it is given (status texts, header rows, the
-// connect button, the pointer, message boxes). The protocol itself, the in-flight queue and
-// the listing loop live in the core; nothing here ever waits, and no message box opens inside
-// a socket handler: a box is shown from the event loop, and the replies that arrive while it
-// is open are read after it.
+// The reader window's POP3 session: it moves bytes between the transport and the session
+// rules of the core (session::MailboxSession), runs the timers, and shows what the rules
+// report on the controls it is given (status texts, header rows, the connect button, the
+// pointer, message boxes). No message box opens inside a socket handler: a box is shown from
+// the event loop, and the replies that arrive while it is open are read after it.
 class PopSession : public QObject {
     Q_OBJECT
 public:
@@ -56,8 +50,7 @@ public:
         QAction* mnExit = nullptr;
         QAction* mnShowBuffer = nullptr;
     };
-    // openSetup shows the account setup dialog modally; askPassword does the same with the
-    // password field first.
+    // openSetup shows the account setup dialog; askPassword, with the password field first.
     PopSession(const Controls& controls, const AccountRecord& account,
                std::function<void()> openSetup, std::function<void()> askPassword = {});
     ~PopSession() override;
@@ -66,47 +59,39 @@ public:
     void setTransport(std::unique_ptr<platform::Transport> replacement);
     platform::Transport& transport() { return *sck; }
     // The largest reply (or status line) accepted before the session is ended.
-    void setMaxReplyBytes(std::size_t bytes);
+    void setMaxReplyBytes(std::size_t bytes) { core.setMaxReplyBytes(bytes); }
     // Keeps what header rows are built from between sessions, in the file at path (empty:
     // the user's cache folder), for servers that give unique ids.
     void openHeaderCache(const QString& path = {});
 
-    // --- Connection ---------------------------------------------------------------------
-    bool isConnected() const { return engine.state() != session::Pop3State::Closed; }
+    bool isConnected() const { return core.isConnected(); }
     void cmdConnect_Click();
     void cmdReset_Click();
     void CloseSession();
     void Timer1_Timer();
-    // The server has been silent for kReplyTimeoutMs while a reply was awaited.
-    void ReplyTimeout();
-    static constexpr int kReplyTimeoutMs = 60000;
+    void ReplyTimeout();                        // the server has been silent for the whole limit
+    static constexpr int kSilenceTickMs = 1000; // the "silenceClock" timer, while connecting on
     // The window is unloading: close the connection without QUIT.
     void CloseForUnload();
     // File > Exit: close without QUIT, then close the window.
     void Exit();
-    // A multi-line reply (LIST, TOP, RETR) is outstanding or the listing runs.
-    bool replyInFlight() const;
-    session::Pop3State state() const { return engine.state(); }
+    bool replyInFlight() const { return core.replyInFlight(); }
     // Clears lblMsg on the next timer tick (for notes shown by others).
     void ClearNoteOnNextTick() { clearNotePending = true; }
 
-    // --- Listing, retrieval, deletion (PopSessionMailbox.cpp) ----------------------------
-    const session::HeaderList& headers() const { return rows; }
+    const session::HeaderList& headers() const { return core.rows(); }
     void lstHeaders_DblClick();
     void cmdView_Click();
     void cmdDelete_Click();
     // The right button on cmdDelete: delete, then download the row the selection moves to.
     void DeleteAndViewNext();
 
-    // --- Debug buffer ---------------------------------------------------------------------
-    void AddDebugText(const QString& text);
-    void AddDebugBytes(std::string_view bytes);
-    // The debug window, created hidden when asked to and absent.
-    frmDebug* debugWindow(bool create = false);
-    void ShowBuffer();
-    // Shows tags in the debug window modally; its own text comes back when it is closed.
-    void ShowRemovedTags(const std::string& tags);
-    settings::WindowGeometry debugWindowGeometry() const;
+    void AddDebugText(const QString& text) { debugBuffer->appendText(text); }
+    void AddDebugBytes(std::string_view bytes) { debugBuffer->appendBytes(bytes); }
+    frmDebug* debugWindow(bool create = false) { return debugBuffer->window(create); }
+    void ShowBuffer() { debugBuffer->show(); }
+    void ShowRemovedTags(const std::string& tags) { debugBuffer->showRemovedTags(tags); }
+    settings::WindowGeometry debugWindowGeometry() const { return debugBuffer->geometry(); }
 
 Q_SIGNALS:
     void sessionStarting();  // Get Mail: what is shown about a message goes
@@ -121,107 +106,36 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // --- PopSession.cpp
     void wireTransport();
+    void connectNow();
     void onConnected();
     void onReadyRead();
-    void readAndDrain();
     void onClosed();
     void onError(int number, const QString& description);
-    void drain();
-    void handle(const session::Pop3Event& event);
-    void onOk(const session::Pop3Request& request);
-    void onErr(const std::optional<session::Pop3Request>& request);
-    void failTooLarge();
-    bool send(const session::Pop3Request& request, std::string_view argument = {});
-    void flushOutgoing();
-    void connectNow();
-    // Shows a box from the event loop, not from the handler that asks for it; the replies
-    // wait until it is closed, then then() runs (unless the session ended meanwhile).
-    void deferBox(const QString& text, std::function<void()> then = {});
-    void watchReplies();
-    void setConnectButton(bool disconnect, const QString& toolTip);
+    void onCertificateRefused(const platform::CertificateProblem& problem);
+    void pump(); // shows what the rules reported, in order
+    void show(const session::SessionEvent& event);
+    void showBox(const QString& text, int id, bool question);
+    void setConnectButton(bool disconnect);
     void setStatus(const QString& text);
-    QString status() const;
-    void setNote(const QString& text);
-    void busyPointer();
-    void defaultPointer();
+    void busyPointer(bool busy);
+    void download(int row);
 
-    // --- PopSessionMailbox.cpp
-    void startListing();
-    void onListReply(const std::string& reply);
-    void onUidlReply(const std::string& reply);
-    void readCache(std::shared_ptr<session::KnownSources> known, std::string after);
-    void beginRows();
-    // Runs step from the event loop, unless the session has ended by then.
-    void later(std::function<void()> step);
-    void advanceListing();
-    void sendTops();
-    int listReadyRows(int before, int limit);
-    void addListedRow(int number, const std::string& row, const std::string& uid);
-    void onTopReply(const session::Pop3Request& request, const std::string& reply);
-    void onTopRefused(const session::Pop3Request& request);
-    void storeNewSources();
-    void endListing();
-    void scheduleListingView();
-    void flushListingView();
-    void showRow(int row);
-    void SetRowMark(int row, char mark);
-    void SelectNextRow(int from);
-    void onRetrReply(const session::Pop3Request& request, std::string reply);
-    void onCapaReply(session::Capabilities announced);
-    QString capabilitiesText() const;
-    void onDeleted(const session::Pop3Request& request);
-    bool refuseWhileBusy();
-    bool download(int row);
-    void cancelViewNext();
-    void clearDebugBuffer();
-    void onPiece(const session::Pop3Request& request, const std::string& piece);
+    enum class AfterClose { Nothing, Connect, Exit };
 
     Controls ui;
     const AccountRecord& account;
     std::function<void()> openSetup, askPassword;
     std::unique_ptr<platform::Transport> sck;
-    session::Pop3Engine engine;
-    session::Capabilities capabilities; // what the server of this connection said it can do
-    session::ListingLoop listingLoop;
-    session::HeaderList rows;
-    QPointer<frmDebug> debug;
-
-    bool listing = false;      // the TOP loop runs
-    bool listComplete = false; // the last row is listed; downloads may start
-    bool retrieving = false;   // a download's reply is awaited
-    bool advanceAfterView = false;
-    bool clearNotePending = false;
-    bool draining = false; // re-entry guard for drain()
-    bool boxOpen = false;  // a box is pending or open: replies wait
-    bool inSocketHandler = false;
-    unsigned sessionId = 0; // counts sessions, so a late box continuation can tell
-    bool closingSession = false;
-    bool connectWhenClosed = false;
-    bool exitWhenClosed = false;
-    int packetCount = 0; // TOP reply pieces since Get Mail (debug text only)
-    QTimer* replyTimer;
-    QTimer* listingView;
-    int rowsShown = 0; // rows of the model already in lstHeaders
-    QString pendingStatus;
-    bool statusPending = false;
-    QMetaObject::Connection viewNext;
-    int viewNextFrom = -1;
+    session::MailboxSession core;
     std::shared_ptr<platform::HeaderCache> headerCache;
-    std::string cacheAccount;  // the account's key in the cache
-    bool uidsAwaited = false;  // the rows wait for the UIDL reply
-    bool uidsComplete = false; // every listed message has a unique id
-    std::vector<std::pair<std::string, std::string>> newSources; // not yet in the cache
-    std::size_t topBytes = 0; // bytes of the TOP commands not answered yet
-    bool advancePosted = false;
-    bool topWorks = false; // the server answered a TOP of this listing
+    DebugBuffer* debugBuffer;
+    ListingView* view;
+    QTimer* replyTimer; // the silence clock
+    AfterClose afterClose = AfterClose::Nothing;
+    unsigned sessionId = 0; // counts connections, so a late question can tell
 
-    // --- TLS (PopSessionReplies.cpp)
-    void onEncrypted(const QString& summary);
-    void onCertificateRefused(const platform::CertificateProblem& problem);
-    // STARTTLS could not be had: the attempt ends before anything of the login is sent.
-    void refuseLogin(const QString& reason);
-    bool tlsActive = false; // the connection is encrypted (TLS, or after STLS)
-    QString tlsText;        // protocol, cipher and certificate, for the debug buffer
+    bool clearNotePending = false;
+    bool inSocketHandler = false;
+    bool pumping = false; // re-entry guard for pump()
 };

@@ -1,0 +1,566 @@
+#include "session/MailboxSession.h"
+
+#include "settings/ServerAddress.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace session {
+
+namespace {
+
+const char* const kListBusy = "Downloading List, Please Wait";
+const char* const kMessageBusy = "Downloading Message, Please Wait";
+const char* const kQuitBusy = "Disconnecting, Please Wait";
+
+} // namespace
+
+MailboxSession::MailboxSession(HeaderValueDecoder decode) : decode(std::move(decode)) {}
+
+void MailboxSession::emit(SessionEvent::Kind kind, std::string text, int row, bool flag) {
+    events.push_back(SessionEvent{kind, std::move(text), row, flag});
+}
+
+std::optional<SessionEvent> MailboxSession::next() {
+    if (events.empty()) {
+        return std::nullopt;
+    }
+    SessionEvent event = std::move(events.front());
+    events.pop_front();
+    return event;
+}
+
+void MailboxSession::box(std::string text, AfterBox after, int row) {
+    boxOpen = true;
+    afterBox = after;
+    afterBoxRow = row;
+    emit(SessionEvent::Kind::Box, std::move(text), ++boxId, after == AfterBox::Delete);
+}
+
+bool MailboxSession::send(const Pop3Request& request, std::string_view argument) {
+    if (!engine.send(request, argument)) {
+        box("Socket closed");
+        return false;
+    }
+    return true;
+}
+
+// Everything one input made the engine say goes out in one write.
+void MailboxSession::flush() {
+    std::string bytes = engine.takeOutgoing();
+    if (!bytes.empty()) {
+        silence = 0;
+        emit(SessionEvent::Kind::Write, std::move(bytes));
+    }
+}
+
+bool MailboxSession::replyInFlight() const {
+    return listing() || engine.inFlight(Pop3Command::List) || engine.inFlight(Pop3Command::Top) ||
+           engine.inFlight(Pop3Command::Retr);
+}
+
+// --- The transport -----------------------------------------------------------------------------
+
+void MailboxSession::begin(const AccountRecord& forAccount) {
+    closed();
+    account = forAccount;
+    storeKey = HeaderStore::accountKey(account.POPAddress, account.EmailUsername);
+    headers.clear();
+    emit(SessionEvent::Kind::RowsCleared);
+    listComplete = false;
+    tlsActive = false;
+    tlsText.clear();
+    packetCount = 0;
+    current = Stage::Connecting;
+    silence = 0;
+}
+
+void MailboxSession::connected() {
+    engine.connected();
+    capabilities = {};
+    current = Stage::Greeting;
+    silence = 0;
+    strayShown = false;
+    opening.clear();
+    boxOpen = false;
+    afterBox = AfterBox::Nothing;
+    pending = Step::None;
+    emit(SessionEvent::Kind::Status, "Connected to server");
+    emit(SessionEvent::Kind::Status, "Connected");
+}
+
+void MailboxSession::tlsStarted(std::string summary) {
+    tlsText = std::move(summary);
+    tlsActive = true;
+    if (engine.awaitingTls()) {
+        // What the server said it can do in clear may have been forged: ask again.
+        engine.tlsStarted();
+        status("TLS started");
+        current = Stage::Capabilities;
+        send({Pop3Command::Capa});
+        flush();
+    }
+}
+
+void MailboxSession::received(std::string_view bytes) {
+    if (bytes.empty()) {
+        return;
+    }
+    if (current == Stage::Greeting && !tlsActive && opening.size() < 2) {
+        opening += bytes.substr(0, 2 - opening.size());
+        // A TLS record (handshake 0x16 or alert 0x15, version 3.x) where the greeting should
+        // be: the server speaks TLS from the first byte on this port.
+        if (opening.size() == 2 && (opening[0] == 0x16 || opening[0] == 0x15) &&
+            opening[1] == 0x03) {
+            const settings::ServerAddress address =
+                settings::parseServerAddress(account.POPAddress, settings::kDefaultPopPort);
+            fail("Error: The server expects TLS on this port");
+            box("The server at " + address.host + ":" + std::to_string(address.port) +
+                " expects a secure connection from the first byte. Choose TLS as the security "
+                "in the setup (usually port 995), or the server's port for STARTTLS or no "
+                "security (usually 110).");
+            return;
+        }
+    }
+    engine.feed(bytes);
+    if (engine.awaitingReply()) {
+        silence = 0; // the server is alive
+    }
+    process();
+}
+
+void MailboxSession::closed() {
+    if (current == Stage::Connecting) {
+        current = Stage::Closed;
+    }
+    if (current == Stage::Closed && engine.state() == Pop3State::Closed) {
+        return;
+    }
+    if (listing()) {
+        endListing();
+    }
+    engine.closed();
+    current = Stage::Closed;
+    boxOpen = false;
+    afterBox = AfterBox::Nothing;
+    pending = Step::None;
+    silence = 0;
+}
+
+void MailboxSession::serverClosed() {
+    std::string said = "Error: The server closed the connection";
+    if (listing() && listingLoop.total() > 0) {
+        said += ": " + std::to_string(headers.size()) + " of " +
+                std::to_string(listingLoop.total()) + " messages listed";
+    } else if (listing()) {
+        said += " before the list was complete";
+    } else if (engine.inFlight(Pop3Command::Retr)) {
+        said += " during the download";
+    } else {
+        return; // "Disconnected" says it
+    }
+    pointer(false);
+    status(said);
+}
+
+// The session ends from inside: the window closes the connection.
+void MailboxSession::end() {
+    closed();
+    emit(SessionEvent::Kind::Close);
+}
+
+void MailboxSession::fail(std::string statusText) {
+    pointer(false);
+    status(std::move(statusText));
+    end();
+}
+
+// --- The server ------------------------------------------------------------------------------
+
+void MailboxSession::process() {
+    try {
+        while (!boxOpen) {
+            std::optional<Pop3Event> event = engine.next();
+            if (!event) {
+                break;
+            }
+            handle(*event);
+        }
+    } catch (const std::exception& e) {
+        // Out of memory or the like while handling a reply: the session cannot go on.
+        fail(std::string("Error: ") + e.what());
+    }
+    flush();
+}
+
+void MailboxSession::handle(const Pop3Event& event) {
+    switch (event.kind) {
+    case Pop3Event::Kind::Ok:
+        if (event.request) {
+            onOk(*event.request);
+        }
+        break;
+    case Pop3Event::Kind::Err:
+        onErr(event.request);
+        break;
+    case Pop3Event::Kind::Stray:
+        stray(event.text);
+        break;
+    case Pop3Event::Kind::Piece:
+        onPiece(*event.request, event.text);
+        break;
+    case Pop3Event::Kind::Reply:
+        switch (event.request->command) {
+        case Pop3Command::Capa:
+            onCapabilities(Capabilities::FromReply(event.text));
+            break;
+        case Pop3Command::List:
+            onList(event.text);
+            break;
+        case Pop3Command::Top:
+            onTop(*event.request, event.text);
+            break;
+        case Pop3Command::Uidl:
+            onUidl(event.text);
+            break;
+        default:
+            onRetrieved(*event.request, event.text);
+            break;
+        }
+        break;
+    case Pop3Event::Kind::TooLarge:
+        fail("Error: Server reply too large, connection closed");
+        break;
+    }
+}
+
+void MailboxSession::onOk(const Pop3Request& request) {
+    switch (request.command) {
+    case Pop3Command::Greeting:
+        current = Stage::Capabilities;
+        send({Pop3Command::Capa});
+        break;
+    case Pop3Command::Stls:
+        status("Starting TLS");
+        emit(SessionEvent::Kind::StartTls); // the engine drops what came with the "+OK"
+        break;
+    case Pop3Command::User:
+        status("Sending password");
+        send({Pop3Command::Pass}, account.EmailPass);
+        break;
+    case Pop3Command::Pass:
+        status("Login successful");
+        startListing();
+        status("Retrieving list");
+        emit(SessionEvent::Kind::DebugClear);
+        emit(SessionEvent::Kind::DebugText, capabilitiesText());
+        break;
+    case Pop3Command::Dele:
+        onDeleted(request);
+        break;
+    case Pop3Command::Rset:
+        status("Message deletion aborted");
+        headers.clear();
+        emit(SessionEvent::Kind::RowsCleared);
+        startListing();
+        break;
+    case Pop3Command::Quit:
+        status("Logout Successful");
+        end();
+        break;
+    default: // the "+OK" to NOOP needs nothing
+        break;
+    }
+}
+
+void MailboxSession::onErr(const std::optional<Pop3Request>& request) {
+    pointer(false);
+    switch (request ? request->command : Pop3Command::Noop) {
+    case Pop3Command::User:
+        box("Invalid Username. Try Again", AfterBox::Quit);
+        break;
+    case Pop3Command::Pass:
+        box("Invalid Username or Password. Try Again", AfterBox::Quit);
+        break;
+    case Pop3Command::List:
+        endListing();
+        box("Error from LIST command");
+        break;
+    case Pop3Command::Retr:
+        box("Failed to retrieve message. Try relogin");
+        break;
+    case Pop3Command::Top:
+        status("Error reading header");
+        onTopRefused(*request);
+        break;
+    case Pop3Command::Uidl:
+        if (std::exchange(uidsAwaited, false)) {
+            pointer(true); // the listing goes on without ids: every row comes from TOP
+            beginRows();
+        }
+        break;
+    case Pop3Command::Dele:
+        box("Unable to delete message. Try again");
+        break;
+    case Pop3Command::Rset:
+        box("Mailbox Reset Failed. Try Again");
+        break;
+    case Pop3Command::Capa:
+        onCapabilities(Capabilities()); // an old server: go on as without CAPA
+        break;
+    case Pop3Command::Stls:
+        refuseLogin("The server refused STLS");
+        break;
+    default:
+        stray(request ? "-ERR" : "-ERR without a command");
+        break;
+    }
+}
+
+// The box once a session; a server that keeps sending stray lines is noted in the debug
+// buffer instead of opening one box per line.
+void MailboxSession::stray(const std::string& line) {
+    if (std::exchange(strayShown, true)) {
+        emit(SessionEvent::Kind::DebugText, "Response without command: " + line + "\r\n");
+    } else {
+        box("Response without command");
+    }
+}
+
+void MailboxSession::onPiece(const Pop3Request& request, const std::string& piece) {
+    using Kind = SessionEvent::Kind;
+    if (request.command == Pop3Command::Uidl) {
+        emit(Kind::DebugBytes, piece, -1, true);
+    } else if (request.command != Pop3Command::Top) {
+        emit(Kind::DebugBytes, piece);
+    } else {
+        ++packetCount;
+        emit(Kind::DebugBytes, "\r\n\r\nPacket # " + std::to_string(packetCount) + "\r\n" + piece,
+             -1, true);
+    }
+}
+
+// --- The opening: CAPA, STLS and CAPA again, the login ----------------------------------------
+
+void MailboxSession::onCapabilities(Capabilities announced) {
+    capabilities = std::move(announced);
+    if (account.POPSecurity == settings::Security::StartTls && !tlsActive) {
+        if (!capabilities.has("STLS")) {
+            refuseLogin("The server does not offer STLS");
+        } else if (send({Pop3Command::Stls})) {
+            current = Stage::StartingTls;
+            status("Asking for TLS");
+        }
+        return;
+    }
+    current = Stage::Login;
+    send({Pop3Command::User}, account.EmailUsername);
+    status("Sending Username");
+}
+
+void MailboxSession::refuseLogin(const std::string& reason) {
+    fail("Error: " + reason + ", login not sent");
+    box(reason + ". The account asks for STARTTLS, so nothing of the login was sent. Choose TLS "
+                 "in the setup if the server offers it on its own port.");
+}
+
+std::string MailboxSession::capabilitiesText() const {
+    if (!capabilities.announced()) {
+        return tlsText + "Capabilities: the server did not answer CAPA\r\n";
+    }
+    std::string text = tlsText + "Capabilities:";
+    for (const std::string& line : capabilities.lines()) {
+        text += " [" + line + "]";
+    }
+    return text + "\r\n";
+}
+
+// --- The user ----------------------------------------------------------------------------------
+
+bool MailboxSession::refuseWhileBusy() {
+    // DELE and NOOP replies are single lines that change nothing a new command depends on;
+    // everything else must be answered before the next command goes out.
+    const auto& flying = engine.inFlight();
+    const bool busy = listing() || std::any_of(flying.begin(), flying.end(), [](const auto& r) {
+                          return r.command != Pop3Command::Dele && r.command != Pop3Command::Noop;
+                      });
+    if (busy) {
+        emit(SessionEvent::Kind::BusyNote, engine.inFlight(Pop3Command::Retr)   ? kMessageBusy
+                                           : engine.inFlight(Pop3Command::Quit) ? kQuitBusy
+                                                                                : kListBusy);
+    }
+    return busy;
+}
+
+void MailboxSession::view(int row, ViewMode mode) {
+    if (mode == ViewMode::DoubleClick || row < 0) {
+        // as selected
+    } else if (const int target = ViewRow(headers.shown(row), row, headers.size(),
+                                          mode == ViewMode::ViewSkippingSpam);
+               target != row) {
+        row = target;
+        emit(SessionEvent::Kind::Select, {}, row);
+    }
+    if (!isConnected()) {
+        box("Connection closed, click Get Mail");
+    } else if (!listComplete) {
+        emit(SessionEvent::Kind::BusyNote, kListBusy);
+    } else if (refuseWhileBusy()) {
+    } else if (!headers.has(row)) {
+        box("No message selected!");
+    } else if (headers.isSexuallyExplicit(row)) {
+        box("These messages stay on the server until deleted or Hell freezes over");
+    } else {
+        emit(SessionEvent::Kind::DebugClear);
+        emit(SessionEvent::Kind::DownloadStarting);
+        advanceAfterView = mode != ViewMode::DoubleClick;
+        pointer(true);
+        status("Downloading message");
+        if (!send({Pop3Command::Retr, headers.number(row), row})) {
+            pointer(false);
+        }
+    }
+    flush();
+}
+
+void MailboxSession::onRetrieved(const Pop3Request& request, std::string reply) {
+    pointer(false);
+    const int row = request.row;
+    status("Message # " + std::to_string(row + 1) + " of " + std::to_string(headers.size()) +
+           " Complete");
+    markRow(row, 'R');
+    if (advanceAfterView) {
+        select(row);
+    }
+    emit(SessionEvent::Kind::Downloaded, std::move(reply));
+}
+
+void MailboxSession::markRow(int row, char mark) {
+    headers.setMark(row, mark);
+    emit(SessionEvent::Kind::RowMarked, {}, row);
+}
+
+// The row after from, or the last one.
+void MailboxSession::select(int from) {
+    const int count = headers.size();
+    if (count > 0) {
+        emit(SessionEvent::Kind::Select, {}, from < count - 1 ? std::max(from + 1, 0) : count - 1);
+    }
+}
+
+void MailboxSession::remove(int row, bool confirm) {
+    if (refuseWhileBusy()) {
+    } else if (row < 0) {
+        box("No message selected!");
+        if (headers.size() > 0) {
+            emit(SessionEvent::Kind::Select, {}, 0);
+        }
+    } else if (headers.mark(row) == 'D') {
+        box("Message already marked for deletion");
+    } else if (confirm) {
+        box("Are you sure you want\r\nto delete this message ?", AfterBox::Delete, row);
+    } else {
+        send({Pop3Command::Dele, headers.number(row), row});
+    }
+    flush();
+}
+
+void MailboxSession::onDeleted(const Pop3Request& request) {
+    const int row = request.row;
+    if (!headers.has(row)) {
+        return;
+    }
+    status("Message # " + std::to_string(row + 1) + " of " + std::to_string(headers.size()) +
+           " marked deleted");
+    markRow(row, 'D');
+    select(row);
+}
+
+void MailboxSession::reset() {
+    if (!isConnected()) {
+        box("Command invalid while disconnected.");
+    } else if (!refuseWhileBusy()) {
+        send({Pop3Command::Rset});
+    }
+    flush();
+}
+
+void MailboxSession::disconnect() {
+    const Pop3State state = engine.state();
+    if (state == Pop3State::Closed) {
+        return;
+    }
+    if (state == Pop3State::Quitting || state == Pop3State::Greeting ||
+        state == Pop3State::Failed) {
+        // No answer to QUIT, or nothing said yet: the connection just ends.
+        end();
+        if (state == Pop3State::Quitting) {
+            status("QUIT command not completed");
+        }
+        return;
+    }
+    // The listing stops here; replies already on their way are still read in turn.
+    endListing();
+    if (send({Pop3Command::Quit})) {
+        current = Stage::Quitting; // a second Disconnect ends it at once
+    }
+    flush();
+}
+
+void MailboxSession::boxClosed(int id, bool yes) {
+    if (!boxOpen || id != boxId) {
+        return; // a box of a session that has ended
+    }
+    boxOpen = false;
+    const AfterBox after = std::exchange(afterBox, AfterBox::Nothing);
+    if (after == AfterBox::Quit) {
+        send({Pop3Command::Quit});
+    } else if (after == AfterBox::Delete && yes && headers.has(afterBoxRow)) {
+        send({Pop3Command::Dele, headers.number(afterBoxRow), afterBoxRow});
+    }
+    process(); // what arrived while the box was open
+}
+
+// --- The clock ---------------------------------------------------------------------------------
+
+void MailboxSession::tick(bool keepAlive) {
+    // NOOP only on an idle line: it must not come between a command and its reply.
+    if (isConnected() && keepAlive && engine.keepAliveTick() && !listing()) {
+        send({Pop3Command::Noop});
+        flush();
+    }
+}
+
+void MailboxSession::elapsed(int seconds) {
+    // While a box is open the replies wait for the user, not the user for the server.
+    const bool connecting = current == Stage::Connecting;
+    if (!connecting &&
+        (!isConnected() || boxOpen || !(engine.awaitingReply() || engine.awaitingTls()))) {
+        silence = 0;
+        return;
+    }
+    silence += seconds;
+    if (silence < kSilenceLimitSeconds) {
+        return;
+    }
+    if (pipelining() && engine.inFlight().size() > 1) {
+        // A server that announces PIPELINING and drops what comes behind the first command
+        // would stall every listing.
+        unpipelined.insert(storeKey);
+        emit(SessionEvent::Kind::DebugText,
+             "The server left pipelined commands unanswered: this account is listed one "
+             "command at a time until Corvane is restarted.\r\n");
+    }
+    if (connecting) {
+        const settings::ServerAddress address =
+            settings::parseServerAddress(account.POPAddress, settings::kDefaultPopPort);
+        const bool secure = account.POPSecurity == settings::Security::Tls;
+        fail("Error: No answer to the " + std::string(secure ? "secure " : "") +
+             "connection from " + address.host + ":" + std::to_string(address.port) +
+             " for 60 seconds");
+        return;
+    }
+    fail("Error: No reply from server for 60 seconds, connection closed");
+}
+
+} // namespace session
