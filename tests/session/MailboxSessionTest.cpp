@@ -251,6 +251,13 @@ private:
             rules.view(n, verb == "view"    ? Mode::DoubleClick
                           : verb == "view+" ? Mode::View
                                             : Mode::ViewSkippingSpam);
+        } else if ((verb == "delete" || verb == "delete?") && arg.find(',') != arg.npos) {
+            std::vector<int> rows; // "delete 0,2,3": the rows together; they wait their turn
+            for (std::istringstream list(arg); std::getline(list, arg, ',');) {
+                rows.push_back(std::stoi(arg));
+            }
+            rules.removeRows(rows, verb == "delete?");
+            usersOwn = false;
         } else if (verb == "delete" || verb == "delete?") {
             rules.remove(n, verb == "delete?");
         } else if (verb == "reset") {
