@@ -457,11 +457,12 @@ void MailboxSession::markRow(int row, char mark, bool keepCurrent) {
     emit(SessionEvent::Kind::RowMarked, {}, row, keepCurrent);
 }
 
-// The row after from, or the last one.
+// The row after from as the window shows the rows, or from when it is the last; the first
+// row when from is none.
 void MailboxSession::select(int from) {
     const int count = headers.size();
     if (count > 0) {
-        emit(SessionEvent::Kind::Select, {}, from < count - 1 ? std::max(from + 1, 0) : count - 1);
+        emit(SessionEvent::Kind::Select, {}, std::clamp(from, 0, count - 1), from >= 0);
     }
 }
 

@@ -33,7 +33,8 @@ struct SessionEvent {
         RowAdded,         // row: appended to the header list
         RowMarked,        // row: its mark changed; it becomes the current row (flag: the
                           // current row and the selection stay as they are)
-        Select,           // row: becomes the current row, scrolled into view
+        Select,           // row: becomes the current row, scrolled into view (flag: the row
+                          // shown after it does, or row itself when it is shown last)
         Box,              // text: a message box (flag: a Yes/No question); row: its id for
                           // boxClosed(). The server's replies wait until it is closed.
         DownloadStarting, // RETR is about to go out

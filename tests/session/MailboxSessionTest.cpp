@@ -313,8 +313,8 @@ private:
                 text += std::to_string(rows.number(e->row)) + ":" + rows.shown(e->row).substr(40);
             } else if (e->kind == Kind::RowMarked) {
                 text += std::to_string(e->row) + " " + rows.mark(e->row);
-            } else if (e->kind == Kind::Select) {
-                text += std::to_string(e->row);
+            } else if (e->kind == Kind::Select) { // "after" in the server's order
+                text += std::to_string(e->flag ? std::min(e->row + 1, rows.size() - 1) : e->row);
             }
             seen.push_back(text + Escaped(e->text));
         }

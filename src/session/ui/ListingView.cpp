@@ -102,6 +102,34 @@ void ListingView::select(int row) {
     list->scrollToItem(item, QAbstractItemView::EnsureVisible);
 }
 
+bool ListingView::isShownLast(int row) const {
+    if (row < 0 || row >= static_cast<int>(items.size())) {
+        return false;
+    }
+    for (int at = list->row(items[static_cast<std::size_t>(row)]) + 1; at < list->count(); ++at) {
+        if (!list->item(at)->isHidden()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void ListingView::selectAfter(int row) {
+    flush();
+    if (row < 0 || row >= static_cast<int>(items.size())) {
+        return;
+    }
+    int at = list->row(items[static_cast<std::size_t>(row)]);
+    for (int next = at + 1; next < list->count(); ++next) {
+        if (!list->item(next)->isHidden()) {
+            at = next;
+            break;
+        }
+    }
+    list->setCurrentRow(at);
+    list->scrollToItem(list->item(at), QAbstractItemView::EnsureVisible);
+}
+
 int ListingView::rowOf(const QListWidgetItem* item) const {
     return item ? item->data(Qt::UserRole).toInt() : -1;
 }

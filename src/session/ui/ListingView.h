@@ -35,6 +35,10 @@ public:
     // keepCurrent.
     void markRow(int row, bool keepCurrent = false);
     void select(int row);
+    // The visible row shown after row becomes the current row; row itself when none is.
+    void selectAfter(int row);
+    // No visible row is shown after row.
+    bool isShownLast(int row) const;
     // The current row, or -1 (none, or hidden by the filter).
     int currentRow() const;
     // The selected rows the filter shows, in the order shown.

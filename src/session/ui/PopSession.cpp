@@ -156,7 +156,7 @@ void PopSession::show(const SessionEvent& e) {
         view->markRow(e.row, e.flag);
         break;
     case SessionEvent::Kind::Select:
-        view->select(e.row);
+        e.flag ? view->selectAfter(e.row) : view->select(e.row);
         break;
     case SessionEvent::Kind::Box:
         showBox(QString::fromStdString(e.text), e.row, e.flag);
@@ -455,7 +455,7 @@ void PopSession::DeleteAndViewNext() {
     const int remembered = view->currentRow();
     core.remove(remembered, ui.mnConfirmDelete->isChecked());
     pump();
-    if (remembered == headers().size() - 1) {
+    if (view->isShownLast(remembered)) {
         return;
     }
     if (view->currentRow() != remembered) {

@@ -164,6 +164,7 @@ TEST_F(RowSelectionTest, SortedRowsKeepTheirMessageNumbersAndMarks) {
     key(Qt::Key_Delete);
     ASSERT_EQ(PlayConversation(*server, {"C: DELE 3", "S: +OK"}), "");
     EXPECT_EQ(shown(), QStringLiteral("3D1 2R"));
+    EXPECT_EQ(window.lstHeaders->currentRow(), 1); // the next row shown, not the next number
     session().SortRows(session::RowOrder::Server);
     EXPECT_EQ(shown(), QStringLiteral("1 2R3D"));
 }
