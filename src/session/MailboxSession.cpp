@@ -12,6 +12,8 @@ namespace {
 const char* const kListBusy = "Downloading List, Please Wait";
 const char* const kMessageBusy = "Downloading Message, Please Wait";
 const char* const kQuitBusy = "Disconnecting, Please Wait";
+const char* const kDeleteBusy = "Deleting Messages, Please Wait";
+constexpr std::size_t kRefusalsNamed = 20; // message numbers a refusal box lists at most
 
 } // namespace
 
@@ -34,7 +36,8 @@ void MailboxSession::box(std::string text, AfterBox after, int row) {
     boxOpen = true;
     afterBox = after;
     afterBoxRow = row;
-    emit(SessionEvent::Kind::Box, std::move(text), ++boxId, after == AfterBox::Delete);
+    emit(SessionEvent::Kind::Box, std::move(text), ++boxId,
+         after == AfterBox::Delete || after == AfterBox::DeleteRows);
 }
 
 bool MailboxSession::send(const Pop3Request& request, std::string_view argument) {
@@ -141,6 +144,7 @@ void MailboxSession::closed() {
     }
     engine.closed();
     current = Stage::Closed;
+    deletion = {};
     boxOpen = false;
     afterBox = AfterBox::Nothing;
     pending = Step::None;
@@ -156,6 +160,9 @@ void MailboxSession::serverClosed() {
         said += " before the list was complete";
     } else if (engine.inFlight(Pop3Command::Retr)) {
         said += " during the download";
+    } else if (deleting()) {
+        said += ": " + std::to_string(deletion.marked) + " of " + std::to_string(deletion.total) +
+                " messages marked, none deleted (messages go only at Disconnect)";
     } else {
         return; // "Disconnected" says it
     }
@@ -256,7 +263,11 @@ void MailboxSession::onOk(const Pop3Request& request) {
         emit(SessionEvent::Kind::DebugText, capabilitiesText());
         break;
     case Pop3Command::Dele:
-        onDeleted(request);
+        if (request.position != 0) {
+            onRowDeleted(request, true);
+        } else {
+            onDeleted(request);
+        }
         break;
     case Pop3Command::Rset:
         status("Message deletion aborted");
@@ -300,7 +311,11 @@ void MailboxSession::onErr(const std::optional<Pop3Request>& request) {
         }
         break;
     case Pop3Command::Dele:
-        box("Unable to delete message. Try again");
+        if (request->position != 0) {
+            onRowDeleted(*request, false);
+        } else {
+            box("Unable to delete message. Try again");
+        }
         break;
     case Pop3Command::Rset:
         box("Mailbox Reset Failed. Try Again");
@@ -381,11 +396,13 @@ bool MailboxSession::refuseWhileBusy() {
     // DELE and NOOP replies are single lines that change nothing a new command depends on;
     // everything else must be answered before the next command goes out.
     const auto& flying = engine.inFlight();
-    const bool busy = listing() || std::any_of(flying.begin(), flying.end(), [](const auto& r) {
-                          return r.command != Pop3Command::Dele && r.command != Pop3Command::Noop;
-                      });
+    const bool busy =
+        listing() || deleting() || std::any_of(flying.begin(), flying.end(), [](const auto& r) {
+            return r.command != Pop3Command::Dele && r.command != Pop3Command::Noop;
+        });
     if (busy) {
-        emit(SessionEvent::Kind::BusyNote, engine.inFlight(Pop3Command::Retr)   ? kMessageBusy
+        emit(SessionEvent::Kind::BusyNote, deleting()                           ? kDeleteBusy
+                                           : engine.inFlight(Pop3Command::Retr) ? kMessageBusy
                                            : engine.inFlight(Pop3Command::Quit) ? kQuitBusy
                                                                                 : kListBusy);
     }
@@ -435,16 +452,17 @@ void MailboxSession::onRetrieved(const Pop3Request& request, std::string reply) 
     emit(SessionEvent::Kind::Downloaded, std::move(reply));
 }
 
-void MailboxSession::markRow(int row, char mark) {
+void MailboxSession::markRow(int row, char mark, bool keepCurrent) {
     headers.setMark(row, mark);
-    emit(SessionEvent::Kind::RowMarked, {}, row);
+    emit(SessionEvent::Kind::RowMarked, {}, row, keepCurrent);
 }
 
-// The row after from, or the last one.
+// The row after from as the window shows the rows, or from when it is the last; the first
+// row when from is none.
 void MailboxSession::select(int from) {
     const int count = headers.size();
     if (count > 0) {
-        emit(SessionEvent::Kind::Select, {}, from < count - 1 ? std::max(from + 1, 0) : count - 1);
+        emit(SessionEvent::Kind::Select, {}, std::clamp(from, 0, count - 1), from >= 0);
     }
 }
 
@@ -476,6 +494,84 @@ void MailboxSession::onDeleted(const Pop3Request& request) {
     select(row);
 }
 
+void MailboxSession::removeRows(std::vector<int> rows, bool confirm) {
+    std::erase_if(rows, [this](int row) { return !headers.has(row); });
+    std::unordered_set<int> seen;
+    std::erase_if(rows, [&seen](int row) { return !seen.insert(row).second; });
+    if (rows.size() <= 1) {
+        remove(rows.empty() ? -1 : rows.front(), confirm);
+        return;
+    }
+    if (refuseWhileBusy()) {
+    } else if (std::erase_if(rows, [this](int row) { return headers.mark(row) == 'D'; });
+               rows.empty()) {
+        box("These messages are already marked for deletion");
+    } else if (confirm) {
+        afterBoxRows = std::move(rows);
+        box(afterBoxRows.size() == 1
+                ? std::string("Are you sure you want\r\nto delete this message ?")
+                : "Are you sure you want to delete these " + std::to_string(afterBoxRows.size()) +
+                      " messages?",
+            AfterBox::DeleteRows);
+    } else {
+        startDeletion(std::move(rows));
+    }
+    flush();
+}
+
+void MailboxSession::startDeletion(std::vector<int> rows) {
+    deletion = {};
+    deletion.waiting.assign(rows.begin(), rows.end());
+    deletion.total = static_cast<int>(rows.size());
+    sendDeletes();
+}
+
+// Pipelined, a window of DELEs is out at a time; else the next goes at the reply to the last.
+void MailboxSession::sendDeletes() {
+    const int window = pipelining() ? kTopWindow : 1;
+    while (!deletion.waiting.empty() && deletion.inFlight < window) {
+        const int row = deletion.waiting.front();
+        if (!send({Pop3Command::Dele, headers.number(row), row, 1})) {
+            deletion = {};
+            return;
+        }
+        deletion.waiting.pop_front();
+        ++deletion.inFlight;
+    }
+}
+
+void MailboxSession::onRowDeleted(const Pop3Request& request, bool accepted) {
+    if (!deleting()) {
+        return; // a deletion of an earlier connection
+    }
+    --deletion.inFlight;
+    if (!accepted) {
+        deletion.refused.push_back(request.number);
+    } else if (headers.has(request.row)) {
+        ++deletion.marked;
+        markRow(request.row, 'D', true);
+        status(std::to_string(deletion.marked) + " of " + std::to_string(deletion.total) +
+               " messages marked deleted");
+    }
+    sendDeletes();
+    if (deletion.inFlight > 0 || !deletion.waiting.empty()) {
+        return;
+    }
+    const Deletion done = std::exchange(deletion, {});
+    if (done.refused.empty()) {
+        return;
+    }
+    std::string numbers;
+    for (std::size_t i = 0; i < done.refused.size() && i < kRefusalsNamed; ++i) {
+        numbers += (i == 0 ? " # " : ", ") + std::to_string(done.refused[i]);
+    }
+    if (done.refused.size() > kRefusalsNamed) {
+        numbers += ", ...";
+    }
+    box("Unable to delete " + std::to_string(done.refused.size()) + " of " +
+        std::to_string(done.total) + " messages (" + numbers.substr(1) + "). Try again");
+}
+
 void MailboxSession::reset() {
     if (!isConnected()) {
         box("Command invalid while disconnected.");
@@ -501,6 +597,7 @@ void MailboxSession::disconnect() {
     }
     // The listing stops here; replies already on their way are still read in turn.
     endListing();
+    deletion.waiting.clear();
     if (send({Pop3Command::Quit})) {
         current = Stage::Quitting; // a second Disconnect ends it at once
     }
@@ -517,7 +614,10 @@ void MailboxSession::boxClosed(int id, bool yes) {
         send({Pop3Command::Quit});
     } else if (after == AfterBox::Delete && yes && headers.has(afterBoxRow)) {
         send({Pop3Command::Dele, headers.number(afterBoxRow), afterBoxRow});
+    } else if (after == AfterBox::DeleteRows && yes) {
+        startDeletion(std::move(afterBoxRows));
     }
+    afterBoxRows.clear();
     process(); // what arrived while the box was open
 }
 

@@ -31,8 +31,10 @@ struct SessionEvent {
         Pointer,          // flag: the busy pointer on (true) or off
         RowsCleared,      // the header list is empty again
         RowAdded,         // row: appended to the header list
-        RowMarked,        // row: its mark changed; it becomes the current row
-        Select,           // row: becomes the current row, scrolled into view
+        RowMarked,        // row: its mark changed; it becomes the current row (flag: the
+                          // current row and the selection stay as they are)
+        Select,           // row: becomes the current row, scrolled into view (flag: the row
+                          // shown after it does, or row itself when it is shown last)
         Box,              // text: a message box (flag: a Yes/No question); row: its id for
                           // boxClosed(). The server's replies wait until it is closed.
         DownloadStarting, // RETR is about to go out
@@ -97,6 +99,10 @@ public:
     // --- The user ----------------------------------------------------------------------------
     void view(int row, ViewMode mode);
     void remove(int row, bool confirm);
+    // Delete rows: one question when confirm, rows marked "D" already passed over, DELE for
+    // each of the others (pipelined when the server allows it), each row marked as its "+OK"
+    // arrives and the refusals told once at the end. One row is remove(row, confirm).
+    void removeRows(std::vector<int> rows, bool confirm);
     void reset();
     // Disconnect: QUIT, or the connection just ends when nothing can be said.
     void disconnect();
@@ -119,10 +125,12 @@ public:
     bool listing() const { return current == Stage::Listing; }
     // A multi-line reply (LIST, TOP, RETR) is outstanding or the listing runs.
     bool replyInFlight() const;
+    // A deletion of several rows has rows not yet answered.
+    bool deleting() const { return deletion.total > 0; }
     const HeaderList& rows() const { return headers; }
 
 private:
-    enum class AfterBox { Nothing, Quit, Delete };
+    enum class AfterBox { Nothing, Quit, Delete, DeleteRows };
     enum class Step { None, ReadStore, MoreRows };
 
     void emit(SessionEvent::Kind kind, std::string text = {}, int row = -1, bool flag = false);
@@ -145,9 +153,12 @@ private:
     std::string capabilitiesText() const;
     bool refuseWhileBusy();
     void select(int from);
-    void markRow(int row, char mark);
+    void markRow(int row, char mark, bool keepCurrent = false);
     void onRetrieved(const Pop3Request& request, std::string reply);
     void onDeleted(const Pop3Request& request);
+    void startDeletion(std::vector<int> rows);
+    void sendDeletes();
+    void onRowDeleted(const Pop3Request& request, bool accepted);
 
     // --- The listing (MailboxListing.cpp)
     void startListing();
@@ -190,6 +201,17 @@ private:
     int boxId = 0;
     AfterBox afterBox = AfterBox::Nothing;
     int afterBoxRow = -1;
+    std::vector<int> afterBoxRows;
+
+    // A deletion of several rows. Its DELEs carry position 1, a single row's 0.
+    struct Deletion {
+        std::deque<int> waiting; // rows whose DELE has not gone out yet
+        int inFlight = 0;
+        int total = 0;
+        int marked = 0;
+        std::vector<int> refused; // message numbers
+    };
+    Deletion deletion;
 
     Step pending = Step::None;
     bool uidsAwaited = false;  // the rows wait for the UIDL reply

@@ -251,3 +251,29 @@ TEST_F(PopPeerTest, ServerGoneDuringTheListingOrADownload) {
     EXPECT_NE(status(), QStringLiteral("Message # 401 of 401 Complete"));
     listed(QStringLiteral("401 Messages listed"));
 }
+
+// Several rows at once on a server that pipelines: one question, the row already marked passed
+// over, and after QUIT exactly the selected messages are gone.
+TEST_F(PopPeerTest, ASelectionOfRowsIsDeletedAndNothingElse) {
+    addThree();
+    ASSERT_TRUE(server.add({data("1-plain.eml"), data("3-dots.eml")}));
+    const QStringList before = server.messageFiles();
+    ASSERT_EQ(before.size(), 5);
+    listed(QStringLiteral("5 Messages listed"));
+    window->lstHeaders->setCurrentRow(3);
+    window->cmdDelete->click();
+    ASSERT_TRUE(waitStatus(QStringLiteral("Message # 4 of 5 marked deleted")));
+    window->mnConfirmDelete->setChecked(true);
+    dialogs.answer(platform::MsgAnswer::Yes);
+    window->lstHeaders->clearSelection();
+    for (int row : {0, 2, 3}) {
+        window->lstHeaders->item(row)->setSelected(true);
+    }
+    window->cmdDelete->click();
+    EXPECT_EQ(dialogs.messageTexts(),
+              QStringList{QStringLiteral("Are you sure you want to delete these 2 messages?")});
+    ASSERT_TRUE(waitStatus(QStringLiteral("2 of 2 messages marked deleted")));
+    EXPECT_EQ(server.messageFiles(), before);
+    disconnect();
+    EXPECT_EQ(server.messageFiles(), (QStringList{before[1], before[4]}));
+}

@@ -251,6 +251,13 @@ private:
             rules.view(n, verb == "view"    ? Mode::DoubleClick
                           : verb == "view+" ? Mode::View
                                             : Mode::ViewSkippingSpam);
+        } else if ((verb == "delete" || verb == "delete?") && arg.find(',') != arg.npos) {
+            std::vector<int> rows; // "delete 0,2,3": the rows together; they wait their turn
+            for (std::istringstream list(arg); std::getline(list, arg, ',');) {
+                rows.push_back(std::stoi(arg));
+            }
+            rules.removeRows(rows, verb == "delete?");
+            usersOwn = false;
         } else if (verb == "delete" || verb == "delete?") {
             rules.remove(n, verb == "delete?");
         } else if (verb == "reset") {
@@ -306,8 +313,8 @@ private:
                 text += std::to_string(rows.number(e->row)) + ":" + rows.shown(e->row).substr(40);
             } else if (e->kind == Kind::RowMarked) {
                 text += std::to_string(e->row) + " " + rows.mark(e->row);
-            } else if (e->kind == Kind::Select) {
-                text += std::to_string(e->row);
+            } else if (e->kind == Kind::Select) { // "after" in the server's order
+                text += std::to_string(e->flag ? std::min(e->row + 1, rows.size() - 1) : e->row);
             }
             seen.push_back(text + Escaped(e->text));
         }

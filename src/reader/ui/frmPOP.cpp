@@ -7,6 +7,8 @@
 #include "platform/Dialogs.h"
 #include "platform/TextCodec.h"
 #include "reader/ui/ReaderCommands.h"
+#include "session/RowOrder.h"
+#include "session/ui/HeaderListWidget.h"
 #include "session/ui/PopSession.h"
 #include "session/ui/frmDebug.h"
 #include "settings/Numbers.h"
@@ -14,6 +16,7 @@
 #include "settings/ui/ReaderSettings.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -320,6 +323,10 @@ void frmPOP::wireSession() {
     connect(mnShowRemovedTags, &QAction::triggered, s,
             [this] { popSession->ShowRemovedTags(messageView->removedTags()); });
     connect(Timer1, &QTimer::timeout, s, &PopSession::Timer1_Timer);
+    for (QAction* a : mnSortRows->actions()) {
+        connect(a, &QAction::triggered, s,
+                [s, a] { s->SortRows(static_cast<session::RowOrder>(a->data().toInt())); });
+    }
 }
 
 void frmPOP::createControls() {
@@ -359,11 +366,11 @@ void frmPOP::createControls() {
     place(lblStatus, 720, 480, 2640, 375);
     lblMsg = label("lblMsg", QString(), 4080, 480, 2775, 255);
 
-    lstHeaders = new QListWidget(central);
+    lstHeaders = new HeaderListWidget(central);
     lstHeaders->setObjectName(QStringLiteral("lstHeaders"));
     lstHeaders->setFont(QFont(QStringLiteral("Courier New"), 8));
     lstHeaders->setToolTip(QStringLiteral("Double-Click on message to download"));
-    lstHeaders->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstHeaders->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lstHeaders->setUniformItemSizes(true); // thousands of rows stay cheap
     lstHeaders->setItemDelegate(new ClippedRowDelegate(lstHeaders));
     lstHeaders->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -409,6 +416,7 @@ void frmPOP::createControls() {
     txtMsg->setObjectName(QStringLiteral("txtMsg"));
     txtMsg->setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
     txtMsg->setContextMenuPolicy(Qt::CustomContextMenu); // the Edit pop-up menu
+    txtMsg->setTabChangesFocus(true);                    // Tab leaves the message text
     place(txtMsg, 50, 3660, 7365, 2000);
 }
 
@@ -461,6 +469,23 @@ void frmPOP::createMenus() {
     mnFontLarger = action(mnOptions, "mnFontLarger", QStringLiteral("Increase Text Size [Ctrl +]"));
     mnFontSmaller =
         action(mnOptions, "mnFontSmaller", QStringLiteral("Decrease Text Size [Ctrl -]"));
+    mnOptions->addSeparator();
+    mnSortRows = mnOptions->addMenu(QStringLiteral("Sort Messages By"));
+    mnSortRows->setObjectName(QStringLiteral("mnSortRows"));
+    auto* sortGroup = new QActionGroup(mnSortRows);
+    const std::array<std::pair<session::RowOrder, QString>, 5> orders = {{
+        {session::RowOrder::Server, QStringLiteral("Server Order")},
+        {session::RowOrder::Date, QStringLiteral("Date")},
+        {session::RowOrder::Sender, QStringLiteral("Sender")},
+        {session::RowOrder::Size, QStringLiteral("Size")},
+        {session::RowOrder::Subject, QStringLiteral("Subject")},
+    }};
+    for (const auto& [order, caption] : orders) {
+        QAction* a = action(mnSortRows, "mnSortRowsBy", caption, true);
+        a->setData(static_cast<int>(order));
+        a->setChecked(order == session::RowOrder::Server);
+        sortGroup->addAction(a);
+    }
     // The designed states, before the stored options are applied.
     mnKeepAlive->setChecked(true);
     mnShowHTML->setChecked(true);

@@ -95,6 +95,7 @@ public:
     QAction* mnFixedWidth = nullptr;
     QAction* mnFontLarger = nullptr;
     QAction* mnFontSmaller = nullptr;
+    QMenu* mnSortRows = nullptr; // actions: the session::RowOrder as data
     QMenu* mnHelp = nullptr;
     QMenu* mnDebug = nullptr;
     QAction* mnShowBuffer = nullptr;

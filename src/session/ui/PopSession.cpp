@@ -5,16 +5,20 @@
 #include "platform/HeaderCache.h"
 #include "platform/TcpTransport.h"
 #include "platform/TextCodec.h"
+#include "session/ui/HeaderListWidget.h"
 #include "session/ui/ListingView.h"
 #include "settings/SettingsKeys.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <exception>
 #include <utility>
@@ -52,6 +56,21 @@ PopSession::PopSession(const Controls& controls, const AccountRecord& account,
     connect(ui.cmdView, &QPushButton::clicked, this, &PopSession::cmdView_Click);
     connect(ui.cmdDelete, &QPushButton::clicked, this, &PopSession::cmdDelete_Click);
     ui.cmdDelete->installEventFilter(this);
+    ui.lstHeaders->installEventFilter(this); // Enter downloads, Delete marks
+    ui.lstHeaders->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui.lstHeaders, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        const int row = view->rowOf(ui.lstHeaders->itemAt(at));
+        if (row >= 0) {
+            QMenu* menu = RowMenu(row, ui.lstHeaders);
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            menu->popup(ui.lstHeaders->viewport()->mapToGlobal(at));
+        }
+    });
+    if (auto* list = qobject_cast<HeaderListWidget*>(ui.lstHeaders)) {
+        connect(list, &HeaderListWidget::filterChanged, view, &ListingView::setFilter);
+        auto* find = new QShortcut(QKeySequence::Find, ui.window);
+        connect(find, &QShortcut::activated, this, &PopSession::ShowFilter);
+    }
     connect(ui.lstHeaders, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem*) { lstHeaders_DblClick(); });
     connect(ui.lblStatus, &ClickableLabel::clicked, this,
@@ -135,10 +154,10 @@ void PopSession::show(const SessionEvent& e) {
         view->rowAdded(core.listing());
         break;
     case SessionEvent::Kind::RowMarked:
-        view->markRow(e.row);
+        view->markRow(e.row, e.flag);
         break;
     case SessionEvent::Kind::Select:
-        view->select(e.row);
+        e.flag ? view->selectAfter(e.row) : view->select(e.row);
         break;
     case SessionEvent::Kind::Box:
         showBox(QString::fromStdString(e.text), e.row, e.flag);
@@ -151,6 +170,9 @@ void PopSession::show(const SessionEvent& e) {
         break;
     case SessionEvent::Kind::ListingEnded:
         view->flush();
+        if (view->rowOrder() != session::RowOrder::Server) {
+            view->sortRows(view->rowOrder()); // the rows listed since the choice
+        }
         Q_EMIT listingEnded();
         break;
     case SessionEvent::Kind::Later:
@@ -426,37 +448,73 @@ void PopSession::download(int row) {
 }
 
 void PopSession::lstHeaders_DblClick() {
-    download(ui.lstHeaders->currentRow());
+    download(view->currentRow());
 }
 
 void PopSession::cmdView_Click() {
-    core.view(ui.lstHeaders->currentRow(),
+    core.view(view->currentRow(),
               ui.mnFilterSpam->isChecked() ? ViewMode::ViewSkippingSpam : ViewMode::View);
     pump();
 }
 
 void PopSession::cmdDelete_Click() {
-    core.remove(ui.lstHeaders->currentRow(), ui.mnConfirmDelete->isChecked());
+    core.removeRows(view->selectedRows(), ui.mnConfirmDelete->isChecked());
     pump();
 }
 
 void PopSession::DeleteAndViewNext() {
     view->forgetSelection();
-    QListWidget* list = ui.lstHeaders;
-    const int remembered = list->currentRow();
-    cmdDelete_Click();
-    if (remembered == list->count() - 1) {
+    const int remembered = view->currentRow();
+    core.remove(remembered, ui.mnConfirmDelete->isChecked());
+    pump();
+    if (view->isShownLast(remembered)) {
         return;
     }
-    if (list->currentRow() != remembered) {
-        download(list->currentRow());
+    if (view->currentRow() != remembered) {
+        download(view->currentRow());
         return;
     }
     // Normally the "+OK" to DELE moves the selection; whichever row it moves to is next.
     view->whenSelected(remembered, [this](int row) { download(row); });
 }
 
+void PopSession::SortRows(session::RowOrder order) {
+    view->sortRows(order);
+}
+
+QMenu* PopSession::RowMenu(int row, QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    menu->setObjectName(QStringLiteral("mnRow"));
+    connect(menu->addAction(QStringLiteral("Select All From This Sender")), &QAction::triggered,
+            this, [this, row] { view->selectAlike(row, true); });
+    connect(menu->addAction(QStringLiteral("Select All With This Subject")), &QAction::triggered,
+            this, [this, row] { view->selectAlike(row, false); });
+    return menu;
+}
+
+void PopSession::ShowFilter() {
+    if (auto* list = qobject_cast<HeaderListWidget*>(ui.lstHeaders)) {
+        list->showFilter();
+    }
+}
+
 bool PopSession::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui.lstHeaders && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            lstHeaders_DblClick();
+            return true;
+        }
+        if (key->key() == Qt::Key_Delete && ui.cmdDelete->isEnabled()) {
+            cmdDelete_Click();
+            return true;
+        }
+        if (key->key() == Qt::Key_Escape) {
+            if (auto* list = qobject_cast<HeaderListWidget*>(ui.lstHeaders)) {
+                list->hideFilter();
+            }
+        }
+    }
     if (watched == ui.cmdDelete && event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
         if (ui.cmdDelete->isEnabled()) {

@@ -2,6 +2,7 @@
 
 #include "platform/Transport.h"
 #include "session/MailboxSession.h"
+#include "session/RowOrder.h"
 #include "session/ui/DebugBuffer.h"
 #include "settings/AccountRecord.h"
 #include "settings/WindowGeometry.h"
@@ -17,6 +18,7 @@ class ClickableLabel;
 class QAction;
 class QLabel;
 class QListWidget;
+class QMenu;
 class QPushButton;
 class QTimer;
 class QWidget;
@@ -82,9 +84,17 @@ public:
     const session::HeaderList& headers() const { return core.rows(); }
     void lstHeaders_DblClick();
     void cmdView_Click();
+    // Every selected row the filter shows (one row: as the described single delete).
     void cmdDelete_Click();
-    // The right button on cmdDelete: delete, then download the row the selection moves to.
+    // The right button on cmdDelete: delete the current row, then download the row the
+    // selection moves to.
     void DeleteAndViewNext();
+    // The header list shown in this order; rows keep their message numbers and marks.
+    void SortRows(session::RowOrder order);
+    // The pop-up menu of a header row ("Select All From This Sender", "... With This Subject").
+    QMenu* RowMenu(int row, QWidget* parent);
+    // Ctrl+F: the filter line above the list, when the list has one.
+    void ShowFilter();
 
     void AddDebugText(const QString& text) { debugBuffer->appendText(text); }
     void AddDebugBytes(std::string_view bytes) { debugBuffer->appendBytes(bytes); }
