@@ -1,0 +1,118 @@
+#include "session/SaslClient.h"
+
+#include <gtest/gtest.h>
+
+using session::SaslClient;
+
+namespace {
+
+// RFC 7677 section 3.
+const char* const kNonce = "rOprNGfwEbeRWgbNEkqO";
+const char* const kServerFirst =
+    "r=rOprNGfwEbeRWgbNEkqO%hvYDpWUa2RaTCAfuxFIlj)hNlF$k0,s=W22ZaJ0SNY7soEsUEjb6gQ==,i=4096";
+const char* const kServerFinal = "v=6rriTRBi23WpRR/wtup+mMhUZUn/dB5nLTJRsjl95G4=";
+
+} // namespace
+
+TEST(SaslClient, ScramSha256TestVector) {
+    SaslClient c = SaslClient::Scram("user", "pencil", kNonce);
+    EXPECT_EQ(c.initialResponse(), "n,,n=user,r=rOprNGfwEbeRWgbNEkqO");
+    std::string response;
+    ASSERT_TRUE(c.respond(kServerFirst, response)) << c.error();
+    EXPECT_EQ(response, "c=biws,r=rOprNGfwEbeRWgbNEkqO%hvYDpWUa2RaTCAfuxFIlj)hNlF$k0,"
+                        "p=dHzbZapWIk4jUhN+Ute9ytag9zjfMHgsqmmiz7AndVQ=");
+    ASSERT_TRUE(c.respond(kServerFinal, response)) << c.error();
+    EXPECT_EQ(response, "");
+    EXPECT_TRUE(c.accept());
+}
+
+// Each row: the server's first and final messages; the exchange must stop with this error.
+TEST(SaslClient, ScramFaultsEndTheSignIn) {
+    const struct {
+        const char* serverFirst;
+        const char* serverFinal; // nullptr: the first message must already fail
+        const char* error;
+    } rows[] = {
+        {kServerFirst,
+         "v=6rriTRBi23WpRR/wtup+mMhUZUn/dB5nLTJRsjl95g4=", "SCRAM signature is wrong"},
+        {kServerFirst, "v=6rriTRBi23WpRR/wtup+mMhUZUn/dB5nLTJRsjl95G4", "SCRAM signature is wrong"},
+        {kServerFirst, "v=", "SCRAM signature is wrong"},
+        {kServerFirst, "", "SCRAM signature is wrong"},
+        {kServerFirst, "e=invalid-proof", "ended the SCRAM sign-in: invalid-proof."},
+        {"", nullptr, "empty challenge"},
+        {"r=rOprNGfwEbeRWgbNEkqO,s=W22ZaJ0SNY7soEsUEjb6gQ==,i=4096", nullptr, "continue"},
+        {"r=XOprNGfwEbeRWgbNEkqO%hvY,s=W22ZaJ0SNY7soEsUEjb6gQ==,i=4096", nullptr, "continue"},
+        {"r=rOprNGfwEbeRWgbNEkqO%hvY,s=W22ZaJ0SNY7soEsUEjb6gQ==,i=4095", nullptr, "4095 SCRAM"},
+        {"r=rOprNGfwEbeRWgbNEkqO%hvY,s=W22ZaJ0SNY7soEsUEjb6gQ==,i=600001", nullptr, "600001"},
+        {"r=rOprNGfwEbeRWgbNEkqO%hvY,s=W22ZaJ0SNY7soEsUEjb6gQ==,i=4096x", nullptr, "4096x"},
+        {"r=rOprNGfwEbeRWgbNEkqO%hvY,s=,i=4096", nullptr, "malformed"},
+        {"r=rOprNGfwEbeRWgbNEkqO%hvY,i=4096", nullptr, "malformed"},
+        {"s=W22ZaJ0SNY7soEsUEjb6gQ==,r=rOprNGfwEbeRWgbNEkqO%hvY,i=4096", nullptr, "malformed"},
+        {"m=ext,r=rOprNGfwEbeRWgbNEkqO%hvY,s=W22ZaJ0SNY7soEsUEjb6gQ==,i=4096", nullptr,
+         "extension"},
+    };
+    for (const auto& row : rows) {
+        SaslClient c = SaslClient::Scram("user", "pencil", kNonce);
+        c.initialResponse();
+        std::string response;
+        bool ok = c.respond(row.serverFirst, response);
+        if (row.serverFinal) {
+            ASSERT_TRUE(ok) << row.serverFirst;
+            ok = c.respond(row.serverFinal, response);
+        }
+        EXPECT_FALSE(ok) << row.serverFirst << " / " << (row.serverFinal ? row.serverFinal : "");
+        EXPECT_NE(c.error().find(row.error), std::string::npos) << c.error();
+        EXPECT_FALSE(c.accept()) << "a failed exchange must never count as a login";
+    }
+}
+
+TEST(SaslClient, ScramSuccessWithoutTheServerSignatureIsRefused) {
+    SaslClient c = SaslClient::Scram("user", "pencil", kNonce);
+    c.initialResponse();
+    std::string response;
+    ASSERT_TRUE(c.respond(kServerFirst, response));
+    EXPECT_FALSE(c.accept());
+    EXPECT_NE(c.error().find("without proving"), std::string::npos);
+}
+
+TEST(SaslClient, InitialResponsesAndLaterChallenges) {
+    const struct {
+        SaslClient client;
+        std::string initial;
+        std::string answerToChallenge; // "!" for: the challenge ends the exchange
+    } rows[] = {
+        {SaslClient::Plain("alice", "secret"), std::string("\0alice\0secret", 13), "!"},
+        {SaslClient::XOAuth2("alice", "tok"),
+         "user=alice\x01"
+         "auth=Bearer tok\x01\x01",
+         ""},
+        {SaslClient::OAuthBearer("a,b=c", "tok"),
+         "n,a=a=2Cb=3Dc,\x01"
+         "auth=Bearer tok\x01\x01",
+         "\x01"},
+        {SaslClient::Scram("a,b=c", "x", "N"), "n,,n=a=2Cb=3Dc,r=N", "!"},
+    };
+    for (auto row : rows) {
+        // Without the initial response on the command line, the first empty challenge asks
+        // for it.
+        std::string response;
+        SaslClient late = row.client;
+        ASSERT_TRUE(late.respond("", response));
+        EXPECT_EQ(response, row.initial);
+        EXPECT_EQ(row.client.initialResponse(), row.initial);
+        const bool goesOn = row.client.respond("{\"status\":\"401\"}", response);
+        EXPECT_EQ(goesOn, row.answerToChallenge != "!") << row.initial;
+        if (goesOn) {
+            EXPECT_EQ(response, row.answerToChallenge);
+        }
+        SaslClient early = SaslClient::Plain("alice", "secret");
+        EXPECT_FALSE(early.respond("x", response)) << "a challenge before the sign-in began";
+    }
+}
+
+TEST(SaslClient, RandomNoncesDiffer) {
+    const std::string a = SaslClient::RandomNonce(), b = SaslClient::RandomNonce();
+    EXPECT_EQ(a.size(), 24u);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a.find(','), std::string::npos);
+}
