@@ -36,6 +36,7 @@ public:
     // The client's first message. Sent with the command where it fits; else it answers the
     // server's first, empty challenge in respond().
     std::string initialResponse();
+    const std::string& firstMessage() const { return first; }
 
     // Answers the server's challenge. False when the exchange cannot go on (error() says why
     // in a sentence): the login must be cancelled, never retried in a weaker way.
