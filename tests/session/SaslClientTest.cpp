@@ -1,4 +1,5 @@
 #include "session/SaslClient.h"
+#include "decoding/TestData.h"
 
 #include <gtest/gtest.h>
 
@@ -26,42 +27,18 @@ TEST(SaslClient, ScramSha256TestVector) {
     EXPECT_TRUE(c.accept());
 }
 
-// Each row: the server's first and final messages; the exchange must stop with this error.
 TEST(SaslClient, ScramFaultsEndTheSignIn) {
-    const struct {
-        const char* serverFirst;
-        const char* serverFinal; // nullptr: the first message must already fail
-        const char* error;
-    } rows[] = {
-        {kServerFirst,
-         "v=6rriTRBi23WpRR/wtup+mMhUZUn/dB5nLTJRsjl95g4=", "SCRAM signature is wrong"},
-        {kServerFirst, "v=6rriTRBi23WpRR/wtup+mMhUZUn/dB5nLTJRsjl95G4", "SCRAM signature is wrong"},
-        {kServerFirst, "v=", "SCRAM signature is wrong"},
-        {kServerFirst, "", "SCRAM signature is wrong"},
-        {kServerFirst, "e=invalid-proof", "ended the SCRAM sign-in: invalid-proof."},
-        {"", nullptr, "empty challenge"},
-        {"r=rOprNGfwEbeRWgbNEkqO,s=W22ZaJ0SNY7soEsUEjb6gQ==,i=4096", nullptr, "continue"},
-        {"r=XOprNGfwEbeRWgbNEkqO%hvY,s=W22ZaJ0SNY7soEsUEjb6gQ==,i=4096", nullptr, "continue"},
-        {"r=rOprNGfwEbeRWgbNEkqO%hvY,s=W22ZaJ0SNY7soEsUEjb6gQ==,i=4095", nullptr, "4095 SCRAM"},
-        {"r=rOprNGfwEbeRWgbNEkqO%hvY,s=W22ZaJ0SNY7soEsUEjb6gQ==,i=600001", nullptr, "600001"},
-        {"r=rOprNGfwEbeRWgbNEkqO%hvY,s=W22ZaJ0SNY7soEsUEjb6gQ==,i=4096x", nullptr, "4096x"},
-        {"r=rOprNGfwEbeRWgbNEkqO%hvY,s=,i=4096", nullptr, "malformed"},
-        {"r=rOprNGfwEbeRWgbNEkqO%hvY,i=4096", nullptr, "malformed"},
-        {"s=W22ZaJ0SNY7soEsUEjb6gQ==,r=rOprNGfwEbeRWgbNEkqO%hvY,i=4096", nullptr, "malformed"},
-        {"m=ext,r=rOprNGfwEbeRWgbNEkqO%hvY,s=W22ZaJ0SNY7soEsUEjb6gQ==,i=4096", nullptr,
-         "extension"},
-    };
-    for (const auto& row : rows) {
+    for (const auto& row : testdata::Table("session/scram-faults.table", 3)) {
         SaslClient c = SaslClient::Scram("user", "pencil", kNonce);
         c.initialResponse();
         std::string response;
-        bool ok = c.respond(row.serverFirst, response);
-        if (row.serverFinal) {
-            ASSERT_TRUE(ok) << row.serverFirst;
-            ok = c.respond(row.serverFinal, response);
+        bool ok = c.respond(row[0] == "FIRST" ? kServerFirst : row[0], response);
+        if (row[1] != "-") {
+            ASSERT_TRUE(ok) << row[0];
+            ok = c.respond(row[1], response);
         }
-        EXPECT_FALSE(ok) << row.serverFirst << " / " << (row.serverFinal ? row.serverFinal : "");
-        EXPECT_NE(c.error().find(row.error), std::string::npos) << c.error();
+        EXPECT_FALSE(ok) << row[0] << " / " << row[1];
+        EXPECT_NE(c.error().find(row[2]), std::string::npos) << c.error();
         EXPECT_FALSE(c.accept()) << "a failed exchange must never count as a login";
     }
 }
