@@ -20,6 +20,9 @@ TEST(SaslClient, ScramSha256TestVector) {
     EXPECT_EQ(c.initialResponse(), "n,,n=user,r=rOprNGfwEbeRWgbNEkqO");
     std::string response;
     ASSERT_TRUE(c.respond(kServerFirst, response)) << c.error();
+    SaslClient unproven = c; // a "+OK" before the server's signature
+    EXPECT_FALSE(unproven.accept());
+    EXPECT_NE(unproven.error().find("without proving"), std::string::npos);
     EXPECT_EQ(response, "c=biws,r=rOprNGfwEbeRWgbNEkqO%hvYDpWUa2RaTCAfuxFIlj)hNlF$k0,"
                         "p=dHzbZapWIk4jUhN+Ute9ytag9zjfMHgsqmmiz7AndVQ=");
     ASSERT_TRUE(c.respond(kServerFinal, response)) << c.error();
@@ -41,15 +44,6 @@ TEST(SaslClient, ScramFaultsEndTheSignIn) {
         EXPECT_NE(c.error().find(row[2]), std::string::npos) << c.error();
         EXPECT_FALSE(c.accept()) << "a failed exchange must never count as a login";
     }
-}
-
-TEST(SaslClient, ScramSuccessWithoutTheServerSignatureIsRefused) {
-    SaslClient c = SaslClient::Scram("user", "pencil", kNonce);
-    c.initialResponse();
-    std::string response;
-    ASSERT_TRUE(c.respond(kServerFirst, response));
-    EXPECT_FALSE(c.accept());
-    EXPECT_NE(c.error().find("without proving"), std::string::npos);
 }
 
 TEST(SaslClient, InitialResponsesAndLaterChallenges) {
@@ -82,9 +76,9 @@ TEST(SaslClient, InitialResponsesAndLaterChallenges) {
         if (goesOn) {
             EXPECT_EQ(response, row.answerToChallenge);
         }
-        SaslClient early = SaslClient::Plain("alice", "secret");
-        EXPECT_FALSE(early.respond("x", response)) << "a challenge before the sign-in began";
     }
+    std::string response;
+    EXPECT_FALSE(SaslClient::Plain("a", "b").respond("x", response)) << "before the sign-in began";
 }
 
 TEST(SaslClient, RandomNoncesDiffer) {
