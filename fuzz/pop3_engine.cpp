@@ -98,6 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case Pop3Event::Kind::Ok:
             case Pop3Event::Kind::Err:
             case Pop3Event::Kind::Stray:
+            case Pop3Event::Kind::Continue:
                 Check(event->text.find("\r\n") == std::string::npos);
                 break;
             }

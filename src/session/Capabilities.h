@@ -23,6 +23,9 @@ public:
     // TOP may be used: listed, or the server did not say.
     bool top() const { return !fromCapa || has("TOP"); }
     bool uidl() const { return has("UIDL"); }
+    // The "SASL" line names this mechanism (RFC 5034 section 6), compared without regard to
+    // case.
+    bool offersSasl(std::string_view mechanism) const;
     // The lines as the server sent them, for the debug buffer.
     const std::vector<std::string>& lines() const { return listed; }
 

@@ -1,5 +1,6 @@
 #include "session/MailboxSession.h"
 
+#include "decoding/Base64.h"
 #include "settings/ServerAddress.h"
 
 #include <algorithm>
@@ -238,6 +239,9 @@ void MailboxSession::handle(const Pop3Event& event) {
     case Pop3Event::Kind::TooLarge:
         fail("Error: Server reply too large, connection closed");
         break;
+    case Pop3Event::Kind::Continue:
+        onChallenge(event.text);
+        break;
     }
 }
 
@@ -256,11 +260,15 @@ void MailboxSession::onOk(const Pop3Request& request) {
         send({Pop3Command::Pass}, account.EmailPass);
         break;
     case Pop3Command::Pass:
-        status("Login successful");
-        startListing();
-        status("Retrieving list");
-        emit(SessionEvent::Kind::DebugClear);
-        emit(SessionEvent::Kind::DebugText, capabilitiesText());
+        loggedIn();
+        break;
+    case Pop3Command::Auth:
+        if (sasl && sasl->accept()) {
+            sasl.reset();
+            loggedIn();
+        } else {
+            cancelSignIn(sasl ? sasl->error() : "The server accepted a sign-in never made.");
+        }
         break;
     case Pop3Command::Dele:
         if (request.position != 0) {
@@ -292,6 +300,10 @@ void MailboxSession::onErr(const std::optional<Pop3Request>& request) {
         break;
     case Pop3Command::Pass:
         box("Invalid Username or Password. Try Again", AfterBox::Quit);
+        break;
+    case Pop3Command::Auth:
+        sasl.reset(); // never a second try in a weaker way
+        box("The server refused the sign-in for " + account.EmailUsername, AfterBox::Quit);
         break;
     case Pop3Command::List:
         endListing();
@@ -369,8 +381,103 @@ void MailboxSession::onCapabilities(Capabilities announced) {
         return;
     }
     current = Stage::Login;
-    send({Pop3Command::User}, account.EmailUsername);
-    status("Sending Username");
+    login();
+}
+
+void MailboxSession::login() {
+    sasl.reset();
+    if (account.POPAuth == settings::PopAuth::Password) {
+        send({Pop3Command::User}, account.EmailUsername);
+        status("Sending Username");
+        return;
+    }
+    const std::optional<SaslMechanism> mechanism = saslMechanism();
+    const bool oauth = account.POPAuth == settings::PopAuth::OAuth2;
+    if (oauth && accessToken.empty()) {
+        fail("Error: Not signed in, login not sent");
+        box("This account signs in with OAuth2 and has no access token: the provider's sign-in "
+            "has not been made. Choose \"Password\" or \"SASL\" in the setup meanwhile.");
+        return;
+    }
+    if (!mechanism) {
+        fail("Error: No acceptable sign-in method offered, login not sent");
+        box(oauth ? "The server offers neither XOAUTH2 nor OAUTHBEARER, so nothing of the login "
+                    "was sent."
+                  : std::string("The server offers neither SCRAM-SHA-256 nor PLAIN") +
+                        (tlsActive ? "" : " inside TLS") +
+                        ". The account asks for a SASL sign-in, so nothing of the login was "
+                        "sent; choose \"Password\" in the setup if the server takes USER and "
+                        "PASS.");
+        return;
+    }
+    const std::string& user = account.EmailUsername;
+    switch (*mechanism) {
+    case SaslMechanism::ScramSha256:
+        sasl = SaslClient::Scram(user, account.EmailPass, nonces());
+        break;
+    case SaslMechanism::Plain:
+        sasl = SaslClient::Plain(user, account.EmailPass);
+        break;
+    case SaslMechanism::XOAuth2:
+        sasl = SaslClient::XOAuth2(user, accessToken);
+        break;
+    case SaslMechanism::OAuthBearer:
+        sasl = SaslClient::OAuthBearer(user, accessToken);
+        break;
+    }
+    std::string line(SaslName(*mechanism));
+    // The initial response goes on the AUTH line where the line stays within 255 octets
+    // (RFC 5034 section 4); else it answers the server's first, empty challenge.
+    const std::size_t encoded = (sasl->firstMessage().size() + 2) / 3 * 4;
+    if (std::string_view("AUTH ").size() + line.size() + 1 + encoded + 2 <= 255) {
+        line += " " + modBase64::Base64Encode(sasl->initialResponse());
+    }
+    send({Pop3Command::Auth}, line);
+    status("Signing in with " + std::string(SaslName(*mechanism)));
+}
+
+// SASL: SCRAM-SHA-256, else PLAIN only inside TLS. OAuth2: XOAUTH2, else OAUTHBEARER.
+std::optional<SaslMechanism> MailboxSession::saslMechanism() const {
+    if (account.POPAuth == settings::PopAuth::OAuth2) {
+        if (capabilities.offersSasl("XOAUTH2")) {
+            return SaslMechanism::XOAuth2;
+        }
+        if (capabilities.offersSasl("OAUTHBEARER")) {
+            return SaslMechanism::OAuthBearer;
+        }
+        return std::nullopt;
+    }
+    if (capabilities.offersSasl("SCRAM-SHA-256")) {
+        return SaslMechanism::ScramSha256;
+    }
+    if (tlsActive && capabilities.offersSasl("PLAIN")) {
+        return SaslMechanism::Plain;
+    }
+    return std::nullopt;
+}
+
+void MailboxSession::onChallenge(const std::string& base64) {
+    std::string response;
+    if (!sasl || !sasl->respond(modBase64::Base64Decode(base64), response)) {
+        cancelSignIn(sasl ? sasl->error() : "The server sent an unexpected challenge.");
+        return;
+    }
+    engine.sendLine(modBase64::Base64Encode(response));
+}
+
+// The exchange cannot be trusted to go on: the connection ends, nothing else is tried.
+void MailboxSession::cancelSignIn(const std::string& sentence) {
+    sasl.reset();
+    fail("Error: Sign-in cancelled, connection closed");
+    box(sentence);
+}
+
+void MailboxSession::loggedIn() {
+    status("Login successful");
+    startListing();
+    status("Retrieving list");
+    emit(SessionEvent::Kind::DebugClear);
+    emit(SessionEvent::Kind::DebugText, capabilitiesText());
 }
 
 void MailboxSession::refuseLogin(const std::string& reason) {

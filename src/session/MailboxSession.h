@@ -6,10 +6,12 @@
 #include "session/HeaderStore.h"
 #include "session/ListingLoop.h"
 #include "session/Pop3Engine.h"
+#include "session/SaslClient.h"
 #include "settings/AccountRecord.h"
 
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -64,7 +66,7 @@ public:
         Greeting,     // the server's first line is awaited
         Capabilities, // CAPA sent (again after TLS)
         StartingTls,  // STLS sent, or accepted and the handshake runs
-        Login,        // USER and PASS
+        Login,        // USER and PASS, or AUTH and its challenges
         Listing,      // LIST, UIDL, the stored headers and the TOPs
         Mailbox,      // logged in, the listing ended
         Quitting,     // QUIT sent
@@ -81,6 +83,10 @@ public:
     void setMaxReplyBytes(std::size_t bytes) { engine.setMaxReplyBytes(bytes); }
     // Where header rows are kept between sessions (none: nothing is kept).
     void setHeaderStore(HeaderStore* store) { headerStore = store; }
+    // The OAuth2 access token for an account that logs in with it (kept in memory only).
+    void setAccessToken(std::string token) { accessToken = std::move(token); }
+    // Where SCRAM nonces come from (tests give fixed ones).
+    void setNonceSource(std::function<std::string()> source) { nonces = std::move(source); }
 
     // --- The transport ---------------------------------------------------------------------
     // Get Mail: a connection to the account's server is being made; the rows go.
@@ -150,6 +156,11 @@ private:
     bool pipelining() const { return capabilities.pipelining() && !unpipelined.count(storeKey); }
     void onCapabilities(Capabilities announced);
     void refuseLogin(const std::string& reason);
+    void login();
+    std::optional<SaslMechanism> saslMechanism() const;
+    void onChallenge(const std::string& base64);
+    void loggedIn();
+    void cancelSignIn(const std::string& sentence);
     std::string capabilitiesText() const;
     bool refuseWhileBusy();
     void select(int from);
@@ -190,7 +201,10 @@ private:
 
     std::string tlsText;
     bool tlsActive = false;
-    bool listComplete = false; // every row of this session is listed: downloads may start
+    std::string accessToken;
+    std::function<std::string()> nonces = SaslClient::RandomNonce;
+    std::optional<SaslClient> sasl; // the SASL exchange of this login
+    bool listComplete = false;      // every row of this session is listed: downloads may start
     bool advanceAfterView = false;
     int silence = 0;     // seconds without the reply awaited
     int packetCount = 0; // TOP reply pieces since Get Mail (debug text only)

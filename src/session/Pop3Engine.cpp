@@ -18,6 +18,8 @@ std::string commandLine(const Pop3Request& r, std::string_view argument) {
         return "USER " + std::string(argument);
     case Pop3Command::Pass:
         return "PASS " + std::string(argument);
+    case Pop3Command::Auth:
+        return "AUTH " + std::string(argument);
     case Pop3Command::List:
         return "LIST";
     case Pop3Command::Top:
@@ -106,6 +108,15 @@ bool Pop3Engine::send(const Pop3Request& request, std::string_view argument) {
     return true;
 }
 
+bool Pop3Engine::sendLine(std::string_view line) {
+    if (current == Pop3State::Closed || current == Pop3State::Failed) {
+        return false;
+    }
+    outgoing += line;
+    outgoing += "\r\n";
+    return true;
+}
+
 std::string Pop3Engine::takeOutgoing() {
     return std::exchange(outgoing, std::string());
 }
@@ -185,6 +196,11 @@ std::optional<Pop3Event> Pop3Engine::statusLine() {
         std::string text(line);
         inboxPos = eol + 2;
         lineScan = inboxPos;
+        if (head && head->command == Pop3Command::Auth && (line == "+" || startsWith(line, "+ "))) {
+            strayRun = false;
+            return Pop3Event{Pop3Event::Kind::Continue, head,
+                             text.substr(std::min<std::size_t>(2, text.size()))};
+        }
         if (!ok && !err) {
             if (std::exchange(strayRun, true)) {
                 continue;
@@ -196,7 +212,8 @@ std::optional<Pop3Event> Pop3Engine::statusLine() {
             queue.pop_front();
             if (ok && head->command == Pop3Command::Greeting) {
                 current = Pop3State::Authorization;
-            } else if (ok && head->command == Pop3Command::Pass) {
+            } else if (ok &&
+                       (head->command == Pop3Command::Pass || head->command == Pop3Command::Auth)) {
                 current = Pop3State::Transaction;
             } else if (ok && head->command == Pop3Command::Stls) {
                 // Bytes after this line came before the handshake, in clear: an attacker

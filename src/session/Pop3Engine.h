@@ -10,7 +10,8 @@
 
 namespace session {
 
-// The commands of a POP3 client session (RFC 1939, CAPA and STLS from RFC 2449 and 2595).
+// The commands of a POP3 client session (RFC 1939, CAPA and STLS from RFC 2449 and 2595, AUTH
+// from RFC 5034).
 // Greeting stands for the server's first line, which answers the connection itself.
 enum class Pop3Command {
     Greeting,
@@ -25,7 +26,8 @@ enum class Pop3Command {
     Quit,
     Capa,
     Stls,
-    Uidl
+    Uidl,
+    Auth
 };
 
 // CAPA, LIST, UIDL, TOP and RETR answer "+OK" with a multi-line reply ending in a line ".".
@@ -59,6 +61,8 @@ struct Pop3Event {
                   // mark included; a RETR reply comes dot-unstuffed, LIST and TOP as sent
         Stray,    // a line that answers nothing; one event for a run of such lines
         TooLarge, // a reply or line passed the cap; nothing more is read
+        Continue, // a "+ " challenge to AUTH (text: its base64, maybe empty); AUTH is still
+                  // awaited and is answered with sendLine()
     };
     Kind kind = Kind::Ok;
     // The command answered; none for a status line that came when nothing was asked.
@@ -91,9 +95,11 @@ public:
     // the server cannot have sent it over the TLS connection yet.
     bool awaitingTls() const { return tlsPending; }
 
-    // Queues a command and its line for takeOutgoing(). USER and PASS take their argument
-    // from argument. False (nothing queued) when there is no connection.
+    // Queues a command and its line for takeOutgoing(). USER, PASS and AUTH take their
+    // argument from argument. False (nothing queued) when there is no connection.
     bool send(const Pop3Request& request, std::string_view argument = {});
+    // A line that answers the server's challenge to AUTH: no command of its own.
+    bool sendLine(std::string_view line);
     // The bytes to write, once.
     std::string takeOutgoing();
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/PopAuth.h"
 #include "settings/Security.h"
 
 #include <cstdint>
@@ -25,4 +26,6 @@ struct AccountRecord {
     // certificates are read from the store when a connection needs them.
     settings::Security POPSecurity = settings::Security::None;
     settings::Security SMTPSecurity = settings::Security::None;
+    // How the POP3 login is made ("POPAuth").
+    settings::PopAuth POPAuth = settings::PopAuth::Password;
 };

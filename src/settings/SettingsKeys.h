@@ -67,5 +67,7 @@ inline constexpr std::string_view kSMTPSecurity = "SMTPSecurity";
 // A certificate the user chose to trust for the server: "SHA256:" + hex of the certificate.
 inline constexpr std::string_view kPOPCertificate = "POPCertificate";
 inline constexpr std::string_view kSMTPCertificate = "SMTPCertificate";
+// "Password" (USER and PASS; also when missing), "SASL" or "OAuth2"; see settings::PopAuth.
+inline constexpr std::string_view kPOPAuth = "POPAuth";
 
 } // namespace settings::keys

@@ -97,6 +97,8 @@ public:
             seen.push_back(std::move(line));
         };
         rules.setHeaderStore(&store);
+        rules.setNonceSource([] { return std::string("fyko+d2lbbFgONRv9qkxdawL"); });
+        rules.setAccessToken("tok-123");
         account.POPAddress = "mail.example.test";
         account.EmailUsername = "alice";
         account.EmailPass = "secret";
@@ -186,6 +188,8 @@ private:
                 inMulti = false;
                 awaiting.pop_front();
             }
+        } else if (awaiting.front() == "AUTH" && (line == "+" || line.starts_with("+ "))) {
+            challenged = true; // one client line answers it
         } else if (line.starts_with("+OK")) {
             inMulti = MultiLine(awaiting.front());
             if (!inMulti) {
@@ -198,6 +202,9 @@ private:
 
     void checkOrder(bool usersOwn) {
         for (const std::string& line : std::exchange(fresh, {})) {
+            if (std::exchange(challenged, false)) {
+                continue;
+            }
             if (!usersOwn && !pipelining && !awaiting.empty() && failure.empty()) {
                 failure = line + " went out before the reply to " + awaiting.front();
             }
@@ -211,10 +218,18 @@ private:
         words >> verb >> arg;
         const int n = arg.empty() || std::isalpha(arg[0]) ? 0 : std::stoi(arg);
         bool usersOwn = true;
-        if (verb == "get" || verb == "connect") { // "get mail [tls|starttls]", "connect [tls]"
+        if (verb == "get" || verb == "connect") {
+            // "get mail [tls|starttls] [sasl|oauth2]", "connect [tls]"
+            std::string login;
             if (verb == "get") {
-                words >> arg;
+                words >> arg >> login;
             }
+            if (arg == "sasl" || arg == "oauth2") {
+                std::swap(arg, login);
+            }
+            account.POPAuth = settings::PopAuthFromText(login == "sasl"     ? "SASL"
+                                                        : login == "oauth2" ? "OAuth2"
+                                                                            : "");
             account.POPSecurity = arg == "tls"        ? settings::Security::Tls
                                   : arg == "starttls" ? settings::Security::StartTls
                                                       : settings::Security::None;
@@ -326,7 +341,7 @@ private:
     AccountRecord account;
     std::deque<std::string> sent, seen, awaiting;
     std::vector<std::string> fresh; // client lines not yet checked for order
-    bool pipelining = false, inMulti = false, laterDue = false;
+    bool pipelining = false, inMulti = false, laterDue = false, challenged = false;
     int boxId = 0;
     std::string failure;
 };

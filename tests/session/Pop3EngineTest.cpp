@@ -26,6 +26,7 @@ const std::map<std::string, Pop3Command> kCommands = {
     {"TOP", Pop3Command::Top},   {"RETR", Pop3Command::Retr}, {"DELE", Pop3Command::Dele},
     {"RSET", Pop3Command::Rset}, {"NOOP", Pop3Command::Noop}, {"QUIT", Pop3Command::Quit},
     {"CAPA", Pop3Command::Capa}, {"STLS", Pop3Command::Stls}, {"UIDL", Pop3Command::Uidl},
+    {"AUTH", Pop3Command::Auth},
 };
 
 std::string Name(Pop3Command c) {
@@ -44,7 +45,8 @@ std::string Escaped(const std::string& text) {
 
 // One event as the tables write it: "ok USER +OK", "reply TOP 1 +OK|...|.|", "stray junk".
 std::string Render(const Pop3Event& e) {
-    static const char* const kinds[] = {"ok", "err", "piece", "reply", "stray", "too large"};
+    static const char* const kinds[] = {"ok",    "err",       "piece",   "reply",
+                                        "stray", "too large", "continue"};
     std::string out = kinds[static_cast<int>(e.kind)];
     if (e.request) {
         out += " " + Name(e.request->command);
@@ -123,14 +125,20 @@ std::vector<std::string> Play(const Conversation& c, const std::function<bool(st
         const std::string line = step.substr(3);
         if (step[0] == 'C') {
             const std::string word = line.substr(0, line.find(' '));
-            Pop3Request r{kCommands.at(word)};
+            const bool command = kCommands.count(word) > 0; // else it answers a challenge
+            Pop3Request r{command ? kCommands.at(word) : Pop3Command::Noop};
             std::string argument;
-            if (r.command == Pop3Command::User || r.command == Pop3Command::Pass) {
+            if (!command) {
+                engine.sendLine(line);
+            } else if (r.command == Pop3Command::User || r.command == Pop3Command::Pass ||
+                       r.command == Pop3Command::Auth) {
                 argument = line.substr(5);
             } else if (line.size() > word.size()) {
                 r.number = std::stoi(line.substr(word.size() + 1));
             }
-            engine.send(r, argument);
+            if (command) {
+                engine.send(r, argument);
+            }
             const std::string sent = engine.takeOutgoing();
             if (sent != line + "\r\n") {
                 return {"client sent " + Escaped(sent) + " for " + line};

@@ -1,5 +1,6 @@
 #include "settings/AppVersion.h"
 #include "settings/Numbers.h"
+#include "settings/PopAuth.h"
 #include "settings/Security.h"
 #include "settings/ServerAddress.h"
 #include "settings/SettingsValues.h"
@@ -43,6 +44,12 @@ TEST(Security, StoredValueOrThePortDecides) {
         EXPECT_EQ(SecurityText(DefaultSecurity(port, pop ? kPopTlsPort : kSmtpTlsPort)), r[4])
             << r[1];
         EXPECT_EQ(SecurityFitsPort(read, port, pop) ? "fits" : "misfit", r[5]) << r[0] << r[1];
+    }
+}
+
+TEST(PopAuth, OnlyTheStoredWordsLeaveUserAndPass) {
+    for (const auto& r : rows("pop-auth")) {
+        EXPECT_EQ(PopAuthText(PopAuthFromText(r[0])), r[1]) << r[0];
     }
 }
 

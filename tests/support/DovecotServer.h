@@ -31,6 +31,8 @@ public:
     // The message files in the mailbox (names without flags), sorted.
     QStringList messageFiles() const;
     QString error() const { return lastError; }
+    // The server's folder (its log is dovecot.log there).
+    QString folder() const { return dir; }
 
 private:
     int portNumber = 0;

@@ -83,6 +83,7 @@ void AccountMenu::mnSelectISP_Click(int index) {
         a.EmailFromDomain = get(keys::kEmailFromDomain);
         a.POPSecurity = settings::PopSecurity(get(keys::kPOPSecurity), a.POPAddress);
         a.SMTPSecurity = settings::SmtpSecurity(get(keys::kSMTPSecurity), a.SMTPAddress);
+        a.POPAuth = settings::PopAuthFromText(get(keys::kPOPAuth));
         store.SaveSetting(keys::kSettings, keys::kIsp, a.Isp);
     }
     BuildAccountMenu();

@@ -132,6 +132,7 @@ void ReaderSettings::loadAccountRecord() {
     a.EmailFromDomain = get(keys::kEmailFromDomain);
     a.POPSecurity = settings::PopSecurity(get(keys::kPOPSecurity), a.POPAddress);
     a.SMTPSecurity = settings::SmtpSecurity(get(keys::kSMTPSecurity), a.SMTPAddress);
+    a.POPAuth = settings::PopAuthFromText(get(keys::kPOPAuth));
 }
 
 void ReaderSettings::applyOptions() {

@@ -216,6 +216,7 @@ void frmEmailSetup::LoadAccount(const QString& name) {
     txtFromName->setText(text(get(keys::kEmailFromName)));
     txtFromDomain->setText(text(get(keys::kEmailFromDomain)));
     loadSecurity(get(keys::kPOPSecurity), get(keys::kSMTPSecurity));
+    cmbPOPAuth->setCurrentIndex(static_cast<int>(settings::PopAuthFromText(get(keys::kPOPAuth))));
     chkSavePassword->setEnabled(false);
 }
 
@@ -227,6 +228,7 @@ void frmEmailSetup::ClearFields() {
     txtFromName->clear();
     txtFromDomain->clear();
     cmbAuth->setCurrentIndex(0);
+    cmbPOPAuth->setCurrentIndex(0);
     defaultSecurity();
 }
 
@@ -325,6 +327,7 @@ void frmEmailSetup::CopyFieldsToAccount() {
     a.EmailAuth = static_cast<std::int16_t>(cmbAuth->currentIndex());
     a.POPSecurity = static_cast<settings::Security>(cmbPOPSecurity->currentIndex());
     a.SMTPSecurity = static_cast<settings::Security>(cmbSMTPSecurity->currentIndex());
+    a.POPAuth = static_cast<settings::PopAuth>(cmbPOPAuth->currentIndex());
 }
 
 void frmEmailSetup::SaveSettings() {
@@ -350,6 +353,7 @@ void frmEmailSetup::SaveSettings() {
             {keys::kEmailAuth, std::to_string(a.EmailAuth)},
             {keys::kPOPSecurity, std::string(settings::SecurityText(a.POPSecurity))},
             {keys::kSMTPSecurity, std::string(settings::SecurityText(a.SMTPSecurity))},
+            {keys::kPOPAuth, std::string(settings::PopAuthText(a.POPAuth))},
         };
         // A certificate trusted for one server says nothing about another one.
         for (const auto& [address, pin] : {std::pair{keys::kPOPAddress, keys::kPOPCertificate},

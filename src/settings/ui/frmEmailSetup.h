@@ -37,6 +37,8 @@ public:
     QLineEdit* txtPass = nullptr;
     QCheckBox* chkSavePassword = nullptr;
     QCheckBox* chkRemovePassword = nullptr;
+    // How the POP3 login is made: "Password", "SASL", "OAuth2", in the order of settings::PopAuth.
+    QComboBox* cmbPOPAuth = nullptr;
     QLineEdit* txtFromName = nullptr;
     QLineEdit* txtFromDomain = nullptr;
     QComboBox* cmbAuth = nullptr;

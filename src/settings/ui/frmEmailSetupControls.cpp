@@ -68,6 +68,15 @@ void frmEmailSetup::createControls() {
     keepSpace.setRetainSizeWhenHidden(true);
     chkRemovePassword->setSizePolicy(keepSpace);
     chkRemovePassword->hide();
+    cmbPOPAuth = new QComboBox(this);
+    cmbPOPAuth->setObjectName(QStringLiteral("cmbPOPAuth"));
+    cmbPOPAuth->setToolTip(QStringLiteral(
+        "How to log in to the POP server. Password: USER and PASS; SASL: SCRAM-SHA-256, or "
+        "PLAIN inside TLS, and nothing else; OAuth2: a sign-in with the mail provider"));
+    for (const settings::PopAuth a :
+         {settings::PopAuth::Password, settings::PopAuth::Sasl, settings::PopAuth::OAuth2}) {
+        cmbPOPAuth->addItem(QString::fromLatin1(settings::PopAuthText(a)));
+    }
     txtFromName = field("txtFromName");
     txtFromDomain = field("txtFromDomain");
     // Each choice names the port it usually means, so that the server field can be matched.
@@ -152,7 +161,8 @@ void frmEmailSetup::createControls() {
     checks->addWidget(chkSavePassword);
     checks->addWidget(chkRemovePassword);
     checks->addStretch();
-    grid->addLayout(checks, row++, 2, 1, 2);
+    grid->addLayout(checks, row, 2, 1, 2);
+    grid->addWidget(cmbPOPAuth, row++, 4);
     grid->addWidget(label(QStringLiteral("From Name:"), "lblFromName"), row, 0);
     grid->addWidget(txtFromName, row, 1);
     grid->addWidget(label(QStringLiteral("@"), "lblAt2"), row, 2);
@@ -177,6 +187,7 @@ void frmEmailSetup::setTabChain(bool passwordFirst) {
         cmbISP,    txtPOP,  cmbPOPSecurity,  txtSMTP,           cmbSMTPSecurity, txtUsername,
         txtDomain, txtPass, chkSavePassword, chkRemovePassword, txtFromName,     txtFromDomain,
         cmbAuth,   cmdOK,   cmdAdd,          cmdDelete,         cmdCancel,       cmdReset};
+    chain.insert(chain.indexOf(chkRemovePassword) + 1, cmbPOPAuth);
     if (passwordFirst) {
         // The password field leads, the account name comes after the other fields.
         chain.removeOne(txtPass);

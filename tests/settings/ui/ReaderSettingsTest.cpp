@@ -338,6 +338,16 @@ TEST(EmailSetup, AccountsAreStoredAsTyped) {
     s.d->Timer1_Timer();
     EXPECT_EQ(s.d->txtPass->text(), QStringLiteral("пароль-zażółć"));
     EXPECT_EQ(s.d->txtPOP->text(), QStringLiteral("POP.пример"));
+    // The login choice: stored as chosen; an account stored without it shows "Password".
+    s.d->cmbPOPAuth->setCurrentIndex(1);
+    s.d->cmdOK->click();
+    EXPECT_EQ(s.get("мир", "POPAuth") + "|" + s.get("дом", "POPAuth"), "SASL|Password");
+    EXPECT_EQ(s.account.POPAuth, settings::PopAuth::Sasl);
+    s.temp.setSection("Old", {{"POPAddress", "pop.old"}});
+    s.d = std::make_unique<frmEmailSetup>(s.account, nullptr);
+    s.d->cmbPOPAuth->setCurrentIndex(2);
+    s.d->LoadAccount(QStringLiteral("Old"));
+    EXPECT_EQ(s.d->cmbPOPAuth->currentText(), QStringLiteral("Password"));
 }
 
 TEST(EmailSetup, OkAsksForANewNameAndRewritesAKnownOne) {
