@@ -10,16 +10,6 @@ namespace decoding {
 
 namespace {
 
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), LowerAscii);
-    return out;
-}
-
 // The code point of the valid UTF-8 sequence at text[i], and its length.
 char32_t CodePoint(std::string_view text, std::size_t i, std::size_t& length) {
     const auto b = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
@@ -112,7 +102,7 @@ std::string ExtensionFor(std::string_view contentType) {
         {"video/quicktime", "mov"},
         {"application/x-zip-compressed", "zip"},
     }};
-    const std::string type = Lower(contentType);
+    const std::string type = LowerAscii(contentType);
     for (const auto& [known, extension] : kKnown) {
         if (type == known) {
             return "." + std::string(extension);
@@ -132,7 +122,7 @@ std::string ExtensionFor(std::string_view contentType) {
 
 bool IsDeviceName(std::string_view name) {
     // Windows refuses these as file names whatever follows the first dot.
-    const std::string stem = Lower(TrimWhite(name.substr(0, name.find('.'))));
+    const std::string stem = LowerAscii(TrimWhite(name.substr(0, name.find('.'))));
     for (const char* device : {"con", "prn", "aux", "nul", "conin$", "conout$"}) {
         if (stem == device) {
             return true;

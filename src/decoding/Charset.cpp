@@ -71,24 +71,12 @@ void AppendCp1252Char(std::string& out, unsigned char c) {
     }
 }
 
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string AsciiLower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        c = AsciiLower(c);
-    }
-    return out;
-}
-
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size()) {
         return false;
     }
     for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (AsciiLower(text[i]) != AsciiLower(prefix[i])) {
+        if (LowerAscii(text[i]) != LowerAscii(prefix[i])) {
             return false;
         }
     }
@@ -154,7 +142,7 @@ std::string CharsetParameter(std::string_view value) {
                value[i] != '(') {
             ++i;
         }
-        const std::string name = AsciiLower(value.substr(nameStart, i - nameStart));
+        const std::string name = LowerAscii(value.substr(nameStart, i - nameStart));
         skipWhiteAndComments();
         if (i >= n || value[i] != '=') {
             skipToSemicolon();
@@ -180,7 +168,7 @@ std::string CharsetParameter(std::string_view value) {
             parameter = value.substr(start, i - start);
         }
         if (name == "charset") {
-            return AsciiLower(TrimWhite(parameter));
+            return LowerAscii(TrimWhite(parameter));
         }
         if (name == "charset*") {
             // RFC 2231: the value is written charset'language'value, and the charset of the
@@ -192,7 +180,7 @@ std::string CharsetParameter(std::string_view value) {
             const std::string_view text = second == std::string::npos
                                               ? std::string_view(parameter)
                                               : std::string_view(parameter).substr(second + 1);
-            return AsciiLower(TrimWhite(text));
+            return LowerAscii(TrimWhite(text));
         }
         skipToSemicolon();
     }
@@ -331,7 +319,7 @@ bool ParseEncodedWord(std::string_view h, std::size_t start, EncodedWord& word) 
             return false; // a lone last character carries no whole byte
         }
     }
-    word.Charset = AsciiLower(charset);
+    word.Charset = LowerAscii(charset);
     word.Encoding = encoding;
     word.Text = h.substr(textStart, p - textStart);
     word.End = p + 2;

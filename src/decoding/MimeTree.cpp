@@ -11,16 +11,6 @@ namespace decoding {
 
 namespace {
 
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), LowerAscii);
-    return out;
-}
-
 bool EqualNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return LowerAscii(x) == LowerAscii(y);
@@ -184,8 +174,8 @@ public:
         if (p.Type.find('/') == std::string::npos) {
             p.Type = inDigest ? "message/rfc822" : "text/plain"; // RFC 2045 section 5.2
         }
-        p.Charset = Lower(TrimWhite(type.Param("charset").value_or("")));
-        p.Encoding = Lower(TrimWhite(f.encoding.value_or("")));
+        p.Charset = LowerAscii(TrimWhite(type.Param("charset").value_or("")));
+        p.Encoding = LowerAscii(TrimWhite(f.encoding.value_or("")));
         const ContentField disposition = ParseContentField(f.disposition.value_or(""));
         p.Disposition = disposition.Value;
         std::optional<std::string> name = disposition.ParamText("filename", convert);
@@ -347,12 +337,12 @@ ContentField ParseContentField(std::string_view text) {
         skipBlanks();
         value += token("");
     }
-    field.Value = Lower(value);
+    field.Value = LowerAscii(value);
     toSemicolon();
     while (i < n) {
         ++i; // the ";"
         skipBlanks();
-        const std::string name = Lower(token("="));
+        const std::string name = LowerAscii(token("="));
         skipBlanks();
         if (i >= n || text[i] != '=' || name.empty()) {
             toSemicolon();
@@ -425,7 +415,7 @@ std::optional<std::pair<std::string, std::string>> ExtendedParam(const ContentFi
             const std::size_t q1 = value.find('\'');
             const std::size_t q2 = q1 == std::string_view::npos ? q1 : value.find('\'', q1 + 1);
             if (q2 != std::string_view::npos) {
-                charset = Lower(value.substr(0, q1));
+                charset = LowerAscii(value.substr(0, q1));
                 value = value.substr(q2 + 1);
             }
         }

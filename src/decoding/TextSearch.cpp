@@ -89,6 +89,14 @@ std::size_t FindTextNoCase(std::string_view text, std::string_view upperNeedle, 
     return NotFound;
 }
 
+std::string LowerAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        c = LowerAscii(c);
+    }
+    return out;
+}
+
 std::string UpperAscii(std::string_view text) {
     std::string result(text.size(), '\0');
     const char* in = text.data();

@@ -29,6 +29,14 @@ std::string_view TrimWhite(std::string_view text);
 // The text with ASCII letters in upper case; every other byte (and every position) kept.
 std::string UpperAscii(std::string_view text);
 
+// An ASCII letter in lower case; every other byte as it is.
+inline char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The text with ASCII letters in lower case: header names, types and parameter names.
+std::string LowerAscii(std::string_view text);
+
 // Repeated searches for one needle with start positions that mostly grow: a search from a
 // position at or before the last hit reuses it, so a forward scan costs one pass in all.
 class ForwardFinder {

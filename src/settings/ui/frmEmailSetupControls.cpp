@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardItemModel>
 
 using accounttext::bytes;
 
@@ -72,10 +73,16 @@ void frmEmailSetup::createControls() {
     cmbPOPAuth->setObjectName(QStringLiteral("cmbPOPAuth"));
     cmbPOPAuth->setToolTip(QStringLiteral(
         "How to log in to the POP server. Password: USER and PASS; SASL: SCRAM-SHA-256, or "
-        "PLAIN inside TLS, and nothing else; OAuth2: a sign-in with the mail provider"));
+        "PLAIN inside TLS, and nothing else. OAuth2 (a sign-in with the mail provider) is not "
+        "available yet"));
     for (const settings::PopAuth a :
          {settings::PopAuth::Password, settings::PopAuth::Sasl, settings::PopAuth::OAuth2}) {
         cmbPOPAuth->addItem(QString::fromLatin1(settings::PopAuthText(a)));
+    }
+    // The sign-in itself is still to come: OAuth2 stays shown for an account that has it
+    // stored, but cannot be chosen.
+    if (auto* model = qobject_cast<QStandardItemModel*>(cmbPOPAuth->model())) {
+        model->item(cmbPOPAuth->count() - 1)->setEnabled(false);
     }
     txtFromName = field("txtFromName");
     txtFromDomain = field("txtFromDomain");
