@@ -53,7 +53,7 @@ private:
 ListReply ParseListReply(std::string_view reply) {
     ListReply result;
     constexpr auto npos = std::string_view::npos;
-    constexpr std::uint64_t kMaxNumber = std::numeric_limits<std::int16_t>::max();
+    constexpr std::uint64_t kMaxNumber = std::numeric_limits<std::int32_t>::max();
     constexpr std::uint64_t kMaxSize = std::numeric_limits<std::int32_t>::max();
 
     const std::size_t statusEnd = reply.find("\r\n");
@@ -88,7 +88,7 @@ ListReply ParseListReply(std::string_view reply) {
             result.NumbersOutOfRange = true;
             break;
         }
-        index.back().Number = static_cast<std::int16_t>(number);
+        index.back().Number = static_cast<std::int32_t>(number);
         index.back().Size = static_cast<std::int32_t>(std::min(lastSize, kMaxSize));
         p = lineEnds.At(lineStart);
     }

@@ -18,8 +18,8 @@ struct ListReply {
     std::vector<MessageIndexEntry> MessageIndex;
     // The number at the start of the last message line: the highest message number.
     int MessageCount = 0;
-    // A message number or the count did not fit 16 bits. The index stops before the first
-    // such line and the count is capped at 32767, so no row is ever listed under a wrong
+    // A message number or the count did not fit 31 bits. The index stops before the first
+    // such line and the count is capped at 2147483647, so no row is ever listed under a wrong
     // number; the caller should tell the user that not every message is listed.
     bool NumbersOutOfRange = false;
 };

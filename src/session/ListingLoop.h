@@ -36,7 +36,7 @@ UidlReply ParseUidlReply(std::string_view reply);
 // caller may keep several TOPs in flight and take their answers in order.
 //
 // Messages are asked for as 1..n, n being the number on the last LIST line. When a number
-// did not fit 16 bits, the index stops before it, and only the messages in the index are
+// did not fit 31 bits, the index stops before it, and only the messages in the index are
 // asked for, by their own numbers; the count shown is then the rows listed.
 //
 // With unique ids and the row sources kept for them, a message whose id is known needs no

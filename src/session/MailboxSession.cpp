@@ -201,7 +201,7 @@ void MailboxSession::process() {
     flush();
 }
 
-void MailboxSession::handle(const Pop3Event& event) {
+void MailboxSession::handle(Pop3Event& event) {
     switch (event.kind) {
     case Pop3Event::Kind::Ok:
         if (event.request) {
@@ -232,7 +232,7 @@ void MailboxSession::handle(const Pop3Event& event) {
             onUidl(event.text);
             break;
         default:
-            onRetrieved(*event.request, event.text);
+            onRetrieved(*event.request, std::move(event.text)); // the message, not a copy
             break;
         }
         break;

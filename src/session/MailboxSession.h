@@ -146,7 +146,7 @@ private:
     bool send(const Pop3Request& request, std::string_view argument = {});
     void flush();
     void process();
-    void handle(const Pop3Event& event);
+    void handle(Pop3Event& event);
     void end();
     void fail(std::string statusText);
     void onOk(const Pop3Request& request);

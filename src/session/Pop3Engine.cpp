@@ -142,6 +142,12 @@ void Pop3Engine::feed(std::string_view bytes) {
     inbox.append(bytes);
 }
 
+void Pop3Engine::releaseBuffers() {
+    std::string().swap(reply);
+    std::string().swap(inbox);
+    inboxPos = lineScan = 0;
+}
+
 void Pop3Engine::compact() {
     if (inboxPos == inbox.size()) {
         inbox.clear();
@@ -173,6 +179,7 @@ std::optional<Pop3Event> Pop3Engine::statusLine() {
             lineScan = std::max(inboxPos, inbox.size() - 1);
             if (inbox.size() - inboxPos > maxReplyBytes) {
                 current = Pop3State::Failed;
+                releaseBuffers();
                 return Pop3Event{Pop3Event::Kind::TooLarge, std::nullopt, {}};
             }
             compact();
@@ -237,7 +244,7 @@ std::optional<Pop3Event> Pop3Engine::multiLine() {
     lineScan = inboxPos;
     if (scanner.TooLarge()) {
         current = Pop3State::Failed;
-        reply.clear();
+        releaseBuffers(); // a reply cut off gives its memory back
         return Pop3Event{Pop3Event::Kind::TooLarge, queue.front(), {}};
     }
     replyDone = scanner.Complete();
@@ -252,7 +259,7 @@ Pop3Event Pop3Engine::completeReply() {
     queue.pop_front();
     std::string whole = std::exchange(reply, std::string());
     if (head.command == Pop3Command::Retr) {
-        whole = DotUnstuff(whole);
+        DotUnstuffInPlace(whole);
     }
     return Pop3Event{Pop3Event::Kind::Reply, head, std::move(whole)};
 }

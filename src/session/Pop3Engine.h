@@ -127,6 +127,7 @@ private:
     Pop3Event completeReply();
     void resetFraming();
     void compact();
+    void releaseBuffers();
 
     std::size_t maxReplyBytes;
     Pop3State current = Pop3State::Closed;

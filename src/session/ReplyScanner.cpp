@@ -1,5 +1,7 @@
 #include "session/ReplyScanner.h"
 
+#include <algorithm>
+
 namespace session {
 
 namespace {
@@ -42,30 +44,41 @@ void ReplyScanner::Reset() {
 }
 
 std::string DotUnstuff(std::string_view reply) {
-    constexpr auto npos = std::string_view::npos;
+    std::string out(reply);
+    DotUnstuffInPlace(out);
+    return out;
+}
+
+void DotUnstuffInPlace(std::string& reply) {
+    constexpr auto npos = std::string::npos;
     const std::size_t statusEnd = reply.find("\r\n");
     if (statusEnd == npos) {
-        return std::string(reply);
+        return;
     }
-    std::string out;
-    out.reserve(reply.size());
-    out.append(reply.substr(0, statusEnd + 2));
-    std::size_t pos = statusEnd + 2;
+    // Unstuffing only removes bytes, so the text moves down within the string: kept counts
+    // the bytes that stay, which never pass the ones still to read.
+    std::size_t kept = statusEnd + 2;
+    std::size_t pos = kept;
     while (pos < reply.size()) {
         const std::size_t eol = reply.find("\r\n", pos);
         const std::size_t next = eol == npos ? reply.size() : eol + 2;
-        std::string_view line = reply.substr(pos, next - pos);
-        if (line == ".\r\n") {
-            out.append(line); // the end mark, for the decoder to find at the very end
-            break;
+        std::size_t from = pos;
+        const bool endMark = next - pos == 3 && reply[pos] == '.';
+        if (!endMark && next - pos > 1 && reply[pos] == '.') {
+            ++from;
         }
-        if (line.size() > 1 && line.front() == '.') {
-            line.remove_prefix(1);
+        if (kept != from) {
+            std::copy(reply.begin() + static_cast<std::ptrdiff_t>(from),
+                      reply.begin() + static_cast<std::ptrdiff_t>(next),
+                      reply.begin() + static_cast<std::ptrdiff_t>(kept));
         }
-        out.append(line);
+        kept += next - from;
         pos = next;
+        if (endMark) {
+            break; // the end mark stays, for the decoder to find at the very end
+        }
     }
-    return out;
+    reply.resize(kept);
 }
 
 } // namespace session

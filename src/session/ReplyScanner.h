@@ -49,5 +49,7 @@ private:
 // after it is dropped; the status line and every message line keep their CR LF. A reply
 // without an end mark is unstuffed to its end.
 std::string DotUnstuff(std::string_view reply);
+// The same within reply itself, without a second copy.
+void DotUnstuffInPlace(std::string& reply);
 
 } // namespace session

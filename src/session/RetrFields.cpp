@@ -14,7 +14,15 @@ char AsciiUpper(char c) {
 
 // Position just after the first occurrence of label, or npos. With anyCase the label is
 // given in capitals and the text matched as if upper-cased.
-std::size_t FindLabel(std::string_view text, std::string_view label, bool anyCase) {
+// With startsLine the text's first line counts as one after a line break.
+std::size_t FindLabel(std::string_view text, std::string_view label, bool anyCase,
+                      bool startsLine) {
+    const std::string_view bare = label.substr(2); // without its CR LF
+    if (startsLine && text.size() >= bare.size() &&
+        std::equal(bare.begin(), bare.end(), text.begin(),
+                   [anyCase](char b, char a) { return (anyCase ? AsciiUpper(a) : a) == b; })) {
+        return bare.size();
+    }
     if (!anyCase) {
         const std::size_t at = text.find(label);
         return at == npos ? npos : at + label.size();
@@ -38,19 +46,20 @@ std::optional<std::string> Value(std::string_view text, std::size_t start) {
 
 } // namespace
 
-RetrFields PickRetrFields(std::string_view reply) {
+RetrFields PickRetrFields(std::string_view reply, bool startsLine) {
     RetrFields fields;
-    if (const std::size_t date = FindLabel(reply, "\r\nDate: ", false); date != npos) {
+    if (const std::size_t date = FindLabel(reply, "\r\nDate: ", false, startsLine); date != npos) {
         // Sixteen characters, but never the next header line.
         const std::size_t end = std::min(reply.find("\r\n", date), reply.size());
         fields.FromDate = std::string(reply.substr(date, std::min<std::size_t>(16, end - date)));
     }
-    fields.FromAddress = Value(reply, FindLabel(reply, "\r\nFrom: ", false));
-    fields.ApparentlyToField = Value(reply, FindLabel(reply, "\r\nX-APPARENTLY-TO: ", true));
-    fields.XSenderField = Value(reply, FindLabel(reply, "\r\nX-SENDER: ", true));
-    fields.ReplyToField = Value(reply, FindLabel(reply, "\r\nREPLY-TO: ", true));
-    fields.CcField = Value(reply, FindLabel(reply, "\r\nCC: ", true));
-    fields.FromSubject = Value(reply, FindLabel(reply, "\r\nSubject: ", false));
+    fields.FromAddress = Value(reply, FindLabel(reply, "\r\nFrom: ", false, startsLine));
+    fields.ApparentlyToField =
+        Value(reply, FindLabel(reply, "\r\nX-APPARENTLY-TO: ", true, startsLine));
+    fields.XSenderField = Value(reply, FindLabel(reply, "\r\nX-SENDER: ", true, startsLine));
+    fields.ReplyToField = Value(reply, FindLabel(reply, "\r\nREPLY-TO: ", true, startsLine));
+    fields.CcField = Value(reply, FindLabel(reply, "\r\nCC: ", true, startsLine));
+    fields.FromSubject = Value(reply, FindLabel(reply, "\r\nSubject: ", false, startsLine));
     return fields;
 }
 

@@ -26,7 +26,8 @@ struct RetrFields {
 // matched in exact case, "X-Apparently-To: ", "X-Sender: ", "Reply-To: " and "Cc: " in any
 // case. A value runs to the end of its line and is kept as received; the date is its first
 // 16 characters.
-RetrFields PickRetrFields(std::string_view reply);
+// With startsLine, a message file rather than a reply, the first line counts as well.
+RetrFields PickRetrFields(std::string_view reply, bool startsLine = false);
 
 // Stores the picked fields for the message just downloaded. Every field, the date, sender and
 // subject included, is set, so a message without a Subject shows no subject rather than the

@@ -7,7 +7,7 @@
 namespace session {
 
 struct MessageIndexEntry {
-    std::int16_t Number = 0;
+    std::int32_t Number = 0;
     std::int32_t Size = 0;
 };
 

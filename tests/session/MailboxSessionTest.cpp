@@ -391,3 +391,27 @@ TEST(MailboxSession, ConversationsAtEveryCut) {
         }
     }
 }
+
+// Numbers past 16 bits are rows like any other: listed, counted, opened and deleted.
+TEST(MailboxSession, FortyThousandMessages) {
+    constexpr int kCount = 40000;
+    std::vector<std::string> steps = {"U: get mail",    "S: +OK ready", "C: CAPA",       "S: +OK",
+                                      "S: USER",        "S: .",         "C: USER alice", "S: +OK",
+                                      "C: PASS secret", "S: +OK",       "C: LIST",       "S: +OK"};
+    for (int n = 1; n <= kCount; ++n) {
+        steps.push_back("S: " + std::to_string(n) + " 2000");
+    }
+    steps.push_back("S: .");
+    for (int n = 1; n <= kCount; ++n) {
+        steps.push_back("E: row " + std::to_string(n) + ":2k ");
+    }
+    for (const char* step :
+         {"E: status 40000 Messages listed", "U: view 32768", "C: RETR 32769", "S: +OK", "S: .",
+          "E: status Message # 32769 of 40000 Complete", "E: mark 32768 R", "E: downloaded +OK|.|",
+          "U: delete 39999", "C: DELE 40000", "S: +OK",
+          "E: status Message # 40000 of 40000 marked deleted", "E: mark 39999 D",
+          "E: select 39999"}) {
+        steps.emplace_back(step);
+    }
+    EXPECT_EQ(Player(0).play(steps), "");
+}

@@ -51,4 +51,19 @@ TEST(RetrFields, StoreClearsWhatTheMessageLacks) {
     EXPECT_EQ(all(), std::vector<std::string>(7));
 }
 
+// A message file has no line break before its first line: that line counts as if it had one.
+TEST(RetrFields, FirstLineOfAFile) {
+    for (const std::string text :
+         {"From: a@x.org\r\nSubject: Hi\r\n", "cc: c@x.org\r\nCC: d@x.org\r\n",
+          "Date: Tue, 05 Mar 2024\r\n", "From: a", "Subject", "X-From: a@x.org\r\n", ""}) {
+        const RetrFields direct = PickRetrFields(text, true),
+                         prefixed = PickRetrFields("\r\n" + text);
+        EXPECT_EQ(
+            std::vector({direct.FromDate, direct.FromAddress, direct.CcField, direct.FromSubject}),
+            std::vector(
+                {prefixed.FromDate, prefixed.FromAddress, prefixed.CcField, prefixed.FromSubject}))
+            << text;
+    }
+}
+
 } // namespace

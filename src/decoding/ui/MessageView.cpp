@@ -121,7 +121,7 @@ void MessageView::beginDownload() {
 
 void MessageView::showDownloaded(std::string reply) {
     // Each label counts after a line break; a message file has none before its first line.
-    session::StoreRetrFields(session::PickRetrFields("\r\n" + reply), messageFields);
+    session::StoreRetrFields(session::PickRetrFields(reply, true), messageFields);
     c.lblFrom->setText(fromText());
     c.lblBrowser->clear();
     decode(reply);

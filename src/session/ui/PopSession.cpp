@@ -5,20 +5,15 @@
 #include "platform/HeaderCache.h"
 #include "platform/TcpTransport.h"
 #include "platform/TextCodec.h"
-#include "session/ui/HeaderListWidget.h"
-#include "session/ui/ListingView.h"
+#include "session/ui/HeaderListInput.h"
 #include "settings/SettingsKeys.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
-#include <QMenu>
-#include <QMouseEvent>
 #include <QPushButton>
-#include <QShortcut>
 #include <QTimer>
 #include <exception>
 #include <utility>
@@ -55,22 +50,12 @@ PopSession::PopSession(const Controls& controls, const AccountRecord& account,
     connect(ui.cmdReset, &QPushButton::clicked, this, &PopSession::cmdReset_Click);
     connect(ui.cmdView, &QPushButton::clicked, this, &PopSession::cmdView_Click);
     connect(ui.cmdDelete, &QPushButton::clicked, this, &PopSession::cmdDelete_Click);
-    ui.cmdDelete->installEventFilter(this);
-    ui.lstHeaders->installEventFilter(this); // Enter downloads, Delete marks
-    ui.lstHeaders->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(ui.lstHeaders, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        const int row = view->rowOf(ui.lstHeaders->itemAt(at));
-        if (row >= 0) {
-            QMenu* menu = RowMenu(row, ui.lstHeaders);
-            menu->setAttribute(Qt::WA_DeleteOnClose);
-            menu->popup(ui.lstHeaders->viewport()->mapToGlobal(at));
-        }
-    });
-    if (auto* list = qobject_cast<HeaderListWidget*>(ui.lstHeaders)) {
-        connect(list, &HeaderListWidget::filterChanged, view, &ListingView::setFilter);
-        auto* find = new QShortcut(QKeySequence::Find, ui.window);
-        connect(find, &QShortcut::activated, this, &PopSession::ShowFilter);
-    }
+    input = new HeaderListInput(ui.window, ui.lstHeaders, ui.cmdDelete, view,
+                                {[this](int row) { download(row); }, [this] { cmdDelete_Click(); },
+                                 [this](int row) {
+                                     core.remove(row, ui.mnConfirmDelete->isChecked());
+                                     pump();
+                                 }});
     connect(ui.lstHeaders, &QListWidget::itemDoubleClicked, this,
             [this](QListWidgetItem*) { lstHeaders_DblClick(); });
     connect(ui.lblStatus, &ClickableLabel::clicked, this,
@@ -124,7 +109,7 @@ void PopSession::pump() {
     pumping = false;
 }
 
-void PopSession::show(const SessionEvent& e) {
+void PopSession::show(SessionEvent& e) {
     switch (e.kind) {
     case SessionEvent::Kind::Write:
         sck->write(e.text);
@@ -460,67 +445,4 @@ void PopSession::cmdView_Click() {
 void PopSession::cmdDelete_Click() {
     core.removeRows(view->selectedRows(), ui.mnConfirmDelete->isChecked());
     pump();
-}
-
-void PopSession::DeleteAndViewNext() {
-    view->forgetSelection();
-    const int remembered = view->currentRow();
-    core.remove(remembered, ui.mnConfirmDelete->isChecked());
-    pump();
-    if (view->isShownLast(remembered)) {
-        return;
-    }
-    if (view->currentRow() != remembered) {
-        download(view->currentRow());
-        return;
-    }
-    // Normally the "+OK" to DELE moves the selection; whichever row it moves to is next.
-    view->whenSelected(remembered, [this](int row) { download(row); });
-}
-
-void PopSession::SortRows(session::RowOrder order) {
-    view->sortRows(order);
-}
-
-QMenu* PopSession::RowMenu(int row, QWidget* parent) {
-    auto* menu = new QMenu(parent);
-    menu->setObjectName(QStringLiteral("mnRow"));
-    connect(menu->addAction(QStringLiteral("Select All From This Sender")), &QAction::triggered,
-            this, [this, row] { view->selectAlike(row, true); });
-    connect(menu->addAction(QStringLiteral("Select All With This Subject")), &QAction::triggered,
-            this, [this, row] { view->selectAlike(row, false); });
-    return menu;
-}
-
-void PopSession::ShowFilter() {
-    if (auto* list = qobject_cast<HeaderListWidget*>(ui.lstHeaders)) {
-        list->showFilter();
-    }
-}
-
-bool PopSession::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui.lstHeaders && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            lstHeaders_DblClick();
-            return true;
-        }
-        if (key->key() == Qt::Key_Delete && ui.cmdDelete->isEnabled()) {
-            cmdDelete_Click();
-            return true;
-        }
-        if (key->key() == Qt::Key_Escape) {
-            if (auto* list = qobject_cast<HeaderListWidget*>(ui.lstHeaders)) {
-                list->hideFilter();
-            }
-        }
-    }
-    if (watched == ui.cmdDelete && event->type() == QEvent::MouseButtonPress &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
-        if (ui.cmdDelete->isEnabled()) {
-            DeleteAndViewNext();
-        }
-        return true;
-    }
-    return QObject::eventFilter(watched, event);
 }

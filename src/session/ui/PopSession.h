@@ -4,6 +4,8 @@
 #include "session/MailboxSession.h"
 #include "session/RowOrder.h"
 #include "session/ui/DebugBuffer.h"
+#include "session/ui/HeaderListInput.h"
+#include "session/ui/ListingView.h"
 #include "settings/AccountRecord.h"
 #include "settings/WindowGeometry.h"
 
@@ -22,7 +24,6 @@ class QMenu;
 class QPushButton;
 class QTimer;
 class QWidget;
-class ListingView;
 class frmDebug;
 namespace platform {
 class HeaderCache;
@@ -88,13 +89,13 @@ public:
     void cmdDelete_Click();
     // The right button on cmdDelete: delete the current row, then download the row the
     // selection moves to.
-    void DeleteAndViewNext();
+    void DeleteAndViewNext() { input->removeAndOpenNext(); }
     // The header list shown in this order; rows keep their message numbers and marks.
-    void SortRows(session::RowOrder order);
+    void SortRows(session::RowOrder order) { view->sortRows(order); }
     // The pop-up menu of a header row ("Select All From This Sender", "... With This Subject").
-    QMenu* RowMenu(int row, QWidget* parent);
+    QMenu* RowMenu(int row, QWidget* parent) { return input->rowMenu(row, parent); }
     // Ctrl+F: the filter line above the list, when the list has one.
-    void ShowFilter();
+    void ShowFilter() { input->showFilter(); }
 
     void AddDebugText(const QString& text) { debugBuffer->appendText(text); }
     void AddDebugBytes(std::string_view bytes) { debugBuffer->appendBytes(bytes); }
@@ -106,14 +107,12 @@ public:
 Q_SIGNALS:
     void sessionStarting();  // Get Mail: what is shown about a message goes
     void downloadStarting(); // just before RETR is sent
-    // The RETR reply, dot-unstuffed, with its status line and end mark.
-    void messageDownloaded(std::string reply);
+    // The RETR reply, dot-unstuffed, with its status line and end mark (not copied for the
+    // signal: a message can be large).
+    void messageDownloaded(const std::string& reply);
     // The listing finished ("n Messages listed" or "No Message") or ended with the session.
     void listingEnded();
     void connectionChanged(bool connected);
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void wireTransport();
@@ -124,7 +123,7 @@ private:
     void onError(int number, const QString& description);
     void onCertificateRefused(const platform::CertificateProblem& problem);
     void pump(); // shows what the rules reported, in order
-    void show(const session::SessionEvent& event);
+    void show(session::SessionEvent& event);
     void showBox(const QString& text, int id, bool question);
     void setConnectButton(bool disconnect);
     void setStatus(const QString& text);
@@ -141,6 +140,7 @@ private:
     std::shared_ptr<platform::HeaderCache> headerCache;
     DebugBuffer* debugBuffer;
     ListingView* view;
+    HeaderListInput* input;
     QTimer* replyTimer; // the silence clock
     AfterClose afterClose = AfterClose::Nothing;
     unsigned sessionId = 0; // counts connections, so a late question can tell

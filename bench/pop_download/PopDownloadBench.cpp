@@ -1,0 +1,139 @@
+// The memory and speed of downloading one large message with the reader window: the
+// process's memory (resident) before, its peak while the message is downloaded and shown,
+// while it is shown, and after the next, small message is shown; then the same large
+// message once more with the reply cap below its size, and the memory after the cut.
+//
+//   bench_pop_download --port PORT --cap MB
+//
+// Message 1 is the large one, message 2 a small one. Exit code 0 when both were shown.
+#include "platform/ClickableLabel.h"
+#include "platform/SettingsStore.h"
+#include "reader/ui/frmPOP.h"
+#include "session/ui/PopSession.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <malloc.h>
+#include <string>
+
+namespace {
+
+// Resident memory now, or at its peak since the last reset (VmHWM), in MiB.
+double Memory(const char* field) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(field, 0) == 0) {
+            return std::stod(line.substr(std::string(field).size())) / 1024.0;
+        }
+    }
+    return -1;
+}
+
+double Resident() {
+    malloc_trim(0); // what the process still holds, not what the allocator keeps for later
+    return Memory("VmRSS:");
+}
+
+void ResetPeak() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+// Runs the event loop until condition holds (checked every 5 ms), for at most 120 s.
+bool WaitFor(const std::function<bool()>& condition) {
+    QEventLoop loop;
+    QTimer check;
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (condition() || clock.elapsed() > 120000) {
+            loop.quit();
+        }
+    });
+    check.start(5);
+    loop.exec();
+    return condition();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    int port = 0;
+    double capMb = 0;
+    const QStringList args = app.arguments();
+    for (int i = 1; i + 1 < args.size(); i += 2) {
+        if (args[i] == QLatin1String("--port")) {
+            port = args[i + 1].toInt();
+        } else if (args[i] == QLatin1String("--cap")) {
+            capMb = args[i + 1].toDouble();
+        }
+    }
+    if (port <= 0) {
+        std::fprintf(stderr, "usage: bench_pop_download --port PORT [--cap MB]\n");
+        return 2;
+    }
+    QTemporaryDir settingsDir;
+    platform::SettingsStore store(settingsDir.filePath(QStringLiteral("Corvane.ini")));
+    platform::installSettingsStore(&store);
+
+    frmPOP window;
+    window.Account.POPAddress = "127.0.0.1:" + std::to_string(port);
+    window.Account.EmailUsername = "alice";
+    window.Account.EmailPass = "secret";
+    window.show();
+    PopSession& session = window.session();
+    const auto status = [&] { return window.lblStatus->text(); };
+    bool shown = false;
+    QObject::connect(&window.view(), &MessageView::shown, [&] { shown = true; });
+
+    window.cmdConnect->click();
+    if (!WaitFor([&] { return status() == QLatin1String("2 Messages listed"); })) {
+        std::fprintf(stderr, "listing failed: %s\n", qPrintable(status()));
+        return 1;
+    }
+    auto view = [&](int row) {
+        shown = false;
+        window.lstHeaders->setCurrentRow(row);
+        session.lstHeaders_DblClick();
+        return WaitFor([&] { return shown; });
+    };
+    const double before = Resident();
+    ResetPeak();
+    QElapsedTimer clock;
+    clock.start();
+    bool ok = view(0);
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    const double peak = Memory("VmHWM:");
+    const double whileShown = Resident();
+    ok = view(1) && ok;
+    const double after = Resident();
+    std::printf("before %.0f MiB, peak while downloading and showing %.0f MiB (+%.0f), while "
+                "shown %.0f MiB (+%.0f), after the next message %.0f MiB (+%.0f)\n",
+                before, peak, peak - before, whileShown, whileShown - before, after,
+                after - before);
+    std::printf("download and display %.2f s\n", seconds);
+
+    if (capMb > 0) {
+        session.setMaxReplyBytes(static_cast<std::size_t>(capMb * 1024 * 1024));
+        window.lstHeaders->setCurrentRow(0);
+        session.lstHeaders_DblClick();
+        WaitFor([&] { return !session.isConnected(); });
+        const double cut = Resident();
+        std::printf("reply cut off at %.0f MiB: %s; memory after %.0f MiB (+%.0f)\n", capMb,
+                    qPrintable(status()), cut, cut - before);
+    }
+    session.CloseForUnload();
+    platform::installSettingsStore(nullptr);
+    return ok ? 0 : 1;
+}
