@@ -5,6 +5,7 @@
 #include "session/ui/PopSession.h"
 #include "support/DovecotServer.h"
 #include "support/ScriptedDialogs.h"
+#include "support/SessionWait.h"
 #include "support/TempSettings.h"
 
 #include <QEventLoop>
@@ -34,24 +35,8 @@ public:
         server.stop();
     }
 
-    // Runs the event loop until done() holds or the session ends.
     bool waitUntil(const std::function<bool()>& done) {
-        QEventLoop loop;
-        auto check = [&] {
-            if (done()) {
-                loop.quit();
-            }
-        };
-        PopSession* s = &window->session();
-        QObject::connect(&s->transport(), &platform::Transport::readyRead, &loop, check,
-                         Qt::QueuedConnection);
-        QObject::connect(s, &PopSession::connectionChanged, &loop, check, Qt::QueuedConnection);
-        QObject::connect(s, &PopSession::listingEnded, &loop, check, Qt::QueuedConnection);
-        QTimer::singleShot(15000, &loop, &QEventLoop::quit);
-        if (!done()) {
-            loop.exec();
-        }
-        return done();
+        return WaitForSession(window->session(), done);
     }
 
     QString status() const { return window->lblStatus->text(); }

@@ -4,6 +4,7 @@
 #include "session/ui/PopSession.h"
 #include "support/DovecotServer.h"
 #include "support/ScriptedDialogs.h"
+#include "support/SessionWait.h"
 #include "support/TempSettings.h"
 
 #include <QEventLoop>
@@ -48,26 +49,8 @@ public:
         window->session().openHeaderCache(cacheFile);
     }
 
-    // Runs the event loop until done() holds, looking again after each event that can change
-    // what the window shows: data from the server, the session ending, the listing ending.
     bool waitUntil(const std::function<bool()>& done, int ms = 15000) {
-        QEventLoop loop;
-        auto check = [&] {
-            if (done()) {
-                loop.quit();
-            }
-        };
-        PopSession* s = &window->session();
-        // The taps go with the loop.
-        QObject::connect(&s->transport(), &platform::Transport::readyRead, &loop, check,
-                         Qt::QueuedConnection);
-        QObject::connect(s, &PopSession::connectionChanged, &loop, check, Qt::QueuedConnection);
-        QObject::connect(s, &PopSession::listingEnded, &loop, check, Qt::QueuedConnection);
-        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-        if (!done()) {
-            loop.exec();
-        }
-        return done();
+        return WaitForSession(window->session(), done, ms);
     }
 
     QString status() const { return window->lblStatus->text(); }
