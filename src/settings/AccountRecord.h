@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/OAuthConfig.h"
 #include "settings/PopAuth.h"
 #include "settings/Security.h"
 
@@ -18,7 +19,7 @@ struct AccountRecord {
     std::string EmailUsername;
     std::string EmailPass;
     std::string SMTPDomain;
-    std::int16_t EmailAuth = 0; // 0 None, 1 POP3, 2 Auth Login, 3 Auth Plain
+    std::int16_t EmailAuth = 0; // 0 None, 1 POP3, 2 Auth Login, 3 Auth Plain, 4 OAuth2
     std::string EmailFromName;
     std::string EmailFromDomain;
     bool GetPassword = false;
@@ -28,4 +29,6 @@ struct AccountRecord {
     settings::Security SMTPSecurity = settings::Security::None;
     // How the POP3 login is made ("POPAuth").
     settings::PopAuth POPAuth = settings::PopAuth::Password;
+    // The OAuth2 sign-in, used when POPAuth is OAuth2 or EmailAuth is 4.
+    settings::OAuthConfig OAuth;
 };

@@ -58,7 +58,7 @@ inline constexpr std::string_view kEmailUsername = "EmailUsername";
 inline constexpr std::string_view kSMTPDomain = "SMTPDomain";
 inline constexpr std::string_view kEmailPass = "EmailPass"; // base64 of the password, or ""
 inline constexpr std::string_view kEmailAuth =
-    "EmailAuth"; // 0 None, 1 POP3, 2 Auth Login, 3 Auth Plain
+    "EmailAuth"; // 0 None, 1 POP3, 2 Auth Login, 3 Auth Plain, 4 OAuth2
 inline constexpr std::string_view kEmailFromName = "EmailFromName";
 inline constexpr std::string_view kEmailFromDomain = "EmailFromDomain";
 // "TLS", "STARTTLS" or "None"; see settings::SecurityFromText for a missing value.
@@ -69,5 +69,13 @@ inline constexpr std::string_view kPOPCertificate = "POPCertificate";
 inline constexpr std::string_view kSMTPCertificate = "SMTPCertificate";
 // "Password" (USER and PASS; also when missing), "SASL" or "OAuth2"; see settings::PopAuth.
 inline constexpr std::string_view kPOPAuth = "POPAuth";
+// OAuth2 sign-in of the account (see settings::OAuthConfig): "Google", "Microsoft" or "Custom",
+// then the user's client registration and the provider's endpoints and scope.
+inline constexpr std::string_view kOAuthProvider = "OAuthProvider";
+inline constexpr std::string_view kOAuthClientId = "OAuthClientId";
+inline constexpr std::string_view kOAuthClientSecret = "OAuthClientSecret";
+inline constexpr std::string_view kOAuthAuthorizeUrl = "OAuthAuthorizeUrl";
+inline constexpr std::string_view kOAuthTokenUrl = "OAuthTokenUrl";
+inline constexpr std::string_view kOAuthScope = "OAuthScope";
 
 } // namespace settings::keys
