@@ -2,6 +2,7 @@
 
 #include "compose/MailMessage.h"
 #include "platform/CurlCertificateCheck.h"
+#include "platform/TlsProbe.h"
 
 #include <QFile>
 #include <QMetaObject>
@@ -10,6 +11,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <curl/curl.h>
 #include <functional>
 #include <mutex>
@@ -37,7 +39,13 @@ struct Conversation {
     std::function<void()> connected;
     std::shared_ptr<std::atomic<bool>> cancel;
     QString server;
+    quint16 port = 0;
+    bool implicitTls = false;
     bool isConnected = false;
+    bool heard = false;       // the server has said something
+    bool tlsExpected = false; // the server turned out to wait for TLS
+    bool probed = false;
+    std::chrono::steady_clock::time_point connectedAt;
     bool inAuth = false;
     std::string partialLine;
     int refusedCode = 0;
@@ -46,9 +54,23 @@ struct Conversation {
     void connectedOnce() {
         if (!isConnected) {
             isConnected = true;
+            connectedAt = std::chrono::steady_clock::now();
             setStatus(QStringLiteral("Connected to ") + server);
             connected();
         }
+    }
+
+    // A server still silent a second after the connection may be waiting for TLS: it is asked
+    // on the side, once. True when it is, and the transfer must end.
+    bool probeSilentServer() {
+        using namespace std::chrono_literals;
+        if (!isConnected || heard || probed || implicitTls ||
+            std::chrono::steady_clock::now() - connectedAt < 1s) {
+            return false;
+        }
+        probed = true;
+        tlsExpected = TlsProbe::ServerExpectsTls(server, port, 3000);
+        return tlsExpected;
     }
 
     // One complete reply line from the server: "250-text" or "250 text".
@@ -115,6 +137,7 @@ int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* user) {
         }
         break;
     case CURLINFO_HEADER_IN: {
+        c->heard = true;
         c->connectedOnce();
         // The server may hand over several lines at once or a line in pieces.
         c->partialLine.append(bytes);
@@ -140,7 +163,8 @@ int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* user) {
 }
 
 int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<Conversation*>(user)->cancel->load() ? 1 : 0;
+    auto* c = static_cast<Conversation*>(user);
+    return c->cancel->load() || c->probeSilentServer() ? 1 : 0;
 }
 
 void initialiseCurl() {
@@ -356,6 +380,8 @@ void SmtpSession::run(Job job) {
     conversation.connected = [this] { post([this] { Q_EMIT ConnectSMTP(); }); };
     conversation.cancel = cancel;
     conversation.server = job.server;
+    conversation.port = job.port;
+    conversation.implicitTls = job.url.starts_with("smtps://");
 
     CURL* curl = curl_easy_init();
     char errorBuffer[CURL_ERROR_SIZE] = {};
@@ -454,7 +480,15 @@ void SmtpSession::run(Job job) {
     }
     qint16 number = static_cast<qint16>(result);
     QString description;
-    if (responseCode >= 400 && responseCode < 600) {
+    if (conversation.tlsExpected) {
+        description =
+            QStringLiteral("The SMTP server %1 expects a secure connection from the first "
+                           "byte on port %2, and waits in silence for it. In the ISP "
+                           "setup, choose TLS as the security for this port (SMTP servers "
+                           "usually offer TLS on port 465 and STARTTLS on port 587).")
+                .arg(job.server)
+                .arg(job.port);
+    } else if (responseCode >= 400 && responseCode < 600) {
         // The server refused a step: its code and its own words.
         number = static_cast<qint16>(responseCode);
         description = responseCode == conversation.refusedCode

@@ -2,21 +2,31 @@
 
 #include <QSslConfiguration>
 #include <QSslSocket>
+#include <QTimer>
 #include <utility>
 
 namespace platform {
 
-TcpTransport::TcpTransport() : socket(new QSslSocket(this)) {
+TcpTransport::TcpTransport() : socket(new QSslSocket(this)), silentStart(new QTimer(this)) {
+    silentStart->setSingleShot(true);
+    silentStart->setInterval(kGreetingProbeMs);
+    connect(silentStart, &QTimer::timeout, this, [this] { probe.start(hostName, portNumber); });
+    connect(&probe, &TlsProbe::tlsFound, this, &TcpTransport::onTlsFound);
     // Small commands, one at a time: do not let Nagle hold them back.
     connect(socket, &QSslSocket::connected, this, [this] {
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         if (!implicitTls) {
+            silentStart->start();
             Q_EMIT connected();
         }
     });
     connect(socket, &QSslSocket::sslErrors, this, &TcpTransport::onSslErrors);
     connect(socket, &QSslSocket::encrypted, this, &TcpTransport::onEncrypted);
-    connect(socket, &QSslSocket::readyRead, this, &Transport::readyRead);
+    connect(socket, &QSslSocket::readyRead, this, [this] {
+        silentStart->stop(); // the server speaks: whatever it says, it is not waiting for TLS
+        probe.stop();
+        Q_EMIT readyRead();
+    });
     connect(socket, &QSslSocket::stateChanged, this, &TcpTransport::onStateChanged);
     connect(socket, &QSslSocket::errorOccurred, this, &TcpTransport::onErrorOccurred);
 }
@@ -108,7 +118,23 @@ std::string TcpTransport::readAll() {
     return bytes;
 }
 
+void TcpTransport::onTlsFound() {
+    if (socket->state() != QAbstractSocket::ConnectedState || socket->bytesAvailable() > 0) {
+        return;
+    }
+    Q_EMIT error(kTlsExpected,
+                 QStringLiteral("The server %1 expects a secure connection from the first byte on "
+                                "port %2, and waits in silence for it. In the ISP setup, choose "
+                                "TLS as the security for this port (POP3 servers usually offer TLS "
+                                "on port 995 and STARTTLS on port 110).")
+                     .arg(hostName)
+                     .arg(portNumber));
+    close();
+}
+
 void TcpTransport::close() {
+    silentStart->stop();
+    probe.stop();
     if (socket->state() == QAbstractSocket::UnconnectedState) {
         return;
     }
@@ -122,6 +148,8 @@ void TcpTransport::onStateChanged(QAbstractSocket::SocketState socketState) {
     lastState = socketState;
     if (socketState == QAbstractSocket::UnconnectedState &&
         previous != QAbstractSocket::UnconnectedState) {
+        silentStart->stop();
+        probe.stop();
         Q_EMIT closed();
     }
 }
@@ -188,6 +216,8 @@ QString SocketErrorStatus(int number, const QString& server) {
         return QStringLiteral("Error: No answer from server %1").arg(server);
     case TcpTransport::kNotTls:
         return QStringLiteral("Error: Server %1 does not speak TLS on this port").arg(server);
+    case TcpTransport::kTlsExpected:
+        return QStringLiteral("Error: Server %1 expects TLS on this port").arg(server);
     case 20000 + QAbstractSocket::SslHandshakeFailedError:
         return QStringLiteral("Error: The secure connection to %1 failed").arg(server);
     default:

@@ -1,18 +1,21 @@
 #pragma once
 
+#include "platform/TlsProbe.h"
 #include "platform/Transport.h"
 
 #include <QAbstractSocket>
 #include <optional>
 
 class QSslSocket;
+class QTimer;
 
 namespace platform {
 
 // Transport over a QSslSocket, plain or with TLS. The socket's own error numbers are turned into
 // the familiar Winsock numbers where there is one, so the message boxes read like every other
 // mail program's; failures Winsock has no number for get 20000 + Qt's number, and a TLS
-// handshake that met a server speaking plain text gets kNotTls. The error's description is a
+// handshake that met a server speaking plain text gets kNotTls, and a plain connection to a server
+// that waits for TLS gets kTlsExpected. The error's description is a
 // sentence that says what happened and what to check.
 class TcpTransport final : public Transport {
     Q_OBJECT
@@ -31,15 +34,22 @@ public:
 
     static int errorNumber(QAbstractSocket::SocketError error);
     static constexpr int kNotTls = 20100;
+    static constexpr int kTlsExpected = 20101;
+    // How long a plain connection waits for the server's first bytes before it asks, on the
+    // side, whether the server is waiting for TLS instead.
+    static constexpr int kGreetingProbeMs = 1000;
 
 private:
     void onStateChanged(QAbstractSocket::SocketState socketState);
     void onErrorOccurred(QAbstractSocket::SocketError socketError);
     void onSslErrors(const QList<QSslError>& errors);
     void onEncrypted();
+    void onTlsFound();
     QString describe(QAbstractSocket::SocketError error, bool notTls) const;
 
     QSslSocket* socket;
+    QTimer* silentStart;
+    TlsProbe probe;
     QString hostName;
     std::uint16_t portNumber = 0;
     QString pinned;

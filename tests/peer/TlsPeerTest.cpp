@@ -326,4 +326,24 @@ TEST_F(TlsPeer, AWrongSecurityOrAnUnknownServerIsSaidInASentence) {
         QStringLiteral("Error: The SMTP server 127.0.0.1 does not speak TLS on port %1. SMTP "
                        "servers usually offer TLS on port 465 and STARTTLS on port 587")
             .arg(setup->plainPort)));
+    // Plain text to a port that waits for TLS: both sides would wait for the other until the
+    // time-out; asked on the side, the server shows itself within seconds.
+    const QString tlsOnly = setup->pop.address(QStringLiteral("127.0.0.1"), true);
+    for (Security security : {Security::None, Security::StartTls}) {
+        dialogs.clear();
+        frmPOP w;
+        getMail(w, security, tlsOnly);
+        EXPECT_EQ(str(w.lblStatus->text()),
+                  str("Error: Server " + tlsOnly + " expects TLS on this port"));
+        EXPECT_TRUE(dialogs.messageTexts().value(0).startsWith(
+            "sckPOP Error [20101]: The server 127.0.0.1 expects a secure connection from the "
+            "first byte on port " +
+            tlsOnly.section(':', 1)));
+        send(security, QStringLiteral("127.0.0.1:%1").arg(setup->tlsPort));
+        EXPECT_TRUE(compose->lblProgress->text().contains(
+            QStringLiteral("The SMTP server 127.0.0.1 expects a secure connection from the first "
+                           "byte on port %1")
+                .arg(setup->tlsPort)))
+            << str(compose->lblProgress->text());
+    }
 }
