@@ -174,7 +174,7 @@ private:
     // --- The listing (MailboxListing.cpp)
     void startListing();
     void onList(const std::string& reply);
-    void onUidl(const std::string& reply);
+    void onUidl(); // the ids were read from the pieces as they came
     void readStore();
     void beginRows();
     void advanceListing();

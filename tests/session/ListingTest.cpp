@@ -54,6 +54,15 @@ TEST(ListingLoop, UniqueIdReplies) {
         }
         EXPECT_EQ(ids, row[1]);
         EXPECT_EQ(parsed.complete, row[2] == "complete");
+        // Read as it arrives, split anywhere (a line end too): the same ids.
+        for (std::size_t cut = 0; cut <= row[0].size(); ++cut) {
+            session::UidlReader reader;
+            reader.feed(std::string_view(row[0]).substr(0, cut));
+            reader.feed(std::string_view(row[0]).substr(cut));
+            const session::UidlReply pieces = reader.finish();
+            EXPECT_EQ(pieces.uids, parsed.uids) << cut;
+            EXPECT_EQ(pieces.complete, parsed.complete) << cut;
+        }
     }
 }
 
