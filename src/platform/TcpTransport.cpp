@@ -7,6 +7,10 @@
 namespace platform {
 
 TcpTransport::TcpTransport() : socket(new QSslSocket(this)) {
+    // The socket takes in at most this much before it is read: each read hands the session a
+    // bounded amount, so a fast server never keeps the window busy for long, and a large
+    // reply is never held twice at once in full.
+    socket->setReadBufferSize(kReadBufferBytes);
     // Small commands, one at a time: do not let Nagle hold them back.
     connect(socket, &QSslSocket::connected, this, [this] {
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);

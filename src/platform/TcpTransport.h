@@ -31,6 +31,7 @@ public:
 
     static int errorNumber(QAbstractSocket::SocketError error);
     static constexpr int kNotTls = 20100;
+    static constexpr qint64 kReadBufferBytes = qint64{256} << 10;
 
 private:
     void onStateChanged(QAbstractSocket::SocketState socketState);
