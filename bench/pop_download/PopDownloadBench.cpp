@@ -5,11 +5,15 @@
 //
 //   bench_pop_download --port PORT --cap MB
 //
+// Below the figures, the holders of the memory at each point.
+//
 // Message 1 is the large one, message 2 a small one. Exit code 0 when both were shown.
+#include "decoding/ui/AttachmentSaver.h"
 #include "platform/ClickableLabel.h"
 #include "platform/SettingsStore.h"
 #include "reader/ui/frmPOP.h"
 #include "session/ui/PopSession.h"
+#include "session/ui/frmDebug.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -108,7 +112,22 @@ int main(int argc, char** argv) {
         session.lstHeaders_DblClick();
         return WaitFor([&] { return shown; });
     };
+    // Who holds the memory: what malloc has handed out (capacity included), the debug
+    // buffer's text and the decoded body, each as used / allocated.
+    auto holders = [&](const char* when) {
+        const struct mallinfo2 heap = mallinfo2();
+        const frmDebug* debug = session.debugWindow();
+        const std::string& body = window.view().decoded().MsgBody;
+        constexpr double MiB = 1048576.0;
+        std::printf("  %-6s allocated %.0f MiB; debug buffer %.1f / %.1f MiB; decoded body %.1f / "
+                    "%.1f MiB\n",
+                    when, double(heap.uordblks + heap.hblkhd) / MiB,
+                    debug ? double(debug->text().size()) / MiB : 0.0,
+                    debug ? double(debug->text().capacity()) / MiB : 0.0, double(body.size()) / MiB,
+                    double(body.capacity()) / MiB);
+    };
     const double before = Resident();
+    holders("before");
     ResetPeak();
     QElapsedTimer clock;
     clock.start();
@@ -116,8 +135,10 @@ int main(int argc, char** argv) {
     const double seconds = clock.nsecsElapsed() / 1e9;
     const double peak = Memory("VmHWM:");
     const double whileShown = Resident();
+    holders("shown");
     ok = view(1) && ok;
     const double after = Resident();
+    holders("after");
     std::printf("before %.0f MiB, peak while downloading and showing %.0f MiB (+%.0f), while "
                 "shown %.0f MiB (+%.0f), after the next message %.0f MiB (+%.0f)\n",
                 before, peak, peak - before, whileShown, whileShown - before, after,
@@ -130,6 +151,7 @@ int main(int argc, char** argv) {
         session.lstHeaders_DblClick();
         WaitFor([&] { return !session.isConnected(); });
         const double cut = Resident();
+        holders("cut");
         std::printf("reply cut off at %.0f MiB: %s; memory after %.0f MiB (+%.0f)\n", capMb,
                     qPrintable(status()), cut, cut - before);
     }
