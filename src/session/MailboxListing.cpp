@@ -65,6 +65,7 @@ void MailboxSession::onUidl() {
         return;
     }
     known.clear();
+    known.reserve(static_cast<std::size_t>(listingLoop.total())); // no rehash midway
     knownAfter.clear();
     later(Step::ReadStore);
 }
