@@ -71,7 +71,8 @@ void UidlReader::feed(std::string_view piece) {
 
 UidlReply UidlReader::finish() {
     UidlReply result = std::move(parsed);
-    *this = UidlReader();
+    UidlReader fresh;
+    std::swap(*this, fresh); // the held bytes' memory goes with fresh, not kept for later
     return result;
 }
 
