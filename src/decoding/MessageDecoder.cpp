@@ -38,9 +38,8 @@ std::size_t BodyEnd(std::string_view body) {
 // The boundary parameter of the Content-Type field that marker starts (RFC 2046 5.1.1): quoted
 // or not, in any place among the parameters, folded, RFC 2231 continued. Nothing when the
 // marker is missing or the field declares no boundary.
-std::optional<std::string> DeclaredBoundary(std::string_view upper, std::string_view text,
-                                            std::string_view marker) {
-    const std::size_t r = FindText(upper, marker);
+std::optional<std::string> DeclaredBoundary(std::string_view text, std::string_view marker) {
+    const std::size_t r = FindTextNoCase(text, marker);
     if (r == NotFound) {
         return std::nullopt;
     }
@@ -56,12 +55,11 @@ std::optional<std::string> DeclaredBoundary(std::string_view upper, std::string_
 
 // A boundary declared in the header wins; without one (or with an empty one), the body's
 // declaration counts.
-std::optional<std::string> HeaderOrBodyBoundary(std::string_view upperHeader,
-                                                std::string_view header, std::string_view upperBody,
-                                                std::string_view body, std::string_view marker) {
-    auto declared = DeclaredBoundary(upperHeader, header, marker);
+std::optional<std::string> HeaderOrBodyBoundary(std::string_view header, std::string_view body,
+                                                std::string_view marker) {
+    auto declared = DeclaredBoundary(header, marker);
     if (!declared || declared->empty()) {
-        if (auto inBody = DeclaredBoundary(upperBody, body, marker)) {
+        if (auto inBody = DeclaredBoundary(body, marker)) {
             return inBody;
         }
     }
@@ -191,22 +189,23 @@ DecodedMessage DecodeMessage(std::string_view raw, bool showHtml, Boundaries& bo
     }
 
     // Multipart: the header names a content type other than text/plain and text/html.
+    // The body is searched without regard to case in place: an upper-case copy of a large
+    // message would cost as much memory as the message.
     const std::string_view bodyView = msg.MsgBody;
-    const std::string upperBody = UpperAscii(bodyView);
 
-    if (auto related = HeaderOrBodyBoundary(upperHeader, msg.MsgHeader, upperBody, bodyView,
-                                            "CONTENT-TYPE: MULTIPART/RELATED")) {
+    if (auto related =
+            HeaderOrBodyBoundary(msg.MsgHeader, bodyView, "CONTENT-TYPE: MULTIPART/RELATED")) {
         boundaries.RelatedBoundary = std::move(*related);
     }
-    if (auto alternative = HeaderOrBodyBoundary(upperHeader, msg.MsgHeader, upperBody, bodyView,
-                                                "CONTENT-TYPE: MULTIPART/ALTERNATIVE")) {
+    if (auto alternative =
+            HeaderOrBodyBoundary(msg.MsgHeader, bodyView, "CONTENT-TYPE: MULTIPART/ALTERNATIVE")) {
         boundaries.AlternativeBoundary = std::move(*alternative);
     }
     // The third boundary is the mixed one. A message whose own container is of another kind
     // (signed, report, digest) and that holds no mixed one is cut at its container's
     // boundary instead, so that its parts end where they end.
-    if (auto mixed = HeaderOrBodyBoundary(upperHeader, msg.MsgHeader, upperBody, bodyView,
-                                          "CONTENT-TYPE: MULTIPART/MIXED")) {
+    if (auto mixed =
+            HeaderOrBodyBoundary(msg.MsgHeader, bodyView, "CONTENT-TYPE: MULTIPART/MIXED")) {
         boundaries.MixedBoundary = std::move(*mixed);
     } else {
         const ContentField own =
@@ -221,7 +220,7 @@ DecodedMessage DecodeMessage(std::string_view raw, bool showHtml, Boundaries& bo
 
     // Part walk: every "CONTENT-TYPE: " in the body is one entry, nested containers included.
     ForwardFinder lineEnds(bodyView, kCrLf);
-    std::size_t x = FindText(upperBody, kContentType);
+    std::size_t x = FindTextNoCase(bodyView, kContentType);
     while (x != NotFound && msg.PartEntries.size() < MaxListedParts) {
         const std::size_t typeStart = x + kContentType.size();
         const std::size_t e = lineEnds.From(typeStart);
@@ -234,19 +233,19 @@ DecodedMessage DecodeMessage(std::string_view raw, bool showHtml, Boundaries& bo
         msg.PartEntries.emplace_back(type);
         msg.MsgParts.back() = MsgPart{std::string(type), x};
         msg.MsgParts.emplace_back();
-        x = FindText(upperBody, kContentType, x + 1);
+        x = FindTextNoCase(bodyView, kContentType, x + 1);
     }
 
     // The first HTML and the first plain part are the message's HTML and text.
-    if (const std::size_t h = FindText(upperBody, "CONTENT-TYPE: TEXT/HTML"); h != NotFound) {
+    if (const std::size_t h = FindTextNoCase(bodyView, "CONTENT-TYPE: TEXT/HTML"); h != NotFound) {
         msg.MsgHTML = ExtractPart(bodyView, h, boundaries);
     }
-    if (const std::size_t t = FindText(upperBody, "CONTENT-TYPE: TEXT/PLAIN"); t != NotFound) {
+    if (const std::size_t t = FindTextNoCase(bodyView, "CONTENT-TYPE: TEXT/PLAIN"); t != NotFound) {
         msg.MsgText = ExtractPart(bodyView, t, boundaries);
     }
 
     // Pictures: one "Image" entry for all of them.
-    if (FindText(upperBody, "CONTENT-TYPE: IMAGE") != NotFound) {
+    if (FindTextNoCase(bodyView, "CONTENT-TYPE: IMAGE") != NotFound) {
         msg.PartEntries.emplace_back("Image");
     }
     return msg;

@@ -8,6 +8,10 @@
 namespace platform {
 
 TcpTransport::TcpTransport() : socket(new QSslSocket(this)), silentStart(new QTimer(this)) {
+    // The socket takes in at most this much before it is read: each read hands the session a
+    // bounded amount, so a fast server never keeps the window busy for long, and a large
+    // reply is never held twice at once in full.
+    socket->setReadBufferSize(kReadBufferBytes);
     silentStart->setSingleShot(true);
     silentStart->setInterval(kGreetingProbeMs);
     connect(silentStart, &QTimer::timeout, this, [this] { probe.start(hostName, portNumber); });

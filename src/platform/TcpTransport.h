@@ -38,6 +38,7 @@ public:
     // How long a plain connection waits for the server's first bytes before it asks, on the
     // side, whether the server is waiting for TLS instead.
     static constexpr int kGreetingProbeMs = 1000;
+    static constexpr qint64 kReadBufferBytes = qint64{256} << 10;
 
 private:
     void onStateChanged(QAbstractSocket::SocketState socketState);

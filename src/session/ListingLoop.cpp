@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <unordered_set>
+#include <utility>
 
 namespace session {
 
@@ -25,19 +26,31 @@ bool ValidUid(std::string_view uid) {
 } // namespace
 
 UidlReply ParseUidlReply(std::string_view reply) {
-    UidlReply parsed;
-    std::size_t at = reply.find("\r\n"); // past the status line
-    bool clean = true;
-    while (at != std::string_view::npos) {
-        const std::size_t start = at + 2;
-        at = reply.find("\r\n", start);
-        if (at == std::string_view::npos) {
+    UidlReader reader;
+    reader.feed(reply);
+    return reader.finish();
+}
+
+void UidlReader::feed(std::string_view piece) {
+    if (ended) {
+        return;
+    }
+    held.append(piece);
+    std::size_t start = 0;
+    while (!ended) {
+        const std::size_t eol = held.find("\r\n", std::max(start, scanFrom));
+        if (eol == std::string::npos) {
             break;
         }
-        const std::string_view line = reply.substr(start, at - start);
+        const std::string_view line(held.data() + start, eol - start);
+        start = eol + 2;
+        if (!std::exchange(statusSeen, true)) {
+            continue;
+        }
         if (line == ".") {
             parsed.complete = clean;
-            return parsed;
+            ended = true;
+            break;
         }
         const std::size_t blank = line.find(' ');
         int number = 0;
@@ -51,7 +64,16 @@ UidlReply ParseUidlReply(std::string_view reply) {
             clean = false; // a line that cannot be trusted gives no id
         }
     }
-    return parsed;
+    held.erase(0, start);
+    // A CR at the end may begin the next line end.
+    scanFrom = held.empty() ? 0 : held.size() - 1;
+}
+
+UidlReply UidlReader::finish() {
+    UidlReply result = std::move(parsed);
+    UidlReader fresh;
+    std::swap(*this, fresh); // the held bytes' memory goes with fresh, not kept for later
+    return result;
 }
 
 ListingLoop::Start ListingLoop::begin(std::string_view listReply) {
@@ -62,6 +84,7 @@ ListingLoop::Start ListingLoop::begin(std::string_view listReply) {
     count = 0;
     uids.clear();
     known.clear();
+    knownUsed = 0;
     if (parsed.MessageIndex.empty()) {
         return Start::Unreadable;
     }
@@ -75,13 +98,23 @@ ListingLoop::Start ListingLoop::begin(std::string_view listReply) {
 bool ListingLoop::setUids(UidlReply reply) {
     uids = std::move(reply.uids);
     // An id given to two messages names neither: each gets a TOP, and neither is kept.
-    std::unordered_map<std::string, int> given;
+    // Found in a sorted list of views: a mailbox of 100,000 would otherwise copy and hash
+    // every id once more.
+    std::vector<std::string_view> ids;
+    ids.reserve(uids.size());
     for (const auto& entry : uids) {
-        ++given[entry.second];
+        ids.push_back(entry.second);
     }
-    const std::size_t before = uids.size();
-    std::erase_if(uids, [&](const auto& entry) { return given[entry.second] > 1; });
-    bool all = reply.complete && uids.size() == before;
+    std::sort(ids.begin(), ids.end());
+    std::unordered_set<std::string> shared;
+    for (std::size_t i = 1; i < ids.size(); ++i) {
+        if (ids[i] == ids[i - 1]) {
+            shared.emplace(ids[i]);
+        }
+    }
+    ids.clear();
+    std::erase_if(uids, [&](const auto& entry) { return shared.count(entry.second) != 0; });
+    bool all = reply.complete && shared.empty();
     for (int position = 1; all && position <= count; ++position) {
         all = uids.count(numberAt(position)) != 0;
     }
@@ -90,6 +123,7 @@ bool ListingLoop::setUids(UidlReply reply) {
 
 void ListingLoop::useKnown(KnownSources sources) {
     known = std::move(sources);
+    knownUsed = 0;
     skipReady();
 }
 
@@ -136,6 +170,7 @@ std::optional<ListingItem> ListingLoop::nextReady() {
     item.number = numberAt(item.position);
     const auto it = known.find(uidAt(item.position));
     item.source = it == known.end() ? nullptr : &it->second;
+    knownUsed += item.source ? 1 : 0;
     ++rows;
     return item;
 }
@@ -149,7 +184,11 @@ void ListingLoop::answered(bool row) {
 }
 
 std::vector<std::string> ListingLoop::goneUids() const {
+    if (knownUsed == known.size()) {
+        return {}; // every kept id gave a row, so the server still has each one
+    }
     std::unordered_set<std::string_view> present;
+    present.reserve(uids.size());
     for (const auto& entry : uids) {
         present.insert(entry.second);
     }

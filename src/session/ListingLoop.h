@@ -31,6 +31,24 @@ struct UidlReply {
 };
 UidlReply ParseUidlReply(std::string_view reply);
 
+// The same, read as the reply arrives: each line is taken when the piece that completes it
+// comes, so a large mailbox's ids are never all read in one go.
+class UidlReader {
+public:
+    // The reply's next bytes, status line first; pieces may split it anywhere.
+    void feed(std::string_view piece);
+    // What was read; the reader is empty again for the next reply.
+    UidlReply finish();
+
+private:
+    UidlReply parsed;
+    std::string held;         // the bytes after the last line end read
+    std::size_t scanFrom = 0; // where the search for the next line end goes on in held
+    bool statusSeen = false;
+    bool clean = true;
+    bool ended = false; // the end line came; anything after it is not read
+};
+
 // The mailbox listing after LIST: which messages to ask TOP for, in order, and the count
 // shown at the end. Asking (nextItem) and answering (answered) are separate steps, so a
 // caller may keep several TOPs in flight and take their answers in order.
@@ -53,6 +71,9 @@ public:
     Start begin(std::string_view listReply);
     // The ids from UIDL. Returns whether every listed message has one.
     bool setUids(UidlReply reply);
+    // The UIDL reply as it arrives, and the ids read from it (the reader starts again).
+    void uidPiece(std::string_view piece) { uidLines.feed(piece); }
+    UidlReply takeUids() { return uidLines.finish(); }
     // The row sources kept from earlier listings, by id. Before the first nextItem().
     void useKnown(KnownSources sources);
     // The server sends no headers: no TOP is asked for. Before the first nextItem().
@@ -102,6 +123,8 @@ private:
     int rows = 0;
     std::unordered_map<int, std::string> uids;
     KnownSources known;
+    UidlReader uidLines;
+    std::size_t knownUsed = 0; // kept sources that gave a row
 };
 
 } // namespace session

@@ -54,16 +54,18 @@ void MailboxSession::onList(const std::string& reply) {
     beginRows();
 }
 
-void MailboxSession::onUidl(const std::string& reply) {
+void MailboxSession::onUidl() {
+    UidlReply ids = listingLoop.takeUids(); // read piece by piece as the reply came
     if (!std::exchange(uidsAwaited, false) || !listing()) {
         return;
     }
-    uidsComplete = listingLoop.setUids(ParseUidlReply(reply));
+    uidsComplete = listingLoop.setUids(std::move(ids));
     if (!headerStore) {
         beginRows();
         return;
     }
     known.clear();
+    known.reserve(static_cast<std::size_t>(listingLoop.total())); // no rehash midway
     knownAfter.clear();
     later(Step::ReadStore);
 }

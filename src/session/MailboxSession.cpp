@@ -229,7 +229,7 @@ void MailboxSession::handle(Pop3Event& event) {
             onTop(*event.request, event.text);
             break;
         case Pop3Command::Uidl:
-            onUidl(event.text);
+            onUidl();
             break;
         default:
             onRetrieved(*event.request, std::move(event.text)); // the message, not a copy
@@ -357,6 +357,7 @@ void MailboxSession::stray(const std::string& line) {
 void MailboxSession::onPiece(const Pop3Request& request, const std::string& piece) {
     using Kind = SessionEvent::Kind;
     if (request.command == Pop3Command::Uidl) {
+        listingLoop.uidPiece(piece);
         emit(Kind::DebugBytes, piece, -1, true);
     } else if (request.command != Pop3Command::Top) {
         emit(Kind::DebugBytes, piece);

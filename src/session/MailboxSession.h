@@ -74,7 +74,7 @@ public:
     enum class ViewMode { DoubleClick, View, ViewSkippingSpam };
 
     static constexpr int kSilenceLimitSeconds = 60;
-    static constexpr int kTopWindow = 1024;      // pipelined TOPs in flight at most
+    static constexpr int kTopWindow = 4096;      // pipelined TOPs in flight at most
     static constexpr int kRowsPerSlice = 1024;   // rows built before the window paints again
     static constexpr int kStoreReadLimit = 2048; // stored entries read at a time
     static constexpr std::size_t kStoreBatch = 256;
@@ -174,7 +174,7 @@ private:
     // --- The listing (MailboxListing.cpp)
     void startListing();
     void onList(const std::string& reply);
-    void onUidl(const std::string& reply);
+    void onUidl(); // the ids were read from the pieces as they came
     void readStore();
     void beginRows();
     void advanceListing();

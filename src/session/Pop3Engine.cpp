@@ -7,6 +7,8 @@ namespace session {
 
 namespace {
 
+constexpr std::size_t kKeptInboxBytes = std::size_t{1} << 20;
+
 bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
@@ -150,6 +152,10 @@ void Pop3Engine::releaseBuffers() {
 
 void Pop3Engine::compact() {
     if (inboxPos == inbox.size()) {
+        // A burst of a large reply may have grown the buffer far beyond the usual piece.
+        if (inbox.capacity() > kKeptInboxBytes) {
+            std::string().swap(inbox);
+        }
         inbox.clear();
         inboxPos = lineScan = 0;
     } else if (inboxPos >= (std::size_t{1} << 16) && inboxPos * 2 >= inbox.size()) {

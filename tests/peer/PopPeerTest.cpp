@@ -175,8 +175,9 @@ TEST_F(PopPeerTest, ADottedMessageIsShownUnstuffedAndDeleteRemovesExactlyTheMark
     EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
 
     std::string buffer; // what the session hands the view
-    QObject::connect(&window->session(), &PopSession::messageDownloaded,
-                     [&buffer](const std::string& reply) { buffer = reply; });
+    QObject::connect(
+        &window->session(), &PopSession::messageDownloaded,
+        [&buffer](const std::shared_ptr<const std::string>& reply) { buffer = *reply; });
     window->lstHeaders->setCurrentRow(2);
     window->session().lstHeaders_DblClick();
     ASSERT_TRUE(waitStatus(QStringLiteral("Message # 3 of 3 Complete")));

@@ -44,6 +44,14 @@ TEST(ListingLoop, IndexCountAndTheTopsAskedFor) {
     }
 }
 
+TEST(ListingLoop, AnIdGivenTwiceNamesNeitherMessage) {
+    session::ListingLoop loop;
+    loop.begin("+OK\r\n1 10\r\n2 20\r\n3 30\r\n4 40\r\n.\r\n");
+    EXPECT_FALSE(loop.setUids(session::ParseUidlReply("+OK\r\n1 a\r\n2 b\r\n3 a\r\n4 c\r\n.\r\n")));
+    EXPECT_EQ(loop.uidAt(1) + loop.uidAt(3), "");
+    EXPECT_EQ(loop.uidAt(2) + loop.uidAt(4), "bc");
+}
+
 TEST(ListingLoop, UniqueIdReplies) {
     for (const auto& row : testdata::Table("pop3/uidl-replies.table", 3)) {
         const session::UidlReply parsed = session::ParseUidlReply(row[0]);
@@ -54,6 +62,15 @@ TEST(ListingLoop, UniqueIdReplies) {
         }
         EXPECT_EQ(ids, row[1]);
         EXPECT_EQ(parsed.complete, row[2] == "complete");
+        // Read as it arrives, split anywhere (a line end too): the same ids.
+        for (std::size_t cut = 0; cut <= row[0].size(); ++cut) {
+            session::UidlReader reader;
+            reader.feed(std::string_view(row[0]).substr(0, cut));
+            reader.feed(std::string_view(row[0]).substr(cut));
+            const session::UidlReply pieces = reader.finish();
+            EXPECT_EQ(pieces.uids, parsed.uids) << cut;
+            EXPECT_EQ(pieces.complete, parsed.complete) << cut;
+        }
     }
 }
 

@@ -35,9 +35,13 @@ AttachmentSaver::AttachmentSaver(const Controls& controls) : c(controls) {
     clear();
 }
 
-void AttachmentSaver::setMessage(std::string text) {
-    raw = std::move(text);
-    tree = decoding::ParseMime(decoding::MessageText(raw), platform::TextCodec::charsetToUtf8);
+void AttachmentSaver::setMessage(std::string raw) {
+    setMessage(std::make_shared<const std::string>(std::move(raw)));
+}
+
+void AttachmentSaver::setMessage(std::shared_ptr<const std::string> raw) {
+    message = raw ? std::move(raw) : std::make_shared<const std::string>();
+    tree = decoding::ParseMime(decoding::MessageText(*message), platform::TextCodec::charsetToUtf8);
     files = decoding::FindAttachments(tree);
     names = decoding::SaveNames(files);
     if (c.mnSaveAttachments) {
@@ -46,7 +50,7 @@ void AttachmentSaver::setMessage(std::string text) {
 }
 
 void AttachmentSaver::clear() {
-    raw.clear();
+    message = std::make_shared<const std::string>(); // a large message is let go at once
     tree = {};
     files.clear();
     names.clear();
@@ -67,7 +71,7 @@ std::optional<AttachmentSaver::Picture> AttachmentSaver::picture(const QString& 
     }
     const decoding::MimePart& part = tree.Parts[i];
     return Picture{QByteArray::fromStdString(part.Type),
-                   QByteArray::fromStdString(decoding::PartBytes(raw, part))};
+                   QByteArray::fromStdString(decoding::PartBytes(*message, part))};
 }
 
 void AttachmentSaver::ShowMenu(const QPoint& globalPos) {
@@ -178,7 +182,7 @@ bool AttachmentSaver::write(std::size_t index, const QString& path) {
     if (QFileInfo(path).isSymLink()) {
         QFile::remove(path);
     }
-    const std::string bytes = decoding::AttachmentContent(raw, tree, files[index]);
+    const std::string bytes = decoding::AttachmentContent(*message, tree, files[index]);
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly) &&
         file.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size()) && file.commit()) {

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,7 +32,9 @@ public:
 
     explicit AttachmentSaver(const Controls& controls);
 
-    // raw: a RETR reply or the text of a message file. Its tree is walked once here.
+    // raw: a RETR reply or the text of a message file. Its tree is walked once here. The
+    // saver keeps the message shared with whoever else holds it: no copy is made.
+    void setMessage(std::shared_ptr<const std::string> raw);
     void setMessage(std::string raw);
     // No message is on show.
     void clear();
@@ -61,7 +64,7 @@ private:
     QString suggested(std::size_t index) const;
 
     Controls c;
-    std::string raw;
+    std::shared_ptr<const std::string> message; // never null
     decoding::MimeTree tree;
     std::vector<decoding::Attachment> files;
     std::vector<std::string> names;

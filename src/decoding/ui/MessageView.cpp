@@ -35,6 +35,13 @@ QString bytesToText(std::string_view bytes, const std::string& charset) {
     return text;
 }
 
+// Assigning a string that fits in its own small buffer keeps the target's capacity: a large
+// message would stay allocated behind a small one. Moving out first frees it.
+template <class T> void replace(T& value, T fresh) {
+    T old = std::move(value);
+    value = std::move(fresh);
+}
+
 } // namespace
 
 MessageView::MessageView(const Controls& controls, Callbacks callbacks)
@@ -80,7 +87,7 @@ void MessageView::emptyControls() {
 }
 
 void MessageView::clearMessage() {
-    Decoded = decoding::DecodedMessage{};
+    replace(Decoded, {});
     chosen.reset();
     htmlFrom = HtmlSource::Html;
     saver->clear();
@@ -105,7 +112,7 @@ void MessageView::clearMessage() {
 }
 
 void MessageView::beginDownload() {
-    Decoded.MsgBody.clear();
+    std::string().swap(Decoded.MsgBody);
     saver->clear();
     Browser.RemovedTags.clear();
     messageFields.ReplyToField.clear();
@@ -120,11 +127,18 @@ void MessageView::beginDownload() {
 }
 
 void MessageView::showDownloaded(std::string reply) {
+    showDownloaded(std::make_shared<const std::string>(std::move(reply)));
+}
+
+void MessageView::showDownloaded(std::shared_ptr<const std::string> reply) {
+    if (!reply) {
+        reply = std::make_shared<const std::string>();
+    }
     // Each label counts after a line break; a message file has none before its first line.
-    session::StoreRetrFields(session::PickRetrFields(reply, true), messageFields);
+    session::StoreRetrFields(session::PickRetrFields(*reply, true), messageFields);
     c.lblFrom->setText(fromText());
     c.lblBrowser->clear();
-    decode(reply);
+    decode(*reply);
     saver->setMessage(std::move(reply));
     // A new message: nothing of the one before stays on its lines. One layout places the
     // subject and the attachments line.
@@ -163,6 +177,7 @@ void MessageView::decode(const std::string& raw) {
     // Each message is cut by the boundaries it declares itself, so that it shows the same
     // whatever was read before it.
     decoding::Boundaries boundaries;
+    replace(Decoded, {});
     Decoded = decoding::DecodeMessage(raw, c.mnShowHTML->isChecked(), boundaries);
     chosen.reset();
     htmlFrom = HtmlSource::Html;

@@ -9,6 +9,7 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -74,7 +75,8 @@ public:
     void beginDownload();
     // reply: a complete RETR reply (status line, dot-unstuffed message, end mark) or the text
     // of a message file. Picks the header fields, fills From, Subject and Attachments,
-    // decodes and shows the message.
+    // decodes and shows the message. The view keeps the message shared, not copied.
+    void showDownloaded(std::shared_ptr<const std::string> reply);
     void showDownloaded(std::string reply);
 
     // --- Read access for replying and printing -----------------------------------------------

@@ -319,7 +319,9 @@ void frmPOP::wireSession() {
     connect(s, &PopSession::sessionStarting, this, [this] { messageView->clearMessage(); });
     connect(s, &PopSession::downloadStarting, this, [this] { messageView->beginDownload(); });
     connect(s, &PopSession::messageDownloaded, this,
-            [this](const std::string& reply) { messageView->showDownloaded(reply); });
+            [this](const std::shared_ptr<const std::string>& reply) {
+                messageView->showDownloaded(reply);
+            });
     connect(mnShowRemovedTags, &QAction::triggered, s,
             [this] { popSession->ShowRemovedTags(messageView->removedTags()); });
     connect(Timer1, &QTimer::timeout, s, &PopSession::Timer1_Timer);

@@ -58,8 +58,12 @@ void ListingView::rowAdded(bool batch) {
 void ListingView::flush() {
     timer->stop();
     for (; shown < rows.size(); ++shown) {
-        auto* item = new QListWidgetItem(utf8(rows.shown(shown)), list);
+        // Made apart from the list and then added: an item given its text while it already
+        // belongs to the list, but before it has a place there, makes the list search every
+        // row for it, which grows with the mailbox.
+        auto* item = new QListWidgetItem(utf8(rows.shown(shown)));
         item->setData(Qt::UserRole, shown);
+        list->addItem(item);
         items.push_back(item);
         if (!filterText.isEmpty() && !passesFilter(shown)) {
             item->setHidden(true);

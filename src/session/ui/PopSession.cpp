@@ -151,7 +151,7 @@ void PopSession::show(SessionEvent& e) {
         Q_EMIT downloadStarting();
         break;
     case SessionEvent::Kind::Downloaded:
-        Q_EMIT messageDownloaded(e.text);
+        Q_EMIT messageDownloaded(std::make_shared<const std::string>(std::move(e.text)));
         break;
     case SessionEvent::Kind::ListingEnded:
         view->flush();

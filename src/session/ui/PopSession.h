@@ -107,9 +107,9 @@ public:
 Q_SIGNALS:
     void sessionStarting();  // Get Mail: what is shown about a message goes
     void downloadStarting(); // just before RETR is sent
-    // The RETR reply, dot-unstuffed, with its status line and end mark (not copied for the
-    // signal: a message can be large).
-    void messageDownloaded(const std::string& reply);
+    // The RETR reply, dot-unstuffed, with its status line and end mark. Every receiver shares
+    // the one copy: a message can be large.
+    void messageDownloaded(const std::shared_ptr<const std::string>& reply);
     // The listing finished ("n Messages listed" or "No Message") or ended with the session.
     void listingEnded();
     void connectionChanged(bool connected);

@@ -158,7 +158,7 @@ void frmDebug::setBytes(std::string_view bytes) {
 }
 
 void frmDebug::setText(std::string utf8) {
-    buffer = std::move(utf8);
+    buffer.swap(utf8); // the old text goes with utf8: an emptied buffer keeps no capacity
     heldCR = false;
     viewed = 0;
     txtDebug->clear();
