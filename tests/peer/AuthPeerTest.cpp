@@ -5,6 +5,7 @@
 #include "platform/OAuthTokens.h"
 #include "reader/ui/frmPOP.h"
 #include "session/ui/PopSession.h"
+#include "session/ui/frmDebug.h"
 #include "support/DovecotServer.h"
 #include "support/OAuthServer.h"
 #include "support/ScriptedDialogs.h"
@@ -222,6 +223,11 @@ TEST_F(AuthPeerTest, ReaderWindowRenewsARefusedTokenOnce) {
     QFile log(server.folder() + QStringLiteral("/dovecot.log"));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_EQ(log.readAll().count("Login: user=<alice>, method=XOAUTH2"), 2);
+    const frmDebug* debug = window->session().debugWindow();
+    ASSERT_NE(debug, nullptr);
+    for (const char* secret : {"Bearer", "dXNlcj1hbGljZQFhdXRoPUJlYXJlci", "at-", "rt-"}) {
+        EXPECT_EQ(debug->text().find(secret), std::string::npos) << secret;
+    }
 }
 
 } // namespace
