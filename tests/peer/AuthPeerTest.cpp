@@ -39,11 +39,12 @@ public:
         ASSERT_TRUE(server.add({QStringLiteral(CORVANE_TEST_DATA "/pop3/1-plain.eml")}));
         dialogs.allowUnscriptedOk(); // also the note that there is no keyring here
         window = std::make_unique<frmPOP>();
-        window->Account = {.Isp = "Mail",
-                           .POPAddress = server.address().toStdString(),
-                           .EmailUsername = "alice",
-                           .EmailPass = "secret",
-                           .OAuth = tokens.config()};
+        AccountRecord& a = window->Account;
+        a.Isp = "Mail";
+        a.POPAddress = server.address().toStdString();
+        a.EmailUsername = "alice";
+        a.EmailPass = "secret";
+        a.OAuth = tokens.config();
         window->session().openHeaderCache(cacheDir.filePath(QStringLiteral("headers.sqlite")));
     }
 

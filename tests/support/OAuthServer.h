@@ -24,10 +24,12 @@ public:
     }
     // Its endpoints, as a Custom provider.
     settings::OAuthConfig config() const {
-        return {.ClientId = "corvane-test",
-                .AuthorizeUrl = url(QStringLiteral("/authorize")).toStdString(),
-                .TokenUrl = url(QStringLiteral("/token")).toStdString(),
-                .Scope = "mail offline_access"};
+        settings::OAuthConfig c;
+        c.ClientId = "corvane-test";
+        c.AuthorizeUrl = url(QStringLiteral("/authorize")).toStdString();
+        c.TokenUrl = url(QStringLiteral("/token")).toStdString();
+        c.Scope = "mail offline_access";
+        return c;
     }
     // GET /control?query (see the script).
     bool control(const QString& query) { return get(QStringLiteral("/control?") + query) != ""; }
