@@ -39,7 +39,7 @@ PopSession::PopSession(const Controls& controls, const AccountRecord& account,
       askPassword(std::move(askPassword)), sck(platform::createTcpTransport()),
       core(&platform::TextCodec::headerUtf8), debugBuffer(new DebugBuffer(ui.window)),
       view(new ListingView(ui.lstHeaders, ui.lblStatus, core.rows())), replyTimer(new QTimer(this)),
-      signIn(new PopSignIn(ui.window, core, [this] { pump(); })) {
+      signIn(new PopSignIn(this, ui.window, core, [this] { pump(); })) {
     wireTransport();
     replyTimer->setObjectName(QStringLiteral("silenceClock"));
     replyTimer->setInterval(kSilenceTickMs);

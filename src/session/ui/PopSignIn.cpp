@@ -6,8 +6,9 @@
 #include <QWidget>
 #include <utility>
 
-PopSignIn::PopSignIn(QWidget* window, session::MailboxSession& core, std::function<void()> pump)
-    : QObject(window), window(window), core(core), pump(std::move(pump)) {}
+PopSignIn::PopSignIn(QObject* owner, QWidget* window, session::MailboxSession& core,
+                     std::function<void()> pump)
+    : QObject(owner), window(window), core(core), pump(std::move(pump)) {}
 
 bool PopSignIn::ready(const AccountRecord& account, std::function<void()> then) {
     if (account.POPAuth != settings::PopAuth::OAuth2 || token == Token::Ready) {

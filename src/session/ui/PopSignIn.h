@@ -14,8 +14,9 @@ class QWidget;
 class PopSignIn : public QObject {
     Q_OBJECT
 public:
-    // pump shows what the core reports after it was given a renewed token.
-    PopSignIn(QWidget* window, session::MailboxSession& core, std::function<void()> pump);
+    // owner holds core; pump shows what the core reports after it was given a renewed token.
+    PopSignIn(QObject* owner, QWidget* window, session::MailboxSession& core,
+              std::function<void()> pump);
 
     // Whether the session may start: at once for an account without OAuth2, and once the
     // token is in the core. Else the token is asked for, and then() runs when it has come; a
