@@ -275,6 +275,8 @@ private:
             usersOwn = false;
         } else if (verb == "delete" || verb == "delete?") {
             rules.remove(n, verb == "delete?");
+        } else if (verb == "renewed" || verb == "unrenewed") { // the answer to "token refused"
+            rules.tokenRenewed(arg, arg.empty() ? "Please sign in again." : "");
         } else if (verb == "reset") {
             rules.reset();
         } else if (verb == "disconnect") {
@@ -320,6 +322,9 @@ private:
             }
             laterDue = laterDue || e->kind == Kind::Later;
             boxId = e->kind == Kind::Box ? e->row : boxId;
+            if (e->kind == Kind::TokenRefused) {
+                seen.push_back("token refused");
+            }
             if (!names.count(e->kind)) {
                 continue; // writes, the pointer, the debug buffer, the listing's end
             }
