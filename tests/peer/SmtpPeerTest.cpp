@@ -5,6 +5,7 @@
 #include "platform/SmtpSession.h"
 #include "settings/AccountRecord.h"
 #include "support/ScriptedDialogs.h"
+#include "support/SmtpSink.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -23,33 +24,6 @@
 using platform::MsgAnswer;
 
 namespace {
-
-const QString kSink = QStringLiteral(CORVANE_SOURCE_DIR "/scripts/smtp-sink");
-const QString kReader = QStringLiteral(CORVANE_SOURCE_DIR "/tests/peer/read-mail.py");
-
-QString run(const QString& program, const QStringList& arguments) {
-    QProcess p;
-    p.start(program, arguments);
-    EXPECT_TRUE(p.waitForFinished(30000)) << program.toStdString();
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-struct SmtpSink {
-    explicit SmtpSink(const QStringList& options = {})
-        : port(run(kSink, QStringList{QStringLiteral("start"), dir.path()} + options).toUShort()) {}
-    ~SmtpSink() { run(kSink, {QStringLiteral("stop"), dir.path()}); }
-    int count() const {
-        return QDir(dir.filePath(QStringLiteral("messages"))).entryList({"*.eml"}).size();
-    }
-    // Message n (from 1) and its envelope, one fact a line.
-    QStringList message(int n) const {
-        const QString base =
-            dir.filePath(QStringLiteral("messages/%1").arg(n, 4, 10, QLatin1Char('0')));
-        return run(kReader, {base + ".eml", base + ".json"}).split(u'\n', Qt::SkipEmptyParts);
-    }
-    QTemporaryDir dir;
-    quint16 port;
-};
 
 AccountRecord accountFor(quint16 port, std::int16_t auth = 0, const char* password = "") {
     AccountRecord a;
