@@ -10,8 +10,17 @@ namespace platform {
 
 namespace {
 
-QString keyOf(const std::string& account) {
-    return QStringLiteral("account:") + QString::fromStdString(account);
+using Secret = AccountPasswords::Secret;
+
+// The keyring entry: "account:NAME" for the password, "oauth:NAME" for the refresh token.
+QString keyOf(const std::string& account, Secret secret) {
+    return (secret == Secret::Password ? QStringLiteral("account:") : QStringLiteral("oauth:")) +
+           QString::fromStdString(account);
+}
+
+QString nameOf(Secret secret) {
+    return secret == Secret::Password ? QStringLiteral("password")
+                                      : QStringLiteral("OAuth2 sign-in");
 }
 
 } // namespace
@@ -21,14 +30,15 @@ Keyring AccountPasswords::keyring() const {
 }
 
 std::string AccountPasswords::load(const std::string& account, std::string_view storedValue,
-                                   QWidget* parent) {
+                                   QWidget* parent, Secret secret) {
     if (!settings::TrimBlanks(storedValue).empty()) {
         return settings::DecodeStoredPassword(storedValue);
     }
-    const Keyring::Answer answer = keyring().read(keyOf(account));
+    const Keyring::Answer answer = keyring().read(keyOf(account, secret));
     if (answer.status == Keyring::Status::Refused) {
         dialogs().messageBox(parent,
-                             QStringLiteral("The password of ") + QString::fromStdString(account) +
+                             QStringLiteral("The ") + nameOf(secret) + QStringLiteral(" of ") +
+                                 QString::fromStdString(account) +
                                  QStringLiteral(" could not be read from the keyring. ") +
                                  answer.error,
                              MsgButtons::Ok, MsgIcon::Exclamation);
@@ -37,8 +47,8 @@ std::string AccountPasswords::load(const std::string& account, std::string_view 
 }
 
 std::string AccountPasswords::save(const std::string& account, const std::string& password,
-                                   QWidget* parent) {
-    const Keyring::Answer answer = keyring().write(keyOf(account), password);
+                                   QWidget* parent, Secret secret) {
+    const Keyring::Answer answer = keyring().write(keyOf(account, secret), password);
     if (answer.status == Keyring::Status::Ok) {
         return {};
     }
@@ -48,11 +58,13 @@ std::string AccountPasswords::save(const std::string& account, const std::string
         const bool keep =
             dialogs().messageBox(
                 parent,
-                QStringLiteral("The keyring did not keep the password of ") +
-                    QString::fromStdString(account) + QStringLiteral(". ") + answer.error +
-                    QStringLiteral("\n\nKeep the password in the settings file instead? Only "
-                                   "you can read that file, but the password is not encrypted "
-                                   "there."),
+                QStringLiteral("The keyring did not keep the ") + nameOf(secret) +
+                    QStringLiteral(" of ") + QString::fromStdString(account) +
+                    QStringLiteral(". ") + answer.error + QStringLiteral("\n\nKeep the ") +
+                    nameOf(secret) +
+                    QStringLiteral(" in the settings file instead? Only you can read that file, "
+                                   "but the ") +
+                    nameOf(secret) + QStringLiteral(" is not encrypted there."),
                 MsgButtons::YesNoDefaultNo, MsgIcon::Question) == MsgAnswer::Yes;
         return keep ? settings::EncodeStoredPassword(password) : std::string();
     }
@@ -71,8 +83,8 @@ std::string AccountPasswords::save(const std::string& account, const std::string
     return settings::EncodeStoredPassword(password);
 }
 
-void AccountPasswords::forget(const std::string& account) {
-    keyring().remove(keyOf(account));
+void AccountPasswords::forget(const std::string& account, Secret secret) {
+    keyring().remove(keyOf(account, secret));
 }
 
 AccountPasswords& accountPasswords() {

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <string>
 
 class QWidget;
@@ -21,6 +22,9 @@ class OAuthTokens : public QObject {
 public:
     // accessToken is empty exactly when error holds a sentence for the user.
     using Done = std::function<void(const QString& accessToken, const QString& error)>;
+
+    OAuthTokens();
+    ~OAuthTokens() override;
 
     // A valid access token for the account: the one in memory while it has more than a minute
     // left, else one got with the saved refresh token from account.OAuth's token endpoint. With
@@ -43,6 +47,13 @@ public:
     bool signedIn(const std::string& account) const;
     // The account is gone, or no longer signs in with OAuth2: both tokens are forgotten.
     void forget(const std::string& account);
+
+    // How long the browser sign-in may take (tests shorten it).
+    void setSignInTimeout(int milliseconds);
+
+private:
+    struct State;
+    std::unique_ptr<State> d;
 };
 
 OAuthTokens& oauthTokens();

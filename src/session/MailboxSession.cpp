@@ -89,6 +89,7 @@ void MailboxSession::connected() {
     boxOpen = false;
     afterBox = AfterBox::Nothing;
     pending = Step::None;
+    renewal = Renewal::None;
     emit(SessionEvent::Kind::Status, "Connected to server");
     emit(SessionEvent::Kind::Status, "Connected");
 }
@@ -303,6 +304,13 @@ void MailboxSession::onErr(const std::optional<Pop3Request>& request) {
         break;
     case Pop3Command::Auth:
         sasl.reset(); // never a second try in a weaker way
+        if (account.POPAuth == settings::PopAuth::OAuth2 && renewal == Renewal::None) {
+            // Perhaps only expired: a renewed token is tried once on this connection.
+            renewal = Renewal::Awaited;
+            status("Renewing the access token");
+            emit(SessionEvent::Kind::TokenRefused);
+            break;
+        }
         box("The server refused the sign-in for " + account.EmailUsername, AfterBox::Quit);
         break;
     case Pop3Command::List:
@@ -726,6 +734,21 @@ void MailboxSession::boxClosed(int id, bool yes) {
     }
     afterBoxRows.clear();
     process(); // what arrived while the box was open
+}
+
+void MailboxSession::tokenRenewed(std::string token, const std::string& sentence) {
+    if (renewal != Renewal::Awaited || current != Stage::Login || !isConnected()) {
+        return; // the session has moved on
+    }
+    renewal = Renewal::Done;
+    if (token.empty()) {
+        box("The server refused the sign-in for " + account.EmailUsername + ". " + sentence,
+            AfterBox::Quit);
+    } else {
+        accessToken = std::move(token);
+        login();
+    }
+    process();
 }
 
 // --- The clock ---------------------------------------------------------------------------------

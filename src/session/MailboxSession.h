@@ -46,6 +46,7 @@ struct SessionEvent {
         DebugText,        // text (UTF-8) for the debug buffer; flag: only when enabled
         DebugBytes,       // text: the server's bytes for the debug buffer; flag: as above
         DebugClear,       // the debug buffer starts afresh
+        TokenRefused,     // the server refused the OAuth2 access token: answer tokenRenewed()
     };
     Kind kind = Kind::Status;
     std::string text;
@@ -114,6 +115,9 @@ public:
     void disconnect();
     // The box with this id was closed; yes is the answer to a question.
     void boxClosed(int id, bool yes = false);
+    // The answer to TokenRefused: a renewed access token, tried once more, or none and the
+    // sentence that says why.
+    void tokenRenewed(std::string token, const std::string& sentence);
 
     // --- The clock ---------------------------------------------------------------------------
     // The window's 3-second tick: the keep-alive counts down when enabled.
@@ -202,6 +206,8 @@ private:
     std::string tlsText;
     bool tlsActive = false;
     std::string accessToken;
+    enum class Renewal { None, Awaited, Done };
+    Renewal renewal = Renewal::None; // of the access token, once a connection
     std::function<std::string()> nonces = SaslClient::RandomNonce;
     std::optional<SaslClient> sasl; // the SASL exchange of this login
     bool listComplete = false;      // every row of this session is listed: downloads may start

@@ -77,5 +77,7 @@ inline constexpr std::string_view kOAuthClientSecret = "OAuthClientSecret";
 inline constexpr std::string_view kOAuthAuthorizeUrl = "OAuthAuthorizeUrl";
 inline constexpr std::string_view kOAuthTokenUrl = "OAuthTokenUrl";
 inline constexpr std::string_view kOAuthScope = "OAuthScope";
+// The refresh token, base64 wrapped as EmailPass is; "" while the keyring keeps it.
+inline constexpr std::string_view kOAuthRefreshToken = "OAuthRefreshToken";
 
 } // namespace settings::keys

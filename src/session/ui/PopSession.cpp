@@ -6,6 +6,7 @@
 #include "platform/TcpTransport.h"
 #include "platform/TextCodec.h"
 #include "session/ui/HeaderListInput.h"
+#include "session/ui/PopSignIn.h"
 #include "settings/SettingsKeys.h"
 
 #include <QAction>
@@ -37,8 +38,8 @@ PopSession::PopSession(const Controls& controls, const AccountRecord& account,
     : ui(controls), account(account), openSetup(std::move(openSetup)),
       askPassword(std::move(askPassword)), sck(platform::createTcpTransport()),
       core(&platform::TextCodec::headerUtf8), debugBuffer(new DebugBuffer(ui.window)),
-      view(new ListingView(ui.lstHeaders, ui.lblStatus, core.rows())),
-      replyTimer(new QTimer(this)) {
+      view(new ListingView(ui.lstHeaders, ui.lblStatus, core.rows())), replyTimer(new QTimer(this)),
+      signIn(new PopSignIn(ui.window, core, [this] { pump(); })) {
     wireTransport();
     replyTimer->setObjectName(QStringLiteral("silenceClock"));
     replyTimer->setInterval(kSilenceTickMs);
@@ -62,10 +63,6 @@ PopSession::PopSession(const Controls& controls, const AccountRecord& account,
             [this] { QApplication::clipboard()->setText(ui.lblStatus->text()); });
     connect(ui.mnExit, &QAction::triggered, this, &PopSession::Exit);
     connect(ui.mnShowBuffer, &QAction::triggered, debugBuffer, &DebugBuffer::show);
-}
-
-PopSession::~PopSession() {
-    sck->disconnect(this);
 }
 
 void PopSession::setTransport(std::unique_ptr<platform::Transport> replacement) {
@@ -174,13 +171,13 @@ void PopSession::show(SessionEvent& e) {
         break;
     case SessionEvent::Kind::DebugText:
     case SessionEvent::Kind::DebugBytes:
-        if (e.flag && !ui.mnEnableDebug->isChecked()) {
-        } else if (e.kind == SessionEvent::Kind::DebugText) {
-            AddDebugText(QString::fromStdString(e.text));
-        } else {
-            AddDebugBytes(e.text);
+        if (!e.flag || ui.mnEnableDebug->isChecked()) {
+            e.kind == SessionEvent::Kind::DebugText ? AddDebugText(QString::fromStdString(e.text))
+                                                    : AddDebugBytes(e.text);
         }
         break;
+    case SessionEvent::Kind::TokenRefused:
+        return signIn->renew(account);
     case SessionEvent::Kind::DebugClear:
         debugBuffer->clear();
         break;
@@ -241,7 +238,7 @@ void PopSession::cmdConnect_Click() {
                 return;
             }
         }
-        if (account.EmailPass.empty()) {
+        if (account.EmailPass.empty() && account.POPAuth != settings::PopAuth::OAuth2) {
             platform::dialogs().messageBox(ui.window, QStringLiteral("Please enter password"));
             if (askPassword) {
                 askPassword();
@@ -253,6 +250,9 @@ void PopSession::cmdConnect_Click() {
             if (openSetup) {
                 openSetup();
             }
+            return;
+        }
+        if (!signIn->ready(account, [this] { cmdConnect_Click(); })) {
             return;
         }
         // Whatever the old socket is doing, it ends here; a socket that takes its time to
@@ -430,10 +430,6 @@ void PopSession::download(int row) {
     } catch (const std::exception&) {
         platform::dialogs().messageBox(ui.window, QStringLiteral("Error in lstHeaders()"));
     }
-}
-
-void PopSession::lstHeaders_DblClick() {
-    download(view->currentRow());
 }
 
 void PopSession::cmdView_Click() {

@@ -23,6 +23,7 @@ class QListWidget;
 class QMenu;
 class QPushButton;
 class QTimer;
+class PopSignIn;
 class QWidget;
 class frmDebug;
 namespace platform {
@@ -56,7 +57,7 @@ public:
     // openSetup shows the account setup dialog; askPassword, with the password field first.
     PopSession(const Controls& controls, const AccountRecord& account,
                std::function<void()> openSetup, std::function<void()> askPassword = {});
-    ~PopSession() override;
+    ~PopSession() override { sck->disconnect(this); }
 
     // Replaces the transport (tests give a fake one). Any session on the old one ends.
     void setTransport(std::unique_ptr<platform::Transport> replacement);
@@ -83,7 +84,7 @@ public:
     void ClearNoteOnNextTick() { clearNotePending = true; }
 
     const session::HeaderList& headers() const { return core.rows(); }
-    void lstHeaders_DblClick();
+    void lstHeaders_DblClick() { download(view->currentRow()); }
     void cmdView_Click();
     // Every selected row the filter shows (one row: as the described single delete).
     void cmdDelete_Click();
@@ -142,6 +143,7 @@ private:
     ListingView* view;
     HeaderListInput* input;
     QTimer* replyTimer; // the silence clock
+    PopSignIn* signIn;  // the OAuth2 token
     AfterClose afterClose = AfterClose::Nothing;
     unsigned sessionId = 0; // counts connections, so a late question can tell
 

@@ -1,12 +1,10 @@
 #include "settings/ui/AccountMenu.h"
 
-#include "platform/AccountPasswords.h"
 #include "platform/SettingsStore.h"
-#include "settings/Numbers.h"
-#include "settings/Security.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsValues.h"
 #include "settings/ui/AccountText.h"
+#include "settings/ui/StoredAccount.h"
 #include "settings/ui/frmEmailSetup.h"
 
 #include <QAction>
@@ -70,21 +68,12 @@ void AccountMenu::mnSelectISP_Click(int index) {
     a.Isp = itemAccount(index);
     // The item's check mark is the store's to set, not the click's.
     controls.mnSelectISP[static_cast<std::size_t>(index)]->setChecked(false);
-    auto get = [&](std::string_view key) { return store.GetSetting(a.Isp, key); };
-    a.POPAddress = get(keys::kPOPAddress);
-    if (!a.POPAddress.empty()) {
-        a.SMTPAddress = get(keys::kSMTPAddress);
-        a.EmailUsername = get(keys::kEmailUsername);
-        a.SMTPDomain = get(keys::kSMTPDomain);
-        a.EmailPass =
-            platform::accountPasswords().load(a.Isp, get(keys::kEmailPass), controls.window);
-        a.EmailAuth = settings::ToInt16(settings::LeadingNumber(get(keys::kEmailAuth)));
-        a.EmailFromName = get(keys::kEmailFromName);
-        a.EmailFromDomain = get(keys::kEmailFromDomain);
-        a.POPSecurity = settings::PopSecurity(get(keys::kPOPSecurity), a.POPAddress);
-        a.SMTPSecurity = settings::SmtpSecurity(get(keys::kSMTPSecurity), a.SMTPAddress);
-        a.POPAuth = settings::PopAuthFromText(get(keys::kPOPAuth));
+    // An account without a POP server is not switched to.
+    if (!store.GetSetting(a.Isp, keys::kPOPAddress).empty()) {
+        ReadStoredAccount(a, controls.window);
         store.SaveSetting(keys::kSettings, keys::kIsp, a.Isp);
+    } else {
+        a.POPAddress.clear();
     }
     BuildAccountMenu();
     controls.window->setWindowTitle(accounttext::windowTitle(a.Isp));

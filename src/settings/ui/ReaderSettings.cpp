@@ -1,16 +1,15 @@
 #include "settings/ui/ReaderSettings.h"
 
-#include "platform/AccountPasswords.h"
 #include "platform/Dialogs.h"
 #include "platform/SettingsStore.h"
 #include "platform/Twips.h"
 #include "settings/AppVersion.h"
 #include "settings/Numbers.h"
-#include "settings/Security.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsValues.h"
 #include "settings/ui/AccountMenu.h"
 #include "settings/ui/ScreenPlacement.h"
+#include "settings/ui/StoredAccount.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -118,21 +117,7 @@ void ReaderSettings::applyGeometry() {
 }
 
 void ReaderSettings::loadAccountRecord() {
-    AccountRecord& a = account;
-    auto get = [&a](std::string_view key) {
-        return platform::settingsStore().GetSetting(a.Isp, key);
-    };
-    a.EmailUsername = get(keys::kEmailUsername);
-    a.EmailPass = platform::accountPasswords().load(a.Isp, get(keys::kEmailPass), controls.window);
-    a.EmailAuth = settings::ToInt16(settings::LeadingNumber(get(keys::kEmailAuth)));
-    a.POPAddress = get(keys::kPOPAddress);
-    a.SMTPAddress = get(keys::kSMTPAddress);
-    a.SMTPDomain = get(keys::kSMTPDomain);
-    a.EmailFromName = get(keys::kEmailFromName);
-    a.EmailFromDomain = get(keys::kEmailFromDomain);
-    a.POPSecurity = settings::PopSecurity(get(keys::kPOPSecurity), a.POPAddress);
-    a.SMTPSecurity = settings::SmtpSecurity(get(keys::kSMTPSecurity), a.SMTPAddress);
-    a.POPAuth = settings::PopAuthFromText(get(keys::kPOPAuth));
+    ReadStoredAccount(account, controls.window);
 }
 
 void ReaderSettings::applyOptions() {
