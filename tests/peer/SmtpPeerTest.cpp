@@ -4,18 +4,24 @@
 #include "decoding/TestData.h"
 #include "platform/SmtpSession.h"
 #include "settings/AccountRecord.h"
+#include "settings/ui/frmEmailSetup.h"
 #include "support/ScriptedDialogs.h"
-#include "support/SmtpSink.h"
+#include "support/TempSettings.h"
 
+#include <QComboBox>
 #include <QCryptographicHash>
+#include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,6 +30,57 @@
 using platform::MsgAnswer;
 
 namespace {
+
+const QString kSink = QStringLiteral(CORVANE_SOURCE_DIR "/scripts/smtp-sink");
+const QString kReader = QStringLiteral(CORVANE_SOURCE_DIR "/tests/peer/read-mail.py");
+
+QString run(const QString& program, const QStringList& arguments) {
+    QProcess p;
+    p.start(program, arguments);
+    EXPECT_TRUE(p.waitForFinished(30000)) << program.toStdString();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+struct SmtpSink {
+    explicit SmtpSink(const QStringList& options = {})
+        : port(run(kSink, QStringList{QStringLiteral("start"), dir.path()} + options).toUShort()) {}
+    ~SmtpSink() { run(kSink, {QStringLiteral("stop"), dir.path()}); }
+    int count() const {
+        return QDir(dir.filePath(QStringLiteral("messages"))).entryList({"*.eml"}).size();
+    }
+    // Message n (from 1) and its envelope, one fact a line.
+    QStringList message(int n) const {
+        const QString base =
+            dir.filePath(QStringLiteral("messages/%1").arg(n, 4, 10, QLatin1Char('0')));
+        return run(kReader, {base + ".eml", base + ".json"}).split(u'\n', Qt::SkipEmptyParts);
+    }
+    QStringList logins() const { // "MECHANISM user", one a login
+        QFile f(dir.filePath(QStringLiteral("logins")));
+        return f.open(QIODevice::ReadOnly) ? QString(f.readAll()).split(u'\n', Qt::SkipEmptyParts)
+                                           : QStringList();
+    }
+    QTemporaryDir dir;
+    quint16 port;
+};
+
+// The desktop's browser for a user who agrees to every sign-in: it follows the sign-in address
+// and the provider's redirect back to the program's listener on 127.0.0.1.
+class AgreeingBrowser : public QObject {
+    Q_OBJECT
+public:
+    AgreeingBrowser() { QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "open"); }
+    ~AgreeingBrowser() override { QDesktopServices::unsetUrlHandler(QStringLiteral("http")); }
+    bool get(const QUrl& url) {
+        QNetworkReply* reply = nam.get(QNetworkRequest(url));
+        QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+        return QSignalSpy(reply, &QNetworkReply::finished).wait(10000);
+    }
+public Q_SLOTS:
+    void open(const QUrl& url) { nam.get(QNetworkRequest(url)); }
+
+private:
+    QNetworkAccessManager nam;
+};
 
 AccountRecord accountFor(quint16 port, std::int16_t auth = 0, const char* password = "") {
     AccountRecord a;
@@ -168,4 +225,80 @@ TEST(SmtpPeer, ClosingTheWindowDuringASendEndsItPromptly) {
                            QStringLiteral("Discard the message you are writing?")}));
 }
 
+// Signed in from the setup with the test provider (scripts/oauth-server), whose tokens the sink
+// checks; a token the provider revoked is renewed once, unseen; a refusal of the renewed one is
+// said in a sentence; a server without XOAUTH2 gets nothing.
+TEST(SmtpPeer, OAuth2SignInSendRenewalAndRefusals) {
+    QProcess provider;
+    provider.start(QStringLiteral(CORVANE_SOURCE_DIR "/scripts/oauth-server"), {});
+    ASSERT_TRUE(provider.waitForReadyRead(10000)); // PORT=N
+    const QString base = "http://127.0.0.1:" + QString(provider.readLine()).trimmed().mid(5);
+    SmtpSink sink({QStringLiteral("--introspect"), base + "/introspect"});
+    TempSettings settings;
+    settings.setAccounts({"Mail"}, "Mail");
+    ScriptedDialogs dialogs;
+    dialogs.allowUnscriptedOk();
+    AgreeingBrowser browser;
+    AccountRecord account = accountFor(sink.port, kEmailAuthOAuth2);
+    {
+        frmEmailSetup setup(account, nullptr);
+        const QString typed[] = {QStringLiteral("127.0.0.1:%1").arg(sink.port),
+                                 "alice",
+                                 "example.com",
+                                 "alice",
+                                 "example.com",
+                                 "corvane-test",
+                                 base + "/authorize",
+                                 base + "/token",
+                                 "mail"};
+        for (int i = 0;
+             QLineEdit * e : {setup.txtSMTP, setup.txtUsername, setup.txtDomain, setup.txtFromName,
+                              setup.txtFromDomain, setup.txtClientId, setup.txtAuthorizeUrl,
+                              setup.txtTokenUrl, setup.txtScope}) {
+            e->setText(typed[i++]);
+        }
+        setup.cmbPOPAuth->setCurrentIndex(2);
+        setup.cmbAuth->setCurrentIndex(kEmailAuthOAuth2);
+        setup.cmdSignIn->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return setup.lblSignIn->text() == "Signed in"; }, 20000));
+        setup.cmdOK->click();
+    }
+    frmSMTP w(account);
+    QStringList statuses;
+    QObject::connect(w.SMTP1, &platform::SmtpSession::statusTextChanged,
+                     [&](const QString& s) { statuses << s; });
+    const QString sent = QStringLiteral("Message successfully sent");
+    auto send = [&](const QString& subject) {
+        dialogs.clear();
+        w.fill(QStringLiteral("bob@example.net"), subject, QStringLiteral("text"));
+        sendAndWait(w,
+                    [&] { return w.lblProgress->text() == sent || !dialogs.messages().empty(); });
+        return dialogs.messageTexts().join(u'|');
+    };
+    EXPECT_EQ(send(QStringLiteral("first")), "");
+    ASSERT_TRUE(browser.get(QUrl(base + "/control?revoke=1")));
+    EXPECT_EQ(send(QStringLiteral("renewed")), "");
+    EXPECT_EQ(sink.count(), 2);
+    EXPECT_TRUE(sink.message(2).contains(QStringLiteral("Login: alice")));
+    account.EmailUsername = "bob"; // the provider's tokens are alice's
+    EXPECT_EQ(send(QStringLiteral("bob")), "The server refused the sign-in for bob");
+    EXPECT_EQ(w.lblProgress->text(), "Error: The server refused the sign-in for bob");
+    EXPECT_EQ(
+        sink.logins(),
+        QString("XOAUTH2 alice,XOAUTH2 alice,XOAUTH2 alice,XOAUTH2 bob,XOAUTH2 bob").split(','));
+    EXPECT_FALSE(statuses.join(u'|').contains(QStringLiteral("at-")));
+
+    SmtpSink passwordsOnly({QStringLiteral("--auth"), QStringLiteral("alice:pw")});
+    account.SMTPAddress = "127.0.0.1:" + std::to_string(passwordsOnly.port);
+    EXPECT_EQ(send(QStringLiteral("none")),
+              QStringLiteral("The SMTP server 127.0.0.1 on port %1 does not offer the OAuth2 "
+                             "sign-in (XOAUTH2); nothing was sent.")
+                  .arg(passwordsOnly.port));
+    EXPECT_EQ(passwordsOnly.count() + passwordsOnly.logins().size(), 0);
+    provider.terminate();
+    provider.waitForFinished();
+}
+
 } // namespace
+
+#include "SmtpPeerTest.moc"
