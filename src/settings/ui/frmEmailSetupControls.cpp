@@ -80,6 +80,12 @@ void frmEmailSetup::createControls() {
     QSizePolicy keepSpace = chkRemovePassword->sizePolicy();
     keepSpace.setRetainSizeWhenHidden(true);
     chkRemovePassword->setSizePolicy(keepSpace);
+    // Nor giving way to the OAuth2 sign-in.
+    for (QWidget* w : {static_cast<QWidget*>(chkSavePassword), static_cast<QWidget*>(txtPass)}) {
+        QSizePolicy keep = w->sizePolicy();
+        keep.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(keep);
+    }
     chkRemovePassword->hide();
     cmbPOPAuth = new QComboBox(this);
     cmbPOPAuth->setObjectName(QStringLiteral("cmbPOPAuth"));
