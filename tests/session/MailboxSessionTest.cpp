@@ -275,6 +275,8 @@ private:
             usersOwn = false;
         } else if (verb == "delete" || verb == "delete?") {
             rules.remove(n, verb == "delete?");
+        } else if (verb == "renewed" || verb == "unrenewed") { // the answer to "token refused"
+            rules.tokenRenewed(arg, arg.empty() ? "Please sign in again." : "");
         } else if (verb == "reset") {
             rules.reset();
         } else if (verb == "disconnect") {
@@ -303,12 +305,17 @@ private:
     }
 
     void drain() {
-        static const std::map<Kind, std::string> names = {
-            {Kind::Status, "status "},  {Kind::Note, "note "},
-            {Kind::BusyNote, "note "},  {Kind::Box, "box "},
-            {Kind::RowMarked, "mark "}, {Kind::Select, "select "},
-            {Kind::Close, "close"},     {Kind::StartTls, "start tls"},
-            {Kind::RowAdded, "row "},   {Kind::Downloaded, "downloaded "}};
+        static const std::map<Kind, std::string> names = {{Kind::Status, "status "},
+                                                          {Kind::Note, "note "},
+                                                          {Kind::BusyNote, "note "},
+                                                          {Kind::Box, "box "},
+                                                          {Kind::RowMarked, "mark "},
+                                                          {Kind::Select, "select "},
+                                                          {Kind::Close, "close"},
+                                                          {Kind::StartTls, "start tls"},
+                                                          {Kind::RowAdded, "row "},
+                                                          {Kind::Downloaded, "downloaded "},
+                                                          {Kind::TokenRefused, "token refused"}};
         while (std::optional<SessionEvent> e = rules.next()) {
             const session::HeaderList& rows = rules.rows();
             if (e->kind == Kind::Write) {

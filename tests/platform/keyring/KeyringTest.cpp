@@ -63,8 +63,13 @@ TEST(AccountPasswords, KeyringOrSettingsFile) {
     EXPECT_EQ(kept, "");
     EXPECT_EQ(passwords.load(account, kept, nullptr), password);
     EXPECT_EQ(passwords.load("дом", "", nullptr), "");
+    // An OAuth2 refresh token has an entry of its own beside the password.
+    using Secret = platform::AccountPasswords::Secret;
+    EXPECT_EQ(passwords.save(account, "rt-1", nullptr, Secret::RefreshToken), "");
     passwords.forget(account);
     EXPECT_EQ(passwords.load(account, "", nullptr), "");
+    EXPECT_EQ(passwords.load(account, "", nullptr, Secret::RefreshToken), "rt-1");
+    passwords.forget(account, Secret::RefreshToken);
 }
 
 } // namespace
