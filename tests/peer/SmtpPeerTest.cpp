@@ -5,23 +5,20 @@
 #include "platform/SmtpSession.h"
 #include "settings/AccountRecord.h"
 #include "settings/ui/frmEmailSetup.h"
+#include "support/OAuthServer.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TempSettings.h"
 
 #include <QComboBox>
 #include <QCryptographicHash>
-#include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -61,25 +58,6 @@ struct SmtpSink {
     }
     QTemporaryDir dir;
     quint16 port;
-};
-
-// The desktop's browser for a user who agrees to every sign-in: it follows the sign-in address
-// and the provider's redirect back to the program's listener on 127.0.0.1.
-class AgreeingBrowser : public QObject {
-    Q_OBJECT
-public:
-    AgreeingBrowser() { QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "open"); }
-    ~AgreeingBrowser() override { QDesktopServices::unsetUrlHandler(QStringLiteral("http")); }
-    bool get(const QUrl& url) {
-        QNetworkReply* reply = nam.get(QNetworkRequest(url));
-        QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
-        return QSignalSpy(reply, &QNetworkReply::finished).wait(10000);
-    }
-public Q_SLOTS:
-    void open(const QUrl& url) { nam.get(QNetworkRequest(url)); }
-
-private:
-    QNetworkAccessManager nam;
 };
 
 AccountRecord accountFor(quint16 port, std::int16_t auth = 0, const char* password = "") {
@@ -229,36 +207,27 @@ TEST(SmtpPeer, ClosingTheWindowDuringASendEndsItPromptly) {
 // checks; a token the provider revoked is renewed once, unseen; a refusal of the renewed one is
 // said in a sentence; a server without XOAUTH2 gets nothing.
 TEST(SmtpPeer, OAuth2SignInSendRenewalAndRefusals) {
-    QProcess provider;
-    provider.start(QStringLiteral(CORVANE_SOURCE_DIR "/scripts/oauth-server"), {});
-    ASSERT_TRUE(provider.waitForReadyRead(10000)); // PORT=N
-    const QString base = "http://127.0.0.1:" + QString(provider.readLine()).trimmed().mid(5);
-    SmtpSink sink({QStringLiteral("--introspect"), base + "/introspect"});
+    OAuthServer provider;
+    ASSERT_TRUE(provider.start());
+    SmtpSink sink({QStringLiteral("--introspect"), provider.url("/introspect")});
     TempSettings settings;
     settings.setAccounts({"Mail"}, "Mail");
+    const settings::OAuthConfig oauth = provider.config();
+    settings.setSection("Mail", {{"SMTPAddress", "127.0.0.1:" + std::to_string(sink.port)},
+                                 {"EmailUsername", "alice"},
+                                 {"EmailFromName", "alice"},
+                                 {"EmailFromDomain", "example.com"},
+                                 {"EmailAuth", "4"},
+                                 {"POPAuth", "OAuth2"},
+                                 {"OAuthClientId", oauth.ClientId},
+                                 {"OAuthAuthorizeUrl", oauth.AuthorizeUrl},
+                                 {"OAuthTokenUrl", oauth.TokenUrl}});
     ScriptedDialogs dialogs;
     dialogs.allowUnscriptedOk();
-    AgreeingBrowser browser;
-    AccountRecord account = accountFor(sink.port, kEmailAuthOAuth2);
+    FakeBrowser browser;
+    AccountRecord account;
     {
         frmEmailSetup setup(account, nullptr);
-        const QString typed[] = {QStringLiteral("127.0.0.1:%1").arg(sink.port),
-                                 "alice",
-                                 "example.com",
-                                 "alice",
-                                 "example.com",
-                                 "corvane-test",
-                                 base + "/authorize",
-                                 base + "/token",
-                                 "mail"};
-        for (int i = 0;
-             QLineEdit * e : {setup.txtSMTP, setup.txtUsername, setup.txtDomain, setup.txtFromName,
-                              setup.txtFromDomain, setup.txtClientId, setup.txtAuthorizeUrl,
-                              setup.txtTokenUrl, setup.txtScope}) {
-            e->setText(typed[i++]);
-        }
-        setup.cmbPOPAuth->setCurrentIndex(2);
-        setup.cmbAuth->setCurrentIndex(kEmailAuthOAuth2);
         setup.cmdSignIn->click();
         ASSERT_TRUE(QTest::qWaitFor([&] { return setup.lblSignIn->text() == "Signed in"; }, 20000));
         setup.cmdOK->click();
@@ -276,7 +245,7 @@ TEST(SmtpPeer, OAuth2SignInSendRenewalAndRefusals) {
         return dialogs.messageTexts().join(u'|');
     };
     EXPECT_EQ(send(QStringLiteral("first")), "");
-    ASSERT_TRUE(browser.get(QUrl(base + "/control?revoke=1")));
+    ASSERT_TRUE(provider.control(QStringLiteral("revoke=1")));
     EXPECT_EQ(send(QStringLiteral("renewed")), "");
     EXPECT_EQ(sink.count(), 2);
     EXPECT_TRUE(sink.message(2).contains(QStringLiteral("Login: alice")));
@@ -295,10 +264,6 @@ TEST(SmtpPeer, OAuth2SignInSendRenewalAndRefusals) {
                              "sign-in (XOAUTH2); nothing was sent.")
                   .arg(passwordsOnly.port));
     EXPECT_EQ(passwordsOnly.count() + passwordsOnly.logins().size(), 0);
-    provider.terminate();
-    provider.waitForFinished();
 }
 
 } // namespace
-
-#include "SmtpPeerTest.moc"

@@ -16,106 +16,90 @@
 using settings::OAuthPreset;
 using settings::OAuthProvider;
 
-namespace {
-
 struct OAuthSetup {
     TempSettings temp;
     ScriptedDialogs dialogs;
     AccountRecord account;
     std::unique_ptr<frmEmailSetup> d;
 
-    explicit OAuthSetup(const std::string& name) {
+    explicit OAuthSetup(const std::string& name, const char* pop = "pop.x") {
         temp.setAccounts({name}, name);
+        temp.setSection(name, {{"POPAddress", pop}});
         dialogs.allowUnscriptedOk();
-        open();
-    }
-    void open() {
         d = std::make_unique<frmEmailSetup>(account, nullptr);
         d->show();
     }
-    static void choose(QComboBox* box, int index) {
-        box->setCurrentIndex(index);
-        Q_EMIT box->activated(index);
-    }
-    // POP login (0 Password, 1 SASL, 2 OAuth2), SMTP login (0 to 4), then the provider.
-    void logins(int pop, int smtp, int provider = -1) {
-        choose(d->cmbPOPAuth, pop);
-        choose(d->cmbAuth, smtp);
-        if (provider >= 0) {
-            choose(d->cmbOAuthProvider, provider);
+    // POP login (0 Password, 1 SASL, 2 OAuth2), SMTP login (0 to 4), then the provider, as
+    // the user chooses them; returns the OAuth2 settings the dialog then holds.
+    settings::OAuthConfig choose(int pop, int smtp, int provider = -1) {
+        for (auto [box, index] : {std::pair{d->cmbPOPAuth, pop}, std::pair{d->cmbAuth, smtp},
+                                  std::pair{d->cmbOAuthProvider, provider}}) {
+            if (index >= 0) {
+                box->setCurrentIndex(index);
+                Q_EMIT box->activated(index);
+            }
         }
-    }
-    settings::OAuthConfig shown() {
         d->CopyFieldsToAccount();
         return account.OAuth;
     }
-    int row(QWidget* w) const {
-        int r = 0, c = 0, rs = 0, cs = 0;
-        auto* grid = d->findChild<QGridLayout*>();
-        grid->getItemPosition(grid->indexOf(w), &r, &c, &rs, &cs);
-        return r;
-    }
 };
-
-} // namespace
 
 TEST(EmailSetupOAuth, ThePasswordGivesWayToTheSignInWherePresetsFillTheEndpoints) {
     OAuthSetup s("Shown");
-    // POP, SMTP -> password shown, OAuth2 shown, the sign-in on the password's row
+    auto* grid = s.d->findChild<QGridLayout*>();
+    auto row = [&](QWidget* w) {
+        int r = 0, c = 0;
+        grid->getItemPosition(grid->indexOf(w), &r, &c, &c, &c);
+        return r;
+    };
+    // POP, SMTP -> password shown, OAuth2 shown, the sign-in where the password was
     for (const auto& [pop, smtp, password, oauth, inPlace] :
-         {std::tuple(0, 0, true, false, false), std::tuple(1, 2, true, false, false),
-          std::tuple(2, 0, false, true, true), std::tuple(2, 4, false, true, true),
-          std::tuple(0, 4, true, true, false), std::tuple(2, 3, true, true, false)}) {
-        s.logins(pop, smtp);
-        EXPECT_EQ(s.d->txtPass->isVisible() + 2 * s.d->chkSavePassword->isVisible(), 3 * password);
-        EXPECT_EQ(s.d->cmdSignIn->isVisible() + 2 * s.d->txtScope->isVisible(), 3 * oauth);
-        EXPECT_EQ(oauth && s.row(s.d->cmdSignIn) == s.row(s.d->txtPass), inPlace) << pop << smtp;
+         {std::tuple(0, 0, 1, 0, 0), std::tuple(1, 2, 1, 0, 0), std::tuple(2, 0, 0, 1, 1),
+          std::tuple(2, 4, 0, 1, 1), std::tuple(0, 4, 1, 1, 0), std::tuple(2, 3, 1, 1, 0)}) {
+        s.choose(pop, smtp);
+        EXPECT_EQ(s.d->txtPass->isVisible() + s.d->chkSavePassword->isVisible(), 2 * password);
+        EXPECT_EQ(s.d->cmdSignIn->isVisible() + s.d->txtScope->isVisible(), 2 * oauth);
+        EXPECT_EQ(oauth && row(s.d->cmdSignIn) == row(s.d->txtPass), inPlace) << pop << smtp;
     }
     EXPECT_EQ(s.d->lblSignIn->text() + s.d->cmdSignIn->text(), "Not signed inSign in\u2026");
 
     s.d->txtClientId->setText(QStringLiteral("id-1"));
-    settings::OAuthConfig expected = OAuthPreset(OAuthProvider::Google);
-    expected.ClientId = "id-1";
+    settings::OAuthConfig expected;
     for (const auto provider : {OAuthProvider::Google, OAuthProvider::Microsoft}) {
-        s.logins(2, 4, static_cast<int>(provider));
         expected = OAuthPreset(provider);
         expected.ClientId = "id-1";
-        EXPECT_EQ(s.shown(), expected);
+        EXPECT_EQ(s.choose(2, 4, static_cast<int>(provider)), expected);
     }
     s.d->txtTokenUrl->setText(QStringLiteral("https://login.example/t"));
-    s.logins(2, 4, static_cast<int>(OAuthProvider::Custom)); // keeps what is there
     std::tie(expected.Provider, expected.TokenUrl) =
         std::tuple(OAuthProvider::Custom, "https://login.example/t");
-    EXPECT_EQ(s.shown(), expected);
+    EXPECT_EQ(s.choose(2, 4, 2), expected) << "Custom keeps what is there";
 
     // An account taking up OAuth2 with nothing filled in: its servers suggest the provider.
     for (const auto& [server, provider] :
          {std::pair{"pop.gmail.com:995", OAuthProvider::Google},
           std::pair{"outlook.office365.com", OAuthProvider::Microsoft},
           std::pair{"pop.example.org", OAuthProvider::Custom}}) {
-        OAuthSetup fresh("Suggest");
-        fresh.d->txtPOP->setText(QString::fromLatin1(server));
-        fresh.logins(2, 0);
-        EXPECT_EQ(fresh.shown(), OAuthPreset(provider)) << server;
+        EXPECT_EQ(OAuthSetup("Suggest", server).choose(2, 0), OAuthPreset(provider)) << server;
     }
 }
 
 TEST(EmailSetupOAuth, SavedLoadedRefusedAndForgotten) {
-    const char* kClientId = "OAuth2 needs the client ID of your registration with the provider; "
-                            "please enter it";
-    // provider, client id, authorize URL, token URL -> the box (both URLs typed for Custom)
+    // provider, client id, authorize URL, token URL -> the box of Sign in… and of OK
     for (const auto& [provider, id, authorize, token, box] :
-         {std::tuple(0, "", "", "", kClientId),
+         {std::tuple(0, "", "", "",
+                     "OAuth2 needs the client ID of your registration with the "
+                     "provider; please enter it"),
           std::tuple(2, "id", "https://a.example/a", "",
                      "Please enter the provider's token URL for OAuth2"),
           std::tuple(2, "id", "a.example/a", "https://a.example/t",
                      "The authorize URL must be a web address starting with https://")}) {
         OAuthSetup s("Refused");
-        s.logins(0, 4, provider);
-        s.d->txtClientId->setText(QString::fromLatin1(id));
-        if (provider == 2) {
-            s.d->txtAuthorizeUrl->setText(QString::fromLatin1(authorize));
-            s.d->txtTokenUrl->setText(QString::fromLatin1(token));
+        s.choose(0, 4, provider);
+        for (auto [field, typed] :
+             {std::pair{s.d->txtClientId, id}, std::pair{s.d->txtAuthorizeUrl, authorize},
+              std::pair{s.d->txtTokenUrl, token}}) {
+            field->setText(provider == 2 || field == s.d->txtClientId ? typed : field->text());
         }
         s.d->cmdSignIn->click();
         s.d->cmdOK->click();
@@ -124,10 +108,10 @@ TEST(EmailSetupOAuth, SavedLoadedRefusedAndForgotten) {
         EXPECT_EQ(s.temp.store().GetSetting("Refused", "EmailAuth"), "") << "nothing saved";
     }
 
-    OAuthSetup s("Kept");
     platform::oauthTokens().forget("Kept"); // none in memory, but a sign-in of before:
+    OAuthSetup s("Kept");
     s.temp.setSection("Kept", {{"OAuthRefreshToken", "cnQtMQ=="}});
-    s.logins(2, 4, static_cast<int>(OAuthProvider::Microsoft));
+    s.choose(2, 4, static_cast<int>(OAuthProvider::Microsoft));
     EXPECT_EQ(s.d->lblSignIn->text(), QStringLiteral("Signed in"));
     s.d->txtClientId->setText(QStringLiteral(" 0a1b "));
     s.d->txtAuthorizeUrl->setText(QStringLiteral("https://login.microsoftonline.com/t1/a"));
@@ -143,10 +127,10 @@ TEST(EmailSetupOAuth, SavedLoadedRefusedAndForgotten) {
         EXPECT_EQ(s.temp.store().GetSetting("Kept", key), value) << key;
     }
     s.temp.reopen();
-    s.open();
-    EXPECT_EQ(s.shown(), expected);
-    EXPECT_TRUE(s.d->cmdSignIn->isVisible() && s.dialogs.messages().empty());
-    s.logins(1, 0); // leaving OAuth2 for both servers forgets the sign-in
+    s.d = std::make_unique<frmEmailSetup>(s.account, nullptr);
+    EXPECT_EQ(s.choose(-1, -1), expected);
+    EXPECT_TRUE(s.d->cmdSignIn->isVisibleTo(s.d.get()) && s.dialogs.messages().empty());
+    s.choose(1, 0); // leaving OAuth2 for both servers forgets the sign-in
     s.d->cmdOK->click();
     EXPECT_FALSE(platform::oauthTokens().signedIn("Kept"));
     EXPECT_EQ(s.temp.store().GetSetting("Kept", "OAuthRefreshToken"), "");
