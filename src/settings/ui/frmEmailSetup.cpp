@@ -560,7 +560,7 @@ void frmEmailSetup::cmdSignIn_Click() {
         }
         cmdSignIn->setText(QStringLiteral("Sign in\u2026"));
         showSignInState();
-        if (!error.isEmpty()) {
+        if (!error.isEmpty() && !closing) { // a sign-in cancelled by closing needs no box
             message(this, error);
         }
     };

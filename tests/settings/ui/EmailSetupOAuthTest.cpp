@@ -1,5 +1,6 @@
 // The setup dialog's OAuth2 part: what it shows for each login choice, the provider presets,
 // the six keys saved and loaded, the sentences that stop an account that cannot sign in.
+#include "decoding/TestData.h"
 #include "platform/OAuthTokens.h"
 #include "settings/ui/frmEmailSetup.h"
 #include "support/ScriptedDialogs.h"
@@ -52,14 +53,12 @@ TEST(EmailSetupOAuth, ThePasswordGivesWayToTheSignInWherePresetsFillTheEndpoints
         grid->getItemPosition(grid->indexOf(w), &r, &c, &c, &c);
         return r;
     };
-    // POP, SMTP -> password shown, OAuth2 shown, the sign-in where the password was
-    for (const auto& [pop, smtp, password, oauth, inPlace] :
-         {std::tuple(0, 0, 1, 0, 0), std::tuple(1, 2, 1, 0, 0), std::tuple(2, 0, 0, 1, 1),
-          std::tuple(2, 4, 0, 1, 1), std::tuple(0, 4, 1, 1, 0), std::tuple(2, 3, 1, 1, 0)}) {
-        s.choose(pop, smtp);
+    for (const auto& r : testdata::Table("settings/oauth-logins.table", 5)) {
+        const bool password = r[2] == "1", oauth = r[3] == "1";
+        s.choose(std::stoi(r[0]), std::stoi(r[1]));
         EXPECT_EQ(s.d->txtPass->isVisible() + s.d->chkSavePassword->isVisible(), 2 * password);
         EXPECT_EQ(s.d->cmdSignIn->isVisible() + s.d->txtScope->isVisible(), 2 * oauth);
-        EXPECT_EQ(oauth && row(s.d->cmdSignIn) == row(s.d->txtPass), inPlace) << pop << smtp;
+        EXPECT_EQ(oauth && row(s.d->cmdSignIn) == row(s.d->txtPass), r[4] == "1") << r[0] << r[1];
     }
     EXPECT_EQ(s.d->lblSignIn->text() + s.d->cmdSignIn->text(), "Not signed inSign in\u2026");
 
@@ -85,26 +84,19 @@ TEST(EmailSetupOAuth, ThePasswordGivesWayToTheSignInWherePresetsFillTheEndpoints
 }
 
 TEST(EmailSetupOAuth, SavedLoadedRefusedAndForgotten) {
-    // provider, client id, authorize URL, token URL -> the box of Sign in… and of OK
-    for (const auto& [provider, id, authorize, token, box] :
-         {std::tuple(0, "", "", "",
-                     "OAuth2 needs the client ID of your registration with the "
-                     "provider; please enter it"),
-          std::tuple(2, "id", "https://a.example/a", "",
-                     "Please enter the provider's token URL for OAuth2"),
-          std::tuple(2, "id", "a.example/a", "https://a.example/t",
-                     "The authorize URL must be a web address starting with https://")}) {
+    for (const auto& r : testdata::Table("settings/oauth-refusals.table", 5)) {
         OAuthSetup s("Refused");
-        s.choose(0, 4, provider);
-        for (auto [field, typed] :
-             {std::pair{s.d->txtClientId, id}, std::pair{s.d->txtAuthorizeUrl, authorize},
-              std::pair{s.d->txtTokenUrl, token}}) {
-            field->setText(provider == 2 || field == s.d->txtClientId ? typed : field->text());
+        s.choose(0, 4, std::stoi(r[0]));
+        s.d->txtClientId->setText(QString::fromStdString(r[1]));
+        if (r[0] == "2") {
+            s.d->txtAuthorizeUrl->setText(QString::fromStdString(r[2]));
+        }
+        if (r[0] == "2" || !r[3].empty()) {
+            s.d->txtTokenUrl->setText(QString::fromStdString(r[3]));
         }
         s.d->cmdSignIn->click();
         s.d->cmdOK->click();
-        EXPECT_EQ(s.dialogs.messageTexts().join('|').toStdString(),
-                  QStringList(2, QString::fromLatin1(box)).join('|').toStdString());
+        EXPECT_EQ(s.dialogs.messageTexts().join('|').toStdString(), r[4] + "|" + r[4]);
         EXPECT_EQ(s.temp.store().GetSetting("Refused", "EmailAuth"), "") << "nothing saved";
     }
 
