@@ -95,11 +95,8 @@ void OAuthFlow::signIn(int timeoutMs, Done done) {
     // Port 0: any free port; the address: loopback only, never every interface.
     listener = new QOAuthHttpServerReplyHandler(QHostAddress::LocalHost, 0, this);
     if (!listener->isListening()) {
-        return finish({{},
-                       {},
-                       {},
-                       QStringLiteral("The sign-in could not start: Corvane could not "
-                                      "listen on 127.0.0.1 for the browser's return.")});
+        return fail(QStringLiteral("The sign-in could not start: Corvane could not "
+                                   "listen on 127.0.0.1 for the browser's return."));
     }
     listener->setCallbackText(
         QStringLiteral("Corvane has the provider's answer. You can close this page."));
@@ -116,27 +113,21 @@ void OAuthFlow::signIn(int timeoutMs, Done done) {
                 rawCode = value("code");
                 if (!value("error").isEmpty()) {
                     const QString what = value("error_description");
-                    finish({{},
-                            {},
-                            {},
-                            QStringLiteral("The provider refused the sign-in (") + value("error") +
-                                (what.isEmpty() ? QString() : QStringLiteral(": ") + what) +
-                                QStringLiteral(").")});
+                    fail(QStringLiteral("The provider refused the sign-in (") + value("error") +
+                         (what.isEmpty() ? QString() : QStringLiteral(": ") + what) +
+                         QStringLiteral(")."));
                 }
             });
     connect(this, &QAbstractOAuth::authorizeWithBrowser, this, [this](const QUrl& url) {
         if (!QDesktopServices::openUrl(url)) {
-            finish({{}, {}, {}, QStringLiteral("No browser could be opened for the sign-in.")});
+            fail(QStringLiteral("No browser could be opened for the sign-in."));
         }
     });
     limit = new QTimer(this);
     limit->setSingleShot(true);
     connect(limit, &QTimer::timeout, this, [this] {
-        finish({{},
-                {},
-                {},
-                QStringLiteral("The sign-in was not finished in the browser within "
-                               "5 minutes, so it was ended. Please try again.")});
+        fail(QStringLiteral("The sign-in was not finished in the browser within "
+                            "5 minutes, so it was ended. Please try again."));
     });
     limit->start(timeoutMs);
     grant();
@@ -151,13 +142,13 @@ void OAuthFlow::refresh(const QString& savedRefreshToken, Done done) {
 }
 
 void OAuthFlow::cancel() {
-    finish({{}, {}, {}, QStringLiteral("The sign-in was cancelled.")});
+    fail(QStringLiteral("The sign-in was cancelled."));
 }
 
 void OAuthFlow::tokenReplyFinished(QNetworkReply* reply) {
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!status.isValid()) {
-        return finish({{}, {}, {}, unreachable(reply->errorString())});
+        return fail(unreachable(reply->errorString()));
     }
     // peek: the reply handler still reads the body of a good answer.
     const QByteArray body = reply->peek(reply->bytesAvailable());
@@ -174,18 +165,21 @@ void OAuthFlow::tokenReplyFinished(QNetworkReply* reply) {
         return; // Qt takes the tokens from here
     }
     const bool refreshing = listener == nullptr;
-    finish({{},
-            {},
-            {},
-            refreshing ? QStringLiteral("The provider did not renew the sign-in (") + error +
-                             QStringLiteral(").") + kSignInAgain
-                       : QStringLiteral("The sign-in server refused to give a token (") + error +
-                             QStringLiteral(").")});
+    fail(refreshing ? QStringLiteral("The provider did not renew the sign-in (") + error +
+                          QStringLiteral(").") + kSignInAgain
+                    : QStringLiteral("The sign-in server refused to give a token (") + error +
+                          QStringLiteral(")."));
 }
 
 QString OAuthFlow::unreachable(const QString& why) const {
     return QStringLiteral("The sign-in server ") + accessTokenUrl().host() +
            QStringLiteral(" could not be reached: ") + why;
+}
+
+void OAuthFlow::fail(QString sentence) {
+    Result result;
+    result.error = std::move(sentence);
+    finish(std::move(result));
 }
 
 void OAuthFlow::finish(Result result) {

@@ -41,6 +41,7 @@ public:
 private:
     void tokenReplyFinished(QNetworkReply* reply);
     void finish(Result result);
+    void fail(QString sentence);
     QString unreachable(const QString& why) const;
 
     Done whenDone;

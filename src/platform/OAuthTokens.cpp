@@ -5,6 +5,7 @@
 #include "platform/SettingsStore.h"
 #include "settings/SettingsKeys.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QPointer>
 #include <QWidget>
@@ -89,6 +90,8 @@ struct OAuthTokens::State {
     int signInTimeoutMs = 5 * 60 * 1000;
 };
 
+// The exchanges belong to the application, not to this object that outlives it: one still
+// running at the end goes with the application.
 OAuthTokens::OAuthTokens() : d(std::make_unique<State>()) {}
 
 OAuthTokens::~OAuthTokens() = default;
@@ -117,7 +120,7 @@ void OAuthTokens::accessToken(const AccountRecord& account, QObject* context, Do
     if (!complete(account.OAuth, false)) {
         return d->answer(name, {}, kIncomplete);
     }
-    auto* flow = new OAuthFlow(account.OAuth, this);
+    auto* flow = new OAuthFlow(account.OAuth, QCoreApplication::instance());
     a.renewing = flow;
     flow->refresh(QString::fromStdString(saved), [this, name, flow](const OAuthFlow::Result& r) {
         flow->deleteLater();
@@ -147,7 +150,7 @@ void OAuthTokens::signIn(const std::string& account, const settings::OAuthConfig
     if (!complete(config, true)) {
         return State::deliver(context, std::move(done), {}, kIncomplete);
     }
-    auto* flow = new OAuthFlow(config, this);
+    auto* flow = new OAuthFlow(config, QCoreApplication::instance());
     d->signingIn = flow;
     flow->signIn(d->signInTimeoutMs, [this, account, flow, owner = QPointer<QWidget>(parent),
                                       context = QPointer<QObject>(context),

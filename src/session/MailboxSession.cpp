@@ -403,8 +403,8 @@ void MailboxSession::login() {
     const bool oauth = account.POPAuth == settings::PopAuth::OAuth2;
     if (oauth && accessToken.empty()) {
         fail("Error: Not signed in, login not sent");
-        box("This account signs in with OAuth2 and has no access token: the provider's sign-in "
-            "has not been made. Choose \"Password\" or \"SASL\" in the setup meanwhile.");
+        box("This account signs in with OAuth2 and has no access token. Please sign in with "
+            "\"Sign in…\" in the account's setup.");
         return;
     }
     if (!mechanism) {

@@ -208,7 +208,7 @@ TEST(SmtpPeer, ClosingTheWindowDuringASendEndsItPromptly) {
 // said in a sentence; a server without XOAUTH2 gets nothing.
 TEST(SmtpPeer, OAuth2SignInSendRenewalAndRefusals) {
     OAuthServer provider;
-    ASSERT_TRUE(provider.start());
+    ASSERT_TRUE(provider.start({}));
     SmtpSink sink({QStringLiteral("--introspect"), provider.url("/introspect")});
     TempSettings settings;
     settings.setAccounts({"Mail"}, "Mail");

@@ -305,17 +305,12 @@ private:
     }
 
     void drain() {
-        static const std::map<Kind, std::string> names = {{Kind::Status, "status "},
-                                                          {Kind::Note, "note "},
-                                                          {Kind::BusyNote, "note "},
-                                                          {Kind::Box, "box "},
-                                                          {Kind::RowMarked, "mark "},
-                                                          {Kind::Select, "select "},
-                                                          {Kind::Close, "close"},
-                                                          {Kind::StartTls, "start tls"},
-                                                          {Kind::RowAdded, "row "},
-                                                          {Kind::Downloaded, "downloaded "},
-                                                          {Kind::TokenRefused, "token refused"}};
+        static const std::map<Kind, std::string> names = {
+            {Kind::Status, "status "},  {Kind::Note, "note "},
+            {Kind::BusyNote, "note "},  {Kind::Box, "box "},
+            {Kind::RowMarked, "mark "}, {Kind::Select, "select "},
+            {Kind::Close, "close"},     {Kind::StartTls, "start tls"},
+            {Kind::RowAdded, "row "},   {Kind::Downloaded, "downloaded "}};
         while (std::optional<SessionEvent> e = rules.next()) {
             const session::HeaderList& rows = rules.rows();
             if (e->kind == Kind::Write) {
@@ -327,6 +322,9 @@ private:
             }
             laterDue = laterDue || e->kind == Kind::Later;
             boxId = e->kind == Kind::Box ? e->row : boxId;
+            if (e->kind == Kind::TokenRefused) {
+                seen.push_back("token refused");
+            }
             if (!names.count(e->kind)) {
                 continue; // writes, the pointer, the debug buffer, the listing's end
             }

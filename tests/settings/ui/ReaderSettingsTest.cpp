@@ -202,19 +202,25 @@ std::string record(const AccountRecord& a) {
            a.EmailPass + "|" + a.SMTPDomain + "|" + std::to_string(a.EmailAuth) + "|" +
            a.EmailFromName + "|" + a.EmailFromDomain + "|" +
            std::string(settings::SecurityText(a.POPSecurity)) + "|" +
-           std::string(settings::SecurityText(a.SMTPSecurity)) + (a.GetPassword ? "!" : "");
+           std::string(settings::SecurityText(a.SMTPSecurity)) + (a.GetPassword ? "!" : "") + "|" +
+           std::string(settings::PopAuthText(a.POPAuth)) + "|" +
+           std::string(settings::OAuthProviderText(a.OAuth.Provider)) + "|" + a.OAuth.ClientId +
+           "|" + a.OAuth.TokenUrl + "|" + a.OAuth.Scope;
 }
 
 // The active account at start-up, and one chosen from the account menu, each key into its
-// own field; the two servers' security differs in each row.
+// own field; the two servers' security differs in each row. A preset provider's endpoints that
+// are not stored come from the preset.
 TEST(StartUp, ActiveAccountIsLoadedAsTyped) {
     const std::string pass = "0L/QsNGA0L7Qu9GMLXphxbzDs8WCxIc="; // "пароль-zażółć"
     const char* fields = "|pop.мир:1110|smtp.мир:2525|пользователь|пароль-zażółć|smtp.example|3|"
                          "анна|мир.example";
     const std::pair<std::string, std::string> cases[] = {
-        {"мир", std::string("мир") + fields + "|STARTTLS|None"},
-        {"дом", std::string("дом") + fields + "|None|TLS"},
-        {"Settings", "||||||0|||None|None"}}; // the store's own section is no account
+        {"мир", std::string("мир") + fields +
+                    "|STARTTLS|None|OAuth2|Google|id|https://oauth2.googleapis.com/token|"
+                    "https://mail.google.com/"},
+        {"дом", std::string("дом") + fields + "|None|TLS|OAuth2|Custom|id|https://t.мир/|mail"},
+        {"Settings", "||||||0|||None|None|Password|Custom|||"}}; // no account
     for (const auto& [isp, loaded] : cases) {
         const bool starttls = isp == "мир";
         const std::map<std::string, std::string> section = {
@@ -227,7 +233,12 @@ TEST(StartUp, ActiveAccountIsLoadedAsTyped) {
             {"EmailFromName", "анна"},
             {"EmailFromDomain", "мир.example"},
             {"POPSecurity", starttls ? "STARTTLS" : "None"},
-            {"SMTPSecurity", starttls ? "None" : "TLS"}};
+            {"SMTPSecurity", starttls ? "None" : "TLS"},
+            {"POPAuth", "OAuth2"},
+            {"OAuthProvider", starttls ? "Google" : "Custom"},
+            {"OAuthClientId", "id"},
+            {starttls ? "OAuthAuthorizeUrl" : "OAuthTokenUrl", "https://t.мир/"},
+            {"OAuthScope", starttls ? "" : "mail"}};
         {
             TempSettings temp;
             temp.setSection("Settings", {{"ISP", isp}, {"EmailPass", pass}});
