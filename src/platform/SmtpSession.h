@@ -37,6 +37,10 @@ public:
     // Credentials: used when the server offers AUTH; empty user name means no login.
     QString Username;
     QString Password;
+    // An OAuth2 access token: when set, the login is XOAUTH2 with it for Username (which it
+    // needs) instead of the password. A server that refuses it ends the send with 535; one that
+    // does not offer XOAUTH2 ends it with a sentence and sends nothing.
+    QString AccessToken;
     // The numeric option: 0 STARTTLS when the server offers it, 1 TLS required, 2 never.
     int TlsMode = 0;
     // TLS from the first byte (smtps://); TlsMode then does not matter.

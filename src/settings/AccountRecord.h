@@ -32,3 +32,6 @@ struct AccountRecord {
     // The OAuth2 sign-in, used when POPAuth is OAuth2 or EmailAuth is 4.
     settings::OAuthConfig OAuth;
 };
+
+// EmailAuth's value for an SMTP login with an OAuth2 access token (XOAUTH2).
+inline constexpr std::int16_t kEmailAuthOAuth2 = 4;

@@ -4,8 +4,12 @@
 #include "decoding/TestData.h"
 #include "platform/SmtpSession.h"
 #include "settings/AccountRecord.h"
+#include "settings/ui/frmEmailSetup.h"
+#include "support/OAuthServer.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TempSettings.h"
 
+#include <QComboBox>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
@@ -46,6 +50,11 @@ struct SmtpSink {
         const QString base =
             dir.filePath(QStringLiteral("messages/%1").arg(n, 4, 10, QLatin1Char('0')));
         return run(kReader, {base + ".eml", base + ".json"}).split(u'\n', Qt::SkipEmptyParts);
+    }
+    QStringList logins() const { // "MECHANISM user", one a login
+        QFile f(dir.filePath(QStringLiteral("logins")));
+        return f.open(QIODevice::ReadOnly) ? QString(f.readAll()).split(u'\n', Qt::SkipEmptyParts)
+                                           : QStringList();
     }
     QTemporaryDir dir;
     quint16 port;
@@ -192,6 +201,69 @@ TEST(SmtpPeer, ClosingTheWindowDuringASendEndsItPromptly) {
     EXPECT_EQ(dialogs.messageTexts(),
               QStringList({QStringLiteral("A message is still being sent"),
                            QStringLiteral("Discard the message you are writing?")}));
+}
+
+// Signed in from the setup with the test provider (scripts/oauth-server), whose tokens the sink
+// checks; a token the provider revoked is renewed once, unseen; a refusal of the renewed one is
+// said in a sentence; a server without XOAUTH2 gets nothing.
+TEST(SmtpPeer, OAuth2SignInSendRenewalAndRefusals) {
+    OAuthServer provider;
+    ASSERT_TRUE(provider.start({}));
+    SmtpSink sink({QStringLiteral("--introspect"), provider.url("/introspect")});
+    TempSettings settings;
+    settings.setAccounts({"Mail"}, "Mail");
+    const settings::OAuthConfig oauth = provider.config();
+    settings.setSection("Mail", {{"SMTPAddress", "127.0.0.1:" + std::to_string(sink.port)},
+                                 {"EmailUsername", "alice"},
+                                 {"EmailFromName", "alice"},
+                                 {"EmailFromDomain", "example.com"},
+                                 {"EmailAuth", "4"},
+                                 {"POPAuth", "OAuth2"},
+                                 {"OAuthClientId", oauth.ClientId},
+                                 {"OAuthAuthorizeUrl", oauth.AuthorizeUrl},
+                                 {"OAuthTokenUrl", oauth.TokenUrl}});
+    ScriptedDialogs dialogs;
+    dialogs.allowUnscriptedOk();
+    FakeBrowser browser;
+    AccountRecord account;
+    {
+        frmEmailSetup setup(account, nullptr);
+        setup.cmdSignIn->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return setup.lblSignIn->text() == "Signed in"; }, 20000));
+        setup.cmdOK->click();
+    }
+    frmSMTP w(account);
+    QStringList statuses;
+    QObject::connect(w.SMTP1, &platform::SmtpSession::statusTextChanged,
+                     [&](const QString& s) { statuses << s; });
+    const QString sent = QStringLiteral("Message successfully sent");
+    auto send = [&](const QString& subject) {
+        dialogs.clear();
+        w.fill(QStringLiteral("bob@example.net"), subject, QStringLiteral("text"));
+        sendAndWait(w,
+                    [&] { return w.lblProgress->text() == sent || !dialogs.messages().empty(); });
+        return dialogs.messageTexts().join(u'|');
+    };
+    EXPECT_EQ(send(QStringLiteral("first")), "");
+    ASSERT_TRUE(provider.control(QStringLiteral("revoke=1")));
+    EXPECT_EQ(send(QStringLiteral("renewed")), "");
+    EXPECT_EQ(sink.count(), 2);
+    EXPECT_TRUE(sink.message(2).contains(QStringLiteral("Login: alice")));
+    account.EmailUsername = "bob"; // the provider's tokens are alice's
+    EXPECT_EQ(send(QStringLiteral("bob")), "The server refused the sign-in for bob");
+    EXPECT_EQ(w.lblProgress->text(), "Error: The server refused the sign-in for bob");
+    EXPECT_EQ(
+        sink.logins(),
+        QString("XOAUTH2 alice,XOAUTH2 alice,XOAUTH2 alice,XOAUTH2 bob,XOAUTH2 bob").split(','));
+    EXPECT_FALSE(statuses.join(u'|').contains(QStringLiteral("at-")));
+
+    SmtpSink passwordsOnly({QStringLiteral("--auth"), QStringLiteral("alice:pw")});
+    account.SMTPAddress = "127.0.0.1:" + std::to_string(passwordsOnly.port);
+    EXPECT_EQ(send(QStringLiteral("none")),
+              QStringLiteral("The SMTP server 127.0.0.1 on port %1 does not offer the OAuth2 "
+                             "sign-in (XOAUTH2); nothing was sent.")
+                  .arg(passwordsOnly.port));
+    EXPECT_EQ(passwordsOnly.count() + passwordsOnly.logins().size(), 0);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "compose/SmtpErrors.h"
 #include "platform/Certificates.h"
 #include "platform/Dialogs.h"
+#include "platform/OAuthTokens.h"
 #include "platform/SmtpSession.h"
 #include "platform/TextCodec.h"
 #include "platform/Twips.h"
@@ -212,7 +213,13 @@ frmSMTP::Refusal frmSMTP::refusal() const {
     const auto exclamation = [](const QString& text) {
         return Refusal{text, platform::MsgIcon::Exclamation};
     };
-    if (account.EmailPass.empty() && account.EmailAuth > 0) {
+    if (account.EmailAuth == kEmailAuthOAuth2) {
+        if (account.EmailUsername.empty()) {
+            return exclamation(QStringLiteral("This account signs in to the SMTP server with "
+                                              "OAuth2, which needs the user name: please enter it "
+                                              "in the ISP setup."));
+        }
+    } else if (account.EmailPass.empty() && account.EmailAuth > 0) {
         return {QStringLiteral("Please enter password"), platform::MsgIcon::None};
     }
     if (!settings::parseServerAddress(account.SMTPAddress, settings::kDefaultSmtpPort).valid) {
@@ -269,30 +276,62 @@ void frmSMTP::SendSMTPMail(std::function<void(bool handedOver)> done) {
         return;
     }
     lblProgress->setText(QStringLiteral("Contacting ") + accountText(account.SMTPAddress));
+    tokenRetried = false;
     waitOneTick([this, done = std::move(done)] {
         if (!SMTP1) {
             done(false);
             return;
         }
-        // The session is given what the window shows now, the attachment above all.
-        handOver();
-        SMTP1->SendEmail();
-        cmdSend->setEnabled(false);
-        done(true);
+        startSend(done);
     });
 }
 
-void frmSMTP::handOver() {
+void frmSMTP::startSend(std::function<void(bool handedOver)> done) {
+    auto go = [this, done](const QString& accessToken) {
+        // The session is given what the window shows now, the attachment above all.
+        handOver(accessToken);
+        SMTP1->SendEmail();
+        cmdSend->setEnabled(false);
+        done(true);
+    };
+    if (account.EmailAuth != kEmailAuthOAuth2) {
+        go(QString());
+        return;
+    }
+    platform::oauthTokens().accessToken(
+        account, this, [this, go, done](const QString& accessToken, const QString& error) {
+            if (!SMTP1) {
+                done(false);
+            } else if (!accessToken.isEmpty()) {
+                go(accessToken);
+            } else {
+                const QPointer<frmSMTP> self(this);
+                platform::dialogs().messageBox(this, error, platform::MsgButtons::Ok,
+                                               platform::MsgIcon::Exclamation);
+                if (self) {
+                    MessageSent = false;
+                    cmdSend->setEnabled(true);
+                    lblProgress->setText(QStringLiteral("Error: ") + error);
+                    done(false);
+                }
+            }
+        });
+}
+
+void frmSMTP::handOver(const QString& accessToken) {
     const settings::ServerAddress server =
         settings::parseServerAddress(account.SMTPAddress, settings::kDefaultSmtpPort);
-    if (account.EmailAuth > 0) {
+    // The same session serves every send: credentials of an earlier account must not go to
+    // this server.
+    SMTP1->Username.clear();
+    SMTP1->Password.clear();
+    SMTP1->AccessToken.clear();
+    if (account.EmailAuth == kEmailAuthOAuth2) {
+        SMTP1->Username = accountText(account.EmailUsername);
+        SMTP1->AccessToken = accessToken;
+    } else if (account.EmailAuth > 0) {
         SMTP1->Username = accountText(account.EmailUsername);
         SMTP1->Password = accountText(account.EmailPass);
-    } else {
-        // The same session serves every send: credentials of an earlier account must not
-        // go to this server.
-        SMTP1->Username.clear();
-        SMTP1->Password.clear();
     }
     // STARTTLS required for a STARTTLS account; otherwise as before: TLS when offered.
     SMTP1->ImplicitTls = account.SMTPSecurity == settings::Security::Tls;
@@ -337,9 +376,25 @@ void frmSMTP::SMTP1_CloseSMTP() {
     }
 }
 
-void frmSMTP::SMTP1_ErrorSMTP(qint16 Number, const QString& Description) {
+void frmSMTP::SMTP1_ErrorSMTP(qint16 Number, const QString& RawDescription) {
+    // An access token may be refused before it expires (revoked, a clock off): the message
+    // goes once more with a fresh one, and only a second refusal is the user's to see.
+    const bool tokenRefused = account.EmailAuth == kEmailAuthOAuth2 && Number == 535;
+    if (tokenRefused) {
+        platform::oauthTokens().refused(account.Isp);
+        if (!tokenRetried && SMTP1) {
+            tokenRetried = true;
+            startSend([](bool) {});
+            return;
+        }
+    }
+    const QString Description = tokenRefused
+                                    ? QStringLiteral("The server refused the sign-in for ") +
+                                          accountText(account.EmailUsername)
+                                    : RawDescription;
     // Server replies carry their three-digit code; the session's own failures are sentences.
-    const bool serverCode = (Number >= 100 && Number <= 999) || Description.isEmpty();
+    const bool serverCode =
+        !tokenRefused && ((Number >= 100 && Number <= 999) || Description.isEmpty());
     const QString number = QString::number(Number);
     QString prefix;
     if (!lblProgress->text().contains(QLatin1String("success"))) {
@@ -374,9 +429,7 @@ void frmSMTP::SMTP1_CertificateRefused(const platform::CertificateProblem& probl
     }
     platform::PinCertificate(account.Isp, settings::keys::kSMTPCertificate, problem.fingerprint);
     lblProgress->setText(QStringLiteral("Contacting ") + accountText(account.SMTPAddress));
-    handOver();
-    SMTP1->SendEmail();
-    cmdSend->setEnabled(false);
+    startSend([](bool) {});
 }
 
 // --- Attach, Save, Clear, edits ------------------------------------------------------------------

@@ -107,8 +107,12 @@ private:
     };
     // Why this message must not reach the server.
     Refusal refusal() const;
-    // Sets the session's properties from the fields as they are now.
-    void handOver();
+    // Sets the session's properties from the fields as they are now; accessToken is the
+    // login of an account that signs in with OAuth2.
+    void handOver(const QString& accessToken);
+    // Hands the message to the session and starts it; an account that signs in with OAuth2
+    // first gets its access token, and done(false) follows when there is none.
+    void startSend(std::function<void(bool handedOver)> done);
     QString senderAddress() const;
 
     const AccountRecord& account;
@@ -119,5 +123,6 @@ private:
     bool draftTyped = false;  // edited by the user since last filled, sent or saved
     bool filling = false;
     bool closingWithReader = false;
+    bool tokenRetried = false; // this message went again with a fresh access token
     platform::TwipsPlacement placements{*this};
 };

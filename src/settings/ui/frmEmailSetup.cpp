@@ -2,6 +2,7 @@
 
 #include "platform/AccountPasswords.h"
 #include "platform/Dialogs.h"
+#include "platform/OAuthTokens.h"
 #include "platform/SettingsStore.h"
 #include "platform/Twips.h"
 #include "settings/Numbers.h"
@@ -12,6 +13,7 @@
 #include "settings/WindowGeometry.h"
 #include "settings/ui/AccountText.h"
 #include "settings/ui/ScreenPlacement.h"
+#include "settings/ui/StoredAccount.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -96,6 +98,12 @@ frmEmailSetup::frmEmailSetup(AccountRecord& account, QWidget* parent)
     connect(txtPOP, &QLineEdit::textEdited, this, [this] { followPort(cmbPOPSecurity, txtPOP); });
     connect(txtSMTP, &QLineEdit::textEdited, this,
             [this] { followPort(cmbSMTPSecurity, txtSMTP); });
+    for (QComboBox* choice : {cmbPOPAuth, cmbAuth}) {
+        connect(choice, &QComboBox::currentIndexChanged, this, &frmEmailSetup::showLoginFields);
+        connect(choice, &QComboBox::activated, this, &frmEmailSetup::suggestProvider);
+    }
+    connect(cmbOAuthProvider, &QComboBox::activated, this, &frmEmailSetup::chooseProvider);
+    connect(cmdSignIn, &QPushButton::clicked, this, &frmEmailSetup::cmdSignIn_Click);
     connect(cmdOK, &QPushButton::clicked, this, &frmEmailSetup::cmdOK_Click);
     connect(cmdAdd, &QPushButton::clicked, this, &frmEmailSetup::cmdAdd_Click);
     connect(cmdDelete, &QPushButton::clicked, this, &frmEmailSetup::cmdDelete_Click);
@@ -217,7 +225,9 @@ void frmEmailSetup::LoadAccount(const QString& name) {
     txtFromDomain->setText(text(get(keys::kEmailFromDomain)));
     loadSecurity(get(keys::kPOPSecurity), get(keys::kSMTPSecurity));
     cmbPOPAuth->setCurrentIndex(static_cast<int>(settings::PopAuthFromText(get(keys::kPOPAuth))));
+    showOAuthConfig(ReadOAuthConfig(section));
     chkSavePassword->setEnabled(false);
+    showLoginFields();
 }
 
 void frmEmailSetup::ClearFields() {
@@ -229,7 +239,9 @@ void frmEmailSetup::ClearFields() {
     txtFromDomain->clear();
     cmbAuth->setCurrentIndex(0);
     cmbPOPAuth->setCurrentIndex(0);
+    showOAuthConfig(settings::OAuthPreset(settings::OAuthProvider::Custom));
     defaultSecurity();
+    showLoginFields();
 }
 
 // --- The account name ------------------------------------------------------------------
@@ -328,6 +340,7 @@ void frmEmailSetup::CopyFieldsToAccount() {
     a.POPSecurity = static_cast<settings::Security>(cmbPOPSecurity->currentIndex());
     a.SMTPSecurity = static_cast<settings::Security>(cmbSMTPSecurity->currentIndex());
     a.POPAuth = static_cast<settings::PopAuth>(cmbPOPAuth->currentIndex());
+    a.OAuth = oauthConfig();
 }
 
 void frmEmailSetup::SaveSettings() {
@@ -355,6 +368,23 @@ void frmEmailSetup::SaveSettings() {
             {keys::kSMTPSecurity, std::string(settings::SecurityText(a.SMTPSecurity))},
             {keys::kPOPAuth, std::string(settings::PopAuthText(a.POPAuth))},
         };
+        // An account that never chose OAuth2 is stored as before, without its keys.
+        const bool oauth = usesOAuth();
+        if (oauth) {
+            const settings::OAuthConfig& c = a.OAuth;
+            values.insert(values.end(), {{keys::kOAuthProvider,
+                                          std::string(settings::OAuthProviderText(c.Provider))},
+                                         {keys::kOAuthClientId, c.ClientId},
+                                         {keys::kOAuthClientSecret, c.ClientSecret},
+                                         {keys::kOAuthAuthorizeUrl, c.AuthorizeUrl},
+                                         {keys::kOAuthTokenUrl, c.TokenUrl},
+                                         {keys::kOAuthScope, c.Scope}});
+        }
+        const bool wasOAuth =
+            settings::PopAuthFromText(store().GetSetting(bytes(name), keys::kPOPAuth)) ==
+                settings::PopAuth::OAuth2 ||
+            settings::ToInt16(settings::LeadingNumber(
+                store().GetSetting(bytes(name), keys::kEmailAuth))) == kEmailAuthOAuth2;
         // A certificate trusted for one server says nothing about another one.
         for (const auto& [address, pin] : {std::pair{keys::kPOPAddress, keys::kPOPCertificate},
                                            std::pair{keys::kSMTPAddress, keys::kSMTPCertificate}}) {
@@ -366,6 +396,9 @@ void frmEmailSetup::SaveSettings() {
         // The account is written before the keyring is asked: a keyring may keep the user
         // waiting behind its own questions, or answer only after the program has gone.
         store().SaveSettings(bytes(name), values);
+        if (wasOAuth && !oauth) {
+            platform::oauthTokens().forget(bytes(name)); // its tokens are of no use any more
+        }
         // While the keyring is waited for, the name's timer must not load the account anew
         // over the fields being saved.
         Timer1->stop();
@@ -406,6 +439,11 @@ void frmEmailSetup::cmdOK_Click() {
         return;
     }
     trimAccountName();
+    // An account that cannot sign in is not saved as if it could.
+    if (const QString problem = oauthProblem(); !problem.isEmpty()) {
+        message(this, problem);
+        return;
+    }
     CopyFieldsToAccount();
     SaveSettings();
     account.GetPassword = false;
@@ -438,6 +476,7 @@ void frmEmailSetup::cmdAdd_Click() {
         {a.EmailUsername.empty(), "Please enter a User Name"},
         {a.SMTPDomain.empty(), "Please enter a Domain for the user"},
         {chkSavePassword->isChecked() && a.EmailPass.empty(), "Please enter a password"},
+        {!oauthProblem().isEmpty(), nullptr},
         {settings::IsReservedAccountName(a.Isp),
          "\"Settings\" is used by the program itself. Please choose another ISP name"},
         {!settings::parseServerAddress(a.POPAddress, settings::kDefaultPopPort).valid,
@@ -449,7 +488,7 @@ void frmEmailSetup::cmdAdd_Click() {
     };
     for (const auto& check : checks) {
         if (check.failed) {
-            message(this, QString::fromLatin1(check.text));
+            message(this, check.text ? QString::fromLatin1(check.text) : oauthProblem());
             return;
         }
     }
@@ -475,6 +514,7 @@ void frmEmailSetup::cmdDelete_Click() {
         return;
     }
     platform::accountPasswords().forget(bytes(name));
+    platform::oauthTokens().forget(bytes(name));
     cmbISP->removeItem(selected);
     WriteIspList();
     // A slot at or past the count is stale: an emptied list has no first account.
@@ -493,6 +533,38 @@ void frmEmailSetup::cmdCancel_Click() {
 
 void frmEmailSetup::cmdReset_Click() {
     Form_Load();
+}
+
+void frmEmailSetup::cmdSignIn_Click() {
+    if (signingIn) {
+        platform::oauthTokens().cancelSignIn(); // its outcome comes as for any other end
+        return;
+    }
+    trimAccountName();
+    const QString name = cmbISP->currentText();
+    QString problem = oauthProblem();
+    if (name.isEmpty() || name == kNoIsp || settings::IsReservedAccountName(bytes(name))) {
+        problem = QStringLiteral("Please enter an ISP name for reference to this account");
+    }
+    if (!problem.isEmpty()) {
+        message(this, problem);
+        return;
+    }
+    signingIn = true;
+    cmdSignIn->setText(QStringLiteral("Cancel Sign-in"));
+    lblSignIn->setText(QStringLiteral("Waiting for the browser\u2026"));
+    auto finished = [this, name](const QString&, const QString& error) {
+        signingIn = false;
+        if (error.isEmpty()) {
+            signedInHere << name;
+        }
+        cmdSignIn->setText(QStringLiteral("Sign in\u2026"));
+        showSignInState();
+        if (!error.isEmpty() && !closing) { // a sign-in cancelled by closing needs no box
+            message(this, error);
+        }
+    };
+    platform::oauthTokens().signIn(bytes(name), oauthConfig(), this, this, finished);
 }
 
 void frmEmailSetup::addAccountEntry(const QString& name) {
@@ -515,6 +587,19 @@ void frmEmailSetup::done(int result) {
     if (!closing) {
         closing = true;
         Timer1->stop();
+        if (signingIn) {
+            platform::oauthTokens().cancelSignIn();
+        }
+        IspCount = settings::SlotCount(store().GetSetting(keys::kSettings, keys::kNbIsp));
+        for (const QString& name : std::as_const(signedInHere)) {
+            bool stored = false;
+            for (int i = 0; i < IspCount && !stored; ++i) {
+                stored = store().GetSetting(keys::kSettings, settings::SlotKey(i)) == bytes(name);
+            }
+            if (!stored) {
+                platform::oauthTokens().forget(bytes(name));
+            }
+        }
         const Twips t{logicalDpiY() > 0 ? double(logicalDpiY()) : 96.0};
         const QPoint at = frameGeometry().topLeft();
         store().SaveSettings(keys::kSettings,

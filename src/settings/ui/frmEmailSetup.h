@@ -7,6 +7,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -41,7 +42,20 @@ public:
     QComboBox* cmbPOPAuth = nullptr;
     QLineEdit* txtFromName = nullptr;
     QLineEdit* txtFromDomain = nullptr;
+    // The SMTP login: "None", "POP3", "Auth Login", "Auth Plain", "OAuth2" (EmailAuth 0 to 4).
     QComboBox* cmbAuth = nullptr;
+    // The OAuth2 sign-in, shown while the POP or the SMTP login is OAuth2. The button and the
+    // account's state take the password's place when no server needs the password.
+    QPushButton* cmdSignIn = nullptr; // "Sign in…", "Cancel Sign-in" while one runs
+    QLabel* lblSignIn = nullptr;      // "Signed in", "Not signed in"
+    // "Google", "Microsoft", "Custom", in the order of settings::OAuthProvider; a preset fills
+    // the endpoints and the scope, which stay editable (a tenant of one's own, say).
+    QComboBox* cmbOAuthProvider = nullptr;
+    QLineEdit* txtClientId = nullptr;
+    QLineEdit* txtClientSecret = nullptr; // only where the provider gives one
+    QLineEdit* txtAuthorizeUrl = nullptr;
+    QLineEdit* txtTokenUrl = nullptr;
+    QLineEdit* txtScope = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdAdd = nullptr;
     QPushButton* cmdDelete = nullptr;
@@ -68,6 +82,8 @@ public:
     void cmdDelete_Click();
     void cmdCancel_Click();
     void cmdReset_Click();
+    // The sign-in in the browser for the account shown, or its cancellation while one runs.
+    void cmdSignIn_Click();
     // The account name lost the focus: a new name enters the stored list, and a
     // name other than the current one becomes the active account.
     void cmbISP_LostFocus();
@@ -103,10 +119,33 @@ private:
     void followPort(QComboBox* choice, const QLineEdit* server);
     void showSecurityWarning();
     QString portHint(bool pop) const;
+    // The login choices (frmEmailSetupControls.cpp).
+    bool usesOAuth() const;
+    bool usesPassword() const;
+    // Shows the password or the sign-in, and the OAuth2 fields, for the choices made.
+    void showLoginFields();
+    void showSignInState();
+    // The user chose a provider: a preset fills the endpoints and the scope.
+    void chooseProvider(int index);
+    // An account taking up OAuth2 with nothing filled in: the provider its servers suggest.
+    void suggestProvider();
+    settings::OAuthConfig oauthConfig() const;
+    void showOAuthConfig(const settings::OAuthConfig& config);
+    // Why the OAuth2 fields cannot sign in, in a sentence; empty when they can or unused.
+    QString oauthProblem() const;
 
     AccountRecord& account;
     bool closing = false;
     // A new account's choices follow the port typed until the user picks one.
     bool popSecurityFollowsPort = true;
     bool smtpSecurityFollowsPort = true;
+    bool signingIn = false;
+    // Accounts signed in from this dialog: one never added keeps no token when it closes.
+    QStringList signedInHere;
+    QGridLayout* grid = nullptr;
+    QLabel* lblPass = nullptr;
+    QLabel* lblSignInRow = nullptr;
+    QList<QWidget*> oauthRows; // the OAuth2 fields and their labels
+    int passwordRow = 0;
+    int signInRow = 0; // the sign-in's own row, for an account that also needs the password
 };

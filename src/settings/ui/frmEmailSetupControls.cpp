@@ -1,5 +1,6 @@
 #include "settings/ui/frmEmailSetup.h"
 
+#include "platform/OAuthTokens.h"
 #include "settings/Security.h"
 #include "settings/ServerAddress.h"
 #include "settings/ui/AccountText.h"
@@ -12,9 +13,20 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStandardItemModel>
+#include <QUrl>
 
 using accounttext::bytes;
+using accounttext::text;
+
+namespace {
+
+const QString kSignIn = QStringLiteral("Sign in\u2026");
+
+QString fieldText(const QLineEdit* field) {
+    return field->text().trimmed();
+}
+
+} // namespace
 
 // The dialog's controls and their layout.
 
@@ -68,21 +80,22 @@ void frmEmailSetup::createControls() {
     QSizePolicy keepSpace = chkRemovePassword->sizePolicy();
     keepSpace.setRetainSizeWhenHidden(true);
     chkRemovePassword->setSizePolicy(keepSpace);
+    // Nor giving way to the OAuth2 sign-in.
+    for (QWidget* w : {static_cast<QWidget*>(chkSavePassword), static_cast<QWidget*>(txtPass)}) {
+        QSizePolicy keep = w->sizePolicy();
+        keep.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(keep);
+    }
     chkRemovePassword->hide();
     cmbPOPAuth = new QComboBox(this);
     cmbPOPAuth->setObjectName(QStringLiteral("cmbPOPAuth"));
     cmbPOPAuth->setToolTip(QStringLiteral(
         "How to log in to the POP server. Password: USER and PASS; SASL: SCRAM-SHA-256, or "
-        "PLAIN inside TLS, and nothing else. OAuth2 (a sign-in with the mail provider) is not "
-        "available yet"));
+        "PLAIN inside TLS, and nothing else; OAuth2: a sign-in with the mail provider in the "
+        "browser, no password"));
     for (const settings::PopAuth a :
          {settings::PopAuth::Password, settings::PopAuth::Sasl, settings::PopAuth::OAuth2}) {
         cmbPOPAuth->addItem(QString::fromLatin1(settings::PopAuthText(a)));
-    }
-    // The sign-in itself is still to come: OAuth2 stays shown for an account that has it
-    // stored, but cannot be chosen.
-    if (auto* model = qobject_cast<QStandardItemModel*>(cmbPOPAuth->model())) {
-        model->item(cmbPOPAuth->count() - 1)->setEnabled(false);
     }
     txtFromName = field("txtFromName");
     txtFromDomain = field("txtFromDomain");
@@ -122,7 +135,27 @@ void frmEmailSetup::createControls() {
     cmbAuth = new QComboBox(this);
     cmbAuth->setObjectName(QStringLiteral("cmbAuth"));
     cmbAuth->addItems({QStringLiteral("None"), QStringLiteral("POP3"), QStringLiteral("Auth Login"),
-                       QStringLiteral("Auth Plain")});
+                       QStringLiteral("Auth Plain"), QStringLiteral("OAuth2")});
+
+    cmdSignIn = button(kSignIn, "cmdSignIn",
+                       QStringLiteral("Sign in with the mail provider in your browser"));
+    lblSignIn = label(QString(), "lblSignIn");
+    cmbOAuthProvider = new QComboBox(this);
+    cmbOAuthProvider->setObjectName(QStringLiteral("cmbOAuthProvider"));
+    for (const settings::OAuthProvider p :
+         {settings::OAuthProvider::Google, settings::OAuthProvider::Microsoft,
+          settings::OAuthProvider::Custom}) {
+        cmbOAuthProvider->addItem(QString::fromLatin1(settings::OAuthProviderText(p)));
+    }
+    cmbOAuthProvider->setCurrentIndex(static_cast<int>(settings::OAuthProvider::Custom));
+    txtClientId = field("txtClientId");
+    txtClientId->setPlaceholderText(QStringLiteral("from your registration with the provider"));
+    txtClientSecret = field("txtClientSecret");
+    txtClientSecret->setPlaceholderText(QStringLiteral("only if the provider gave you one"));
+    txtAuthorizeUrl = field("txtAuthorizeUrl");
+    txtTokenUrl = field("txtTokenUrl");
+    txtScope = field("txtScope");
+    txtScope->setPlaceholderText(QStringLiteral("separated by spaces"));
 
     cmdOK = button(QStringLiteral("OK"), "cmdOK",
                    QStringLiteral("Select and update data for this ISP"));
@@ -142,7 +175,7 @@ void frmEmailSetup::createControls() {
     lblFirstAccount->setWordWrap(true);
     lblFirstAccount->hide();
 
-    auto* grid = new QGridLayout;
+    grid = new QGridLayout;
     grid->setColumnStretch(1, 3);
     grid->setColumnStretch(3, 2);
     grid->setHorizontalSpacing(6);
@@ -162,7 +195,9 @@ void frmEmailSetup::createControls() {
     grid->addWidget(txtUsername, row, 1);
     grid->addWidget(label(QStringLiteral("@"), "lblAt1"), row, 2);
     grid->addWidget(txtDomain, row++, 3);
-    grid->addWidget(label(QStringLiteral("Password"), "lblPass"), row, 0);
+    passwordRow = row;
+    lblPass = label(QStringLiteral("Password"), "lblPass");
+    grid->addWidget(lblPass, row, 0);
     grid->addWidget(txtPass, row, 1);
     auto* checks = new QHBoxLayout;
     checks->addWidget(chkSavePassword);
@@ -176,6 +211,23 @@ void frmEmailSetup::createControls() {
     grid->addWidget(txtFromDomain, row++, 3);
     grid->addWidget(label(QStringLiteral("Authentication"), "lblAuth"), row, 0);
     grid->addWidget(cmbAuth, row++, 1);
+    const std::pair<const char*, QWidget*> oauthFields[] = {
+        {"Provider", cmbOAuthProvider},     {"Client ID", txtClientId},
+        {"Client Secret", txtClientSecret}, {"Authorize URL", txtAuthorizeUrl},
+        {"Token URL", txtTokenUrl},         {"Scope", txtScope},
+    };
+    for (const auto& [caption, widget] : oauthFields) {
+        QLabel* l = label(QString::fromLatin1(caption), "lblOAuthField");
+        grid->addWidget(l, row, 0);
+        grid->addWidget(widget, row++, 1, 1, widget == cmbOAuthProvider ? 1 : 4);
+        oauthRows << l << widget;
+    }
+    signInRow = row++;
+    lblSignInRow = label(QStringLiteral("Sign-in"), "lblSignInRow");
+    grid->addWidget(lblSignInRow, signInRow, 0);
+    // The sign-in starts in the password's place; showLoginFields moves it when both are needed.
+    grid->addWidget(cmdSignIn, passwordRow, 1);
+    grid->addWidget(lblSignIn, passwordRow, 2, 1, 2);
 
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {cmdOK, cmdAdd, cmdDelete, cmdCancel, cmdReset}) {
@@ -195,6 +247,12 @@ void frmEmailSetup::setTabChain(bool passwordFirst) {
         txtDomain, txtPass, chkSavePassword, chkRemovePassword, txtFromName,     txtFromDomain,
         cmbAuth,   cmdOK,   cmdAdd,          cmdDelete,         cmdCancel,       cmdReset};
     chain.insert(chain.indexOf(chkRemovePassword) + 1, cmbPOPAuth);
+    chain.insert(chain.indexOf(chkRemovePassword) + 1, cmdSignIn);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{cmbOAuthProvider, txtClientId, txtClientSecret,
+                                         txtAuthorizeUrl, txtTokenUrl, txtScope}) {
+        chain.insert(chain.indexOf(cmdOK), w);
+    }
     if (passwordFirst) {
         // The password field leads, the account name comes after the other fields.
         chain.removeOne(txtPass);
@@ -268,4 +326,134 @@ void frmEmailSetup::showSecurityWarning() {
     hints.removeAll(QString());
     lblPortHint->setText(hints.join(QLatin1Char('\n')));
     lblPortHint->setVisible(!hints.isEmpty());
+}
+
+// --- Login choices and the OAuth2 sign-in ---------------------------------------------------
+
+bool frmEmailSetup::usesOAuth() const {
+    return cmbPOPAuth->currentIndex() == static_cast<int>(settings::PopAuth::OAuth2) ||
+           cmbAuth->currentIndex() == kEmailAuthOAuth2;
+}
+
+bool frmEmailSetup::usesPassword() const {
+    const int smtp = cmbAuth->currentIndex();
+    return cmbPOPAuth->currentIndex() != static_cast<int>(settings::PopAuth::OAuth2) ||
+           (smtp > 0 && smtp != kEmailAuthOAuth2);
+}
+
+void frmEmailSetup::showLoginFields() {
+    const bool oauth = usesOAuth(), password = usesPassword();
+    // With both, the sign-in takes a row of its own below the OAuth2 fields.
+    const int row = password ? signInRow : passwordRow;
+    int at = 0, column = 0, rows = 0, columns = 0;
+    grid->getItemPosition(grid->indexOf(cmdSignIn), &at, &column, &rows, &columns);
+    if (at != row) {
+        grid->removeWidget(cmdSignIn);
+        grid->removeWidget(lblSignIn);
+        grid->addWidget(cmdSignIn, row, 1);
+        grid->addWidget(lblSignIn, row, 2, 1, 2);
+    }
+    if (!password) {
+        chkSavePassword->setChecked(false); // nothing to save: the field is gone
+        chkRemovePassword->hide();
+    } else if (txtPass->isHidden()) {
+        chkRemovePassword->setVisible(!txtPass->text().isEmpty()); // as the account was loaded
+    }
+    lblPass->setText(password ? QStringLiteral("Password") : QStringLiteral("Sign-in"));
+    txtPass->setVisible(password);
+    chkSavePassword->setVisible(password);
+    cmdSignIn->setVisible(oauth);
+    lblSignIn->setVisible(oauth);
+    lblSignInRow->setVisible(oauth && password);
+    for (QWidget* w : std::as_const(oauthRows)) {
+        w->setVisible(oauth);
+    }
+    showSignInState();
+}
+
+void frmEmailSetup::showSignInState() {
+    if (signingIn) {
+        return;
+    }
+    // Only an account that signs in with OAuth2 asks the keyring for its refresh token.
+    const QString name = cmbISP->currentText().trimmed();
+    const bool in = usesOAuth() && !name.isEmpty() && platform::oauthTokens().signedIn(bytes(name));
+    lblSignIn->setText(in ? QStringLiteral("Signed in") : QStringLiteral("Not signed in"));
+}
+
+void frmEmailSetup::chooseProvider(int index) {
+    const auto provider = static_cast<settings::OAuthProvider>(index);
+    if (provider == settings::OAuthProvider::Custom) {
+        return; // the endpoints stay as they are, to be typed over
+    }
+    settings::OAuthConfig preset = settings::OAuthPreset(provider);
+    preset.ClientId = bytes(fieldText(txtClientId));
+    preset.ClientSecret = bytes(fieldText(txtClientSecret));
+    showOAuthConfig(preset);
+}
+
+void frmEmailSetup::suggestProvider() {
+    if (!usesOAuth() || !oauthConfig().AuthorizeUrl.empty() || !fieldText(txtClientId).isEmpty()) {
+        return;
+    }
+    const QString servers = (txtPOP->text() + QLatin1Char(' ') + txtSMTP->text()).toLower();
+    for (const auto& [provider, names] :
+         {std::pair{settings::OAuthProvider::Google, QStringList{"gmail.", "google"}},
+          std::pair{settings::OAuthProvider::Microsoft,
+                    QStringList{"outlook.", "office365.", "hotmail.", "live.com"}}}) {
+        for (const QString& n : names) {
+            if (servers.contains(n)) {
+                cmbOAuthProvider->setCurrentIndex(static_cast<int>(provider));
+                chooseProvider(static_cast<int>(provider));
+                return;
+            }
+        }
+    }
+}
+
+settings::OAuthConfig frmEmailSetup::oauthConfig() const {
+    settings::OAuthConfig c;
+    c.Provider = static_cast<settings::OAuthProvider>(cmbOAuthProvider->currentIndex());
+    c.ClientId = bytes(fieldText(txtClientId));
+    c.ClientSecret = bytes(fieldText(txtClientSecret));
+    c.AuthorizeUrl = bytes(fieldText(txtAuthorizeUrl));
+    c.TokenUrl = bytes(fieldText(txtTokenUrl));
+    c.Scope = bytes(txtScope->text().simplified());
+    return c;
+}
+
+void frmEmailSetup::showOAuthConfig(const settings::OAuthConfig& config) {
+    cmbOAuthProvider->setCurrentIndex(static_cast<int>(config.Provider));
+    txtClientId->setText(text(config.ClientId));
+    txtClientSecret->setText(text(config.ClientSecret));
+    txtAuthorizeUrl->setText(text(config.AuthorizeUrl));
+    txtTokenUrl->setText(text(config.TokenUrl));
+    txtScope->setText(text(config.Scope));
+}
+
+QString frmEmailSetup::oauthProblem() const {
+    if (!usesOAuth()) {
+        return {};
+    }
+    const settings::OAuthConfig c = oauthConfig();
+    if (c.ClientId.empty()) {
+        return QStringLiteral("OAuth2 needs the client ID of your registration with the "
+                              "provider; please enter it");
+    }
+    const std::pair<const std::string*, const char*> urls[] = {{&c.AuthorizeUrl, "authorize URL"},
+                                                               {&c.TokenUrl, "token URL"}};
+    for (const auto& [url, name] : urls) {
+        const QUrl parsed(text(*url), QUrl::StrictMode);
+        if (url->empty()) {
+            return QStringLiteral("Please enter the provider's %1 for OAuth2")
+                .arg(QLatin1String(name));
+        }
+        if (!parsed.isValid() || parsed.host().isEmpty() ||
+            (parsed.scheme() != QLatin1String("https") &&
+             parsed.scheme() != QLatin1String("http"))) {
+            return QStringLiteral("The %1 must be a web address starting with https://")
+                .arg(QLatin1String(name));
+        }
+    }
+    return {};
 }
