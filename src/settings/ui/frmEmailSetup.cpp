@@ -380,6 +380,10 @@ void frmEmailSetup::SaveSettings() {
                                          {keys::kOAuthTokenUrl, c.TokenUrl},
                                          {keys::kOAuthScope, c.Scope}});
         }
+        // A refresh token belongs to the client registration and the provider that issued it.
+        const bool sameIssuer =
+            store().GetSetting(bytes(name), keys::kOAuthClientId) == a.OAuth.ClientId &&
+            store().GetSetting(bytes(name), keys::kOAuthTokenUrl) == a.OAuth.TokenUrl;
         const bool wasOAuth =
             settings::PopAuthFromText(store().GetSetting(bytes(name), keys::kPOPAuth)) ==
                 settings::PopAuth::OAuth2 ||
@@ -396,7 +400,7 @@ void frmEmailSetup::SaveSettings() {
         // The account is written before the keyring is asked: a keyring may keep the user
         // waiting behind its own questions, or answer only after the program has gone.
         store().SaveSettings(bytes(name), values);
-        if (wasOAuth && !oauth) {
+        if (wasOAuth && (!oauth || (!sameIssuer && !signedInHere.contains(name)))) {
             platform::oauthTokens().forget(bytes(name)); // its tokens are of no use any more
         }
         // While the keyring is waited for, the name's timer must not load the account anew

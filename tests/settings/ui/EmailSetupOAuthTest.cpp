@@ -122,6 +122,15 @@ TEST(EmailSetupOAuth, SavedLoadedRefusedAndForgotten) {
     s.d = std::make_unique<frmEmailSetup>(s.account, nullptr);
     EXPECT_EQ(s.choose(-1, -1), expected);
     EXPECT_TRUE(s.d->cmdSignIn->isVisibleTo(s.d.get()) && s.dialogs.messages().empty());
+    s.d->txtTokenUrl->setText(QStringLiteral("https://login.example.org/token")); // another issuer
+    s.d->cmdOK->click();
+    EXPECT_FALSE(platform::oauthTokens().signedIn("Kept"));
+    platform::oauthTokens().forget("Kept"); // none in memory, and a sign-in of before again:
+    s.temp.setSection("Kept", {{"OAuthRefreshToken", "cnQtMQ=="}});
+    s.d = std::make_unique<frmEmailSetup>(s.account, nullptr);
+    s.d->cmdOK->click(); // the same issuer keeps it
+    ASSERT_TRUE(platform::oauthTokens().signedIn("Kept"));
+    s.d = std::make_unique<frmEmailSetup>(s.account, nullptr);
     s.choose(1, 0); // leaving OAuth2 for both servers forgets the sign-in
     s.d->cmdOK->click();
     EXPECT_FALSE(platform::oauthTokens().signedIn("Kept"));
