@@ -247,6 +247,8 @@ private:
         } else if (verb == "tls") {
             rules.tlsStarted("TLS\r\n");
             pipelining = usersOwn = false;
+        } else if (verb == "cap") {
+            rules.setMaxReplyBytes(cap = n);
         } else if (verb == "closed") {
             rules.closed();
         } else if (verb == "hang") { // the server hangs up
@@ -320,6 +322,7 @@ private:
                     fresh.push_back(sent.back());
                 }
             }
+            debugged(*e);
             laterDue = laterDue || e->kind == Kind::Later;
             boxId = e->kind == Kind::Box ? e->row : boxId;
             if (e->kind == Kind::TokenRefused) {
@@ -340,7 +343,33 @@ private:
         }
     }
 
-    std::size_t cut;
+    // The debug buffer as the window keeps it; shown when a reply is cut off, its byte count
+    // as N when it passed the cap.
+    void debugged(const SessionEvent& e) {
+        if (e.kind == Kind::DebugClear) {
+            debug.clear();
+            debugReply = 0;
+        } else if (e.kind == Kind::DebugText || e.kind == Kind::DebugBytes) {
+            if (e.kind == Kind::DebugBytes && e.row > 0) {
+                debugReply = e.row;
+                replyStart = debug.size();
+            }
+            debug += e.text;
+        } else if (e.kind == Kind::DebugCut) {
+            if (e.row != 0 && e.row != debugReply) {
+                failure = "cut of reply " + std::to_string(e.row) + ", not the last begun";
+            }
+            debug.resize(e.row != 0 ? replyStart : debug.size());
+            const std::size_t at = e.text.find("after ") + 6, n = std::stoul(e.text.substr(at));
+            seen.push_back("debug " + Escaped(debug + e.text.substr(0, at)) +
+                           (n > cap ? "N" : std::to_string(n)) +
+                           Escaped(e.text.substr(e.text.find(' ', at))));
+        }
+    }
+
+    std::size_t cut, cap = 0, replyStart = 0;
+    std::string debug;
+    int debugReply = 0;
     MailboxSession rules;
     MemoryStore store;
     AccountRecord account;
