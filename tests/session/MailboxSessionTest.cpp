@@ -343,33 +343,24 @@ private:
         }
     }
 
-    // The debug buffer as the window keeps it; shown when a reply is cut off, its byte count
-    // as N when it passed the cap.
-    void debugged(const SessionEvent& e) {
-        if (e.kind == Kind::DebugClear) {
-            debug.clear();
-            debugReply = 0;
-        } else if (e.kind == Kind::DebugText || e.kind == Kind::DebugBytes) {
-            if (e.kind == Kind::DebugBytes && e.row > 0) {
-                debugReply = e.row;
-                replyStart = debug.size();
-            }
-            debug += e.text;
+    // The debug buffer as the window keeps it, shown when a reply is cut off (N: its byte
+    // count passed the cap). A cut names the reply whose first bytes came last, or none.
+    void debugged(SessionEvent e) {
+        if (e.kind == Kind::DebugBytes && e.row > 0) {
+            mark = {e.row, debug.size()};
         } else if (e.kind == Kind::DebugCut) {
-            if (e.row != 0 && e.row != debugReply) {
-                failure = "cut of reply " + std::to_string(e.row) + ", not the last begun";
-            }
-            debug.resize(e.row != 0 ? replyStart : debug.size());
+            debug.resize(e.row == 0 ? debug.size() : e.row == mark.first ? mark.second : 0);
             const std::size_t at = e.text.find("after ") + 6, n = std::stoul(e.text.substr(at));
-            seen.push_back("debug " + Escaped(debug + e.text.substr(0, at)) +
-                           (n > cap ? "N" : std::to_string(n)) +
-                           Escaped(e.text.substr(e.text.find(' ', at))));
+            seen.push_back("debug " + Escaped(debug + e.text.replace(at, std::to_string(n).size(),
+                                                                     n > cap ? "N" : "?")));
         }
+        const bool text = e.kind == Kind::DebugText || e.kind == Kind::DebugBytes;
+        debug = e.kind == Kind::DebugClear ? "" : debug + (text ? e.text : "");
     }
 
-    std::size_t cut, cap = 0, replyStart = 0;
+    std::size_t cut, cap = 0;
     std::string debug;
-    int debugReply = 0;
+    std::pair<int, std::size_t> mark; // the last reply begun, and where
     MailboxSession rules;
     MemoryStore store;
     AccountRecord account;
