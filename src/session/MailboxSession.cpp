@@ -16,6 +16,11 @@ const char* const kQuitBusy = "Disconnecting, Please Wait";
 const char* const kDeleteBusy = "Deleting Messages, Please Wait";
 constexpr std::size_t kRefusalsNamed = 20; // message numbers a refusal box lists at most
 
+// The listing's replies reach the debug buffer only when it is enabled.
+bool quietDebug(Pop3Command command) {
+    return command == Pop3Command::Uidl || command == Pop3Command::Top;
+}
+
 } // namespace
 
 MailboxSession::MailboxSession(HeaderValueDecoder decode) : decode(std::move(decode)) {}
@@ -90,6 +95,7 @@ void MailboxSession::connected() {
     afterBox = AfterBox::Nothing;
     pending = Step::None;
     renewal = Renewal::None;
+    debugReplyOpen = false;
     emit(SessionEvent::Kind::Status, "Connected to server");
     emit(SessionEvent::Kind::Status, "Connected");
 }
@@ -219,6 +225,7 @@ void MailboxSession::handle(Pop3Event& event) {
         onPiece(*event.request, event.text);
         break;
     case Pop3Event::Kind::Reply:
+        debugReplyOpen = false;
         switch (event.request->command) {
         case Pop3Command::Capa:
             onCapabilities(Capabilities::FromReply(event.text));
@@ -238,6 +245,15 @@ void MailboxSession::handle(Pop3Event& event) {
         }
         break;
     case Pop3Event::Kind::TooLarge:
+        // What came of the reply goes from the debug buffer too: it may be most of the cap. A
+        // TOP reply follows its row's text, which ends without a line break.
+        emit(
+            SessionEvent::Kind::DebugCut,
+            std::string(event.request && event.request->command == Pop3Command::Top ? "\r\n" : "") +
+                "The reply passed the size limit and was cut off after " +
+                std::to_string(event.bytes) + " bytes, which are not kept.\r\n",
+            std::exchange(debugReplyOpen, false) ? debugReplies : 0,
+            event.request && quietDebug(event.request->command));
         fail("Error: Server reply too large, connection closed");
         break;
     case Pop3Event::Kind::Continue:
@@ -364,15 +380,19 @@ void MailboxSession::stray(const std::string& line) {
 
 void MailboxSession::onPiece(const Pop3Request& request, const std::string& piece) {
     using Kind = SessionEvent::Kind;
+    // Numbered from 1 again long before the count could overflow.
+    const int reply =
+        std::exchange(debugReplyOpen, true) ? -1 : (debugReplies = debugReplies % (1 << 30) + 1);
+    const bool quiet = quietDebug(request.command);
     if (request.command == Pop3Command::Uidl) {
         listingLoop.uidPiece(piece);
-        emit(Kind::DebugBytes, piece, -1, true);
-    } else if (request.command != Pop3Command::Top) {
-        emit(Kind::DebugBytes, piece);
+    }
+    if (request.command != Pop3Command::Top) {
+        emit(Kind::DebugBytes, piece, reply, quiet);
     } else {
         ++packetCount;
         emit(Kind::DebugBytes, "\r\n\r\nPacket # " + std::to_string(packetCount) + "\r\n" + piece,
-             -1, true);
+             reply, quiet);
     }
 }
 

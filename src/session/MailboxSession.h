@@ -44,7 +44,10 @@ struct SessionEvent {
         ListingEnded,     // the listing finished or stopped
         Later,            // call resume() from the event loop, after the window has painted
         DebugText,        // text (UTF-8) for the debug buffer; flag: only when enabled
-        DebugBytes,       // text: the server's bytes for the debug buffer; flag: as above
+        DebugBytes,       // text: the server's bytes for the debug buffer; flag: as above;
+                          // row: a number above 0 on the first bytes of a multi-line reply
+        DebugCut,         // text: a line for the debug buffer in place of the bytes of the
+                          // reply numbered row (0: none came), cut off by the cap; flag: as above
         DebugClear,       // the debug buffer starts afresh
         TokenRefused,     // the server refused the OAuth2 access token: answer tokenRenewed()
     };
@@ -212,8 +215,10 @@ private:
     std::optional<SaslClient> sasl; // the SASL exchange of this login
     bool listComplete = false;      // every row of this session is listed: downloads may start
     bool advanceAfterView = false;
-    int silence = 0;     // seconds without the reply awaited
-    int packetCount = 0; // TOP reply pieces since Get Mail (debug text only)
+    int silence = 0;             // seconds without the reply awaited
+    int packetCount = 0;         // TOP reply pieces since Get Mail (debug text only)
+    int debugReplies = 0;        // multi-line replies whose bytes went to the debug buffer
+    bool debugReplyOpen = false; // the reply being read is the last of those
 
     bool boxOpen = false;
     bool strayShown = false; // "Response without command" was shown this session

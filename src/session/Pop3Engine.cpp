@@ -183,10 +183,10 @@ std::optional<Pop3Event> Pop3Engine::statusLine() {
         if (eol == std::string::npos) {
             // Look again only at what arrives next (and a CR that may start the line end).
             lineScan = std::max(inboxPos, inbox.size() - 1);
-            if (inbox.size() - inboxPos > maxReplyBytes) {
+            if (const std::size_t read = inbox.size() - inboxPos; read > maxReplyBytes) {
                 current = Pop3State::Failed;
                 releaseBuffers();
-                return Pop3Event{Pop3Event::Kind::TooLarge, std::nullopt, {}};
+                return Pop3Event{Pop3Event::Kind::TooLarge, std::nullopt, {}, read};
             }
             compact();
             return std::nullopt;
@@ -251,7 +251,7 @@ std::optional<Pop3Event> Pop3Engine::multiLine() {
     if (scanner.TooLarge()) {
         current = Pop3State::Failed;
         releaseBuffers(); // a reply cut off gives its memory back
-        return Pop3Event{Pop3Event::Kind::TooLarge, queue.front(), {}};
+        return Pop3Event{Pop3Event::Kind::TooLarge, queue.front(), {}, scanner.BytesSeen()};
     }
     replyDone = scanner.Complete();
     return Pop3Event{Pop3Event::Kind::Piece, queue.front(), std::move(part)};

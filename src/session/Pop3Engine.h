@@ -68,6 +68,7 @@ struct Pop3Event {
     // The command answered; none for a status line that came when nothing was asked.
     std::optional<Pop3Request> request;
     std::string text;
+    std::size_t bytes = 0; // TooLarge: how much of the reply or line had been read
 };
 
 // A POP3 client session without I/O: the caller feeds it what the server sent, takes the

@@ -247,6 +247,8 @@ private:
         } else if (verb == "tls") {
             rules.tlsStarted("TLS\r\n");
             pipelining = usersOwn = false;
+        } else if (verb == "cap") {
+            rules.setMaxReplyBytes(cap = n);
         } else if (verb == "closed") {
             rules.closed();
         } else if (verb == "hang") { // the server hangs up
@@ -320,6 +322,7 @@ private:
                     fresh.push_back(sent.back());
                 }
             }
+            debugged(*e);
             laterDue = laterDue || e->kind == Kind::Later;
             boxId = e->kind == Kind::Box ? e->row : boxId;
             if (e->kind == Kind::TokenRefused) {
@@ -340,7 +343,24 @@ private:
         }
     }
 
-    std::size_t cut;
+    // The debug buffer as the window keeps it, shown when a reply is cut off (N: its byte
+    // count passed the cap). A cut names the reply whose first bytes came last, or none.
+    void debugged(SessionEvent e) {
+        if (e.kind == Kind::DebugBytes && e.row > 0) {
+            mark = {e.row, debug.size()};
+        } else if (e.kind == Kind::DebugCut) {
+            debug.resize(e.row == 0 ? debug.size() : e.row == mark.first ? mark.second : 0);
+            const std::size_t at = e.text.find("after ") + 6, n = std::stoul(e.text.substr(at));
+            seen.push_back("debug " + Escaped(debug + e.text.replace(at, std::to_string(n).size(),
+                                                                     n > cap ? "N" : "?")));
+        }
+        const bool text = e.kind == Kind::DebugText || e.kind == Kind::DebugBytes;
+        debug = e.kind == Kind::DebugClear ? "" : debug + (text ? e.text : "");
+    }
+
+    std::size_t cut, cap = 0;
+    std::string debug;
+    std::pair<int, std::size_t> mark; // the last reply begun, and where
     MailboxSession rules;
     MemoryStore store;
     AccountRecord account;

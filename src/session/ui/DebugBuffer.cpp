@@ -2,6 +2,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/SettingsStore.h"
+#include "session/MailboxSession.h"
 #include "session/ui/frmDebug.h"
 #include "settings/SettingsKeys.h"
 
@@ -44,11 +45,22 @@ void DebugBuffer::appendText(const QString& text) {
     }
 }
 
-void DebugBuffer::appendBytes(std::string_view bytes) {
+void DebugBuffer::appendBytes(std::string_view bytes, int reply) {
     try {
-        window(true)->appendBytes(bytes);
+        window(true)->appendBytes(bytes, reply);
     } catch (const std::exception&) {
         platform::dialogs().messageBox(owner, QStringLiteral("Error in AddDebugText()"));
+    }
+}
+
+void DebugBuffer::add(const session::SessionEvent& event) {
+    using Kind = session::SessionEvent::Kind;
+    if (event.kind == Kind::DebugText) {
+        appendText(QString::fromStdString(event.text));
+    } else if (event.kind == Kind::DebugBytes) {
+        appendBytes(event.text, event.row);
+    } else if (event.kind == Kind::DebugCut) {
+        window(true)->cutReply(event.row, event.text);
     }
 }
 

@@ -10,6 +10,9 @@
 
 class QWidget;
 class frmDebug;
+namespace session {
+struct SessionEvent;
+}
 
 // The reader's protocol buffer: the debug window, made hidden when text first arrives, and
 // lent to the removed tags of a message for a while.
@@ -21,7 +24,9 @@ public:
     // The debug window, created hidden when asked to and absent.
     frmDebug* window(bool create = false);
     void appendText(const QString& text);
-    void appendBytes(std::string_view bytes);
+    void appendBytes(std::string_view bytes, int reply = 0);
+    // A DebugText, DebugBytes or DebugCut event of the session.
+    void add(const session::SessionEvent& event);
     void clear();
     void show();
     void close();

@@ -171,9 +171,9 @@ void PopSession::show(SessionEvent& e) {
         break;
     case SessionEvent::Kind::DebugText:
     case SessionEvent::Kind::DebugBytes:
+    case SessionEvent::Kind::DebugCut:
         if (!e.flag || ui.mnEnableDebug->isChecked()) {
-            e.kind == SessionEvent::Kind::DebugText ? AddDebugText(QString::fromStdString(e.text))
-                                                    : AddDebugBytes(e.text);
+            debugBuffer->add(e);
         }
         break;
     case SessionEvent::Kind::TokenRefused:

@@ -138,8 +138,29 @@ void frmDebug::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
 }
 
-void frmDebug::appendBytes(std::string_view bytes) {
+void frmDebug::appendBytes(std::string_view bytes, int startsReply) {
+    if (startsReply > 0) {
+        reply = startsReply;
+        replyStart = buffer.size();
+    }
     append(decoding::Windows1252ToUtf8(bytes));
+}
+
+void frmDebug::cutReply(int cut, std::string_view line) {
+    if (cut > 0 && cut == std::exchange(reply, 0) && replyStart <= buffer.size()) {
+        if (viewed > replyStart) {
+            QTextCursor shown(txtDebug->document());
+            shown.setPosition(static_cast<int>(viewPosition(replyStart)));
+            shown.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+            shown.removeSelectedText();
+            viewed = replyStart;
+            heldCR = false;
+        }
+        buffer.resize(replyStart);
+        buffer.shrink_to_fit();
+        searchFrom = std::min(searchFrom, buffer.size() + 1);
+    }
+    append(line);
 }
 
 void frmDebug::appendText(const QString& text) {
@@ -161,6 +182,7 @@ void frmDebug::setText(std::string utf8) {
     buffer.swap(utf8); // the old text goes with utf8: an emptied buffer keeps no capacity
     heldCR = false;
     viewed = 0;
+    reply = 0;
     txtDebug->clear();
     searchFrom = 1;
     if (isVisible()) {

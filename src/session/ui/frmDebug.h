@@ -38,8 +38,11 @@ public:
     QTimer* Timer1 = nullptr; // 1000 ms: takes "Not found" away again
 
     // --- The buffer -----------------------------------------------------------------------
-    // Protocol bytes, one Windows-1252 character each.
-    void appendBytes(std::string_view bytes);
+    // Protocol bytes, one Windows-1252 character each; reply above 0: they begin that reply.
+    void appendBytes(std::string_view bytes, int reply = 0);
+    // The bytes from where reply began leave the buffer and the view, and line (UTF-8) takes
+    // their place; a reply that did not begin here only adds the line.
+    void cutReply(int reply, std::string_view line);
     void setBytes(std::string_view bytes);
     void appendText(const QString& text);
     void setText(std::string utf8);
@@ -84,6 +87,8 @@ private:
     std::string buffer;
     std::size_t viewed = 0; // bytes of the buffer handed to the view
     bool heldCR = false;    // the view has not been given the buffer's trailing CR yet
+    int reply = 0;          // the last reply begun, at replyStart
+    std::size_t replyStart = 0;
     std::size_t searchFrom = 1;
     int countdown = 0;
 };

@@ -100,6 +100,24 @@ TEST_F(DebugWindowTest, TextOutsideWindows1252IsKept) {
     EXPECT_NE(file.find("Subject: caf\xc3\xa9"), std::string::npos) << "all of it in UTF-8";
 }
 
+// A reply cut off by the cap leaves one line where it began, in the buffer and in the view.
+TEST_F(DebugWindowTest, ReplyCutOffByTheCapLeavesOneLine) {
+    session().setMaxReplyBytes(200);
+    window.mnEnableDebug->setChecked(true);
+    getMail();
+    ASSERT_EQ(PlayConversation(*server, Join({kLogin, {kList3.begin(), kList3.begin() + 15}})), "");
+    session().ShowBuffer();
+    const std::string listed = debug().text();
+    const QString shown = debug().txtDebug->toPlainText();
+    server->serverSends("+OK\r\n" + std::string(150, 'x'));
+    ASSERT_NE(debug().txtDebug->toPlainText(), shown);
+    server->serverSends(std::string(100, 'x'));
+    const std::string line = "\r\nThe reply passed the size limit and was cut off after 255 "
+                             "bytes, which are not kept.\r\n";
+    EXPECT_EQ(debug().text(), listed + line);
+    EXPECT_EQ(debug().txtDebug->toPlainText(), shown + QString::fromStdString(line).remove('\r'));
+}
+
 TEST_F(DebugWindowTest, GeometryComesFromTheStoreWithItsFloors) {
     const std::pair<std::map<std::string, std::string>, QRectF> cases[] = {
         {{{"deTop", "1999"}, {"deLeft", "150"}, {"deHeight", "3000"}, {"deWidth", "5000"}},
