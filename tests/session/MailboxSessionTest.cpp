@@ -345,17 +345,21 @@ private:
 
     // The debug buffer as the window keeps it, shown when a reply is cut off (N: its byte
     // count passed the cap). A cut names the reply whose first bytes came last, or none.
-    void debugged(SessionEvent e) {
+    void debugged(const SessionEvent& e) {
         if (e.kind == Kind::DebugBytes && e.row > 0) {
             mark = {e.row, debug.size()};
-        } else if (e.kind == Kind::DebugCut) {
-            debug.resize(e.row == 0 ? debug.size() : e.row == mark.first ? mark.second : 0);
-            const std::size_t at = e.text.find("after ") + 6, n = std::stoul(e.text.substr(at));
-            seen.push_back("debug " + Escaped(debug + e.text.replace(at, std::to_string(n).size(),
-                                                                     n > cap ? "N" : "?")));
         }
-        const bool text = e.kind == Kind::DebugText || e.kind == Kind::DebugBytes;
-        debug = e.kind == Kind::DebugClear ? "" : debug + (text ? e.text : "");
+        if (e.kind == Kind::DebugCut) {
+            debug.resize(e.row == 0 ? debug.size() : e.row == mark.first ? mark.second : 0);
+            std::string line = e.text;
+            const std::size_t at = line.find("after ") + 6, n = std::stoul(line.substr(at));
+            line.replace(at, std::to_string(n).size(), n > cap ? "N" : "?");
+            seen.push_back("debug " + Escaped(debug + line));
+        } else if (e.kind == Kind::DebugClear) {
+            debug.clear();
+        } else if (e.kind == Kind::DebugText || e.kind == Kind::DebugBytes) {
+            debug += e.text; // appended in place: a listing of 40,000 rows sends as many pieces
+        }
     }
 
     std::size_t cut, cap = 0;
