@@ -120,18 +120,22 @@ int main(int argc, char** argv) {
         return WaitFor([&] { return shown; });
     };
     // Who holds the memory: what malloc has handed out (capacity included), the debug
-    // buffer's text and the decoded body, each as used / allocated.
+    // buffer's text as used / allocated, and the decoded body with the text it views
+    // (the downloaded reply itself when nothing had to be decoded) and that text's holders.
     auto holders = [&](const char* when) {
         const struct mallinfo2 heap = mallinfo2();
         const frmDebug* debug = session.debugWindow();
-        const std::string& body = window.view().decoded().MsgBody;
+        const decoding::DecodedMessage& decoded = window.view().decoded();
+        const std::string* store = decoded.BodyStore.get();
         constexpr double MiB = 1048576.0;
-        std::printf("  %-6s allocated %.0f MiB; debug buffer %.1f / %.1f MiB; decoded body %.1f / "
-                    "%.1f MiB\n",
-                    when, double(heap.uordblks + heap.hblkhd) / MiB,
-                    debug ? double(debug->text().size()) / MiB : 0.0,
-                    debug ? double(debug->text().capacity()) / MiB : 0.0, double(body.size()) / MiB,
-                    double(body.capacity()) / MiB);
+        std::printf(
+            "  %-6s allocated %.0f MiB; debug buffer %.1f / %.1f MiB; decoded body %.1f MiB "
+            "in a text of %.1f MiB held %ld times\n",
+            when, double(heap.uordblks + heap.hblkhd) / MiB,
+            debug ? double(debug->text().size()) / MiB : 0.0,
+            debug ? double(debug->text().capacity()) / MiB : 0.0,
+            double(decoded.MsgBody.size()) / MiB, store ? double(store->capacity()) / MiB : 0.0,
+            decoded.BodyStore.use_count());
     };
     const double before = Resident();
     holders("before");

@@ -153,7 +153,11 @@ std::string PartContent(const DecodedMessage& message, std::size_t index) {
     return ExtractPart(message.MsgBody, message.MsgParts[index].Start, message.PartBoundaries);
 }
 
-DecodedMessage DecodeMessage(std::string_view raw, bool showHtml, Boundaries& boundaries) {
+namespace {
+
+// owner, when given, holds raw: the body is then a view into it rather than a copy.
+DecodedMessage Decode(std::string_view raw, std::shared_ptr<const std::string> owner, bool showHtml,
+                      Boundaries& boundaries) {
     DecodedMessage msg;
 
     std::string_view body = raw;
@@ -162,12 +166,21 @@ DecodedMessage DecodeMessage(std::string_view raw, bool showHtml, Boundaries& bo
         msg.MsgHeader.assign(raw.substr(0, p + 2));
         body = raw.substr(p + 2);
     }
-    msg.MsgBody.assign(body.substr(0, BodyEnd(body)));
+    body = body.substr(0, BodyEnd(body));
 
     const std::string upperHeader = UpperAscii(msg.MsgHeader);
     if (FindText(upperHeader, kQPMarker) != NotFound) {
-        DecodeBodyQP(msg.MsgBody, msg.QPText);
+        std::string decoded(body);
+        DecodeBodyQP(decoded, msg.QPText);
         msg.BodyDecodedQP = true;
+        msg.BodyStore = std::make_shared<const std::string>(std::move(decoded));
+        msg.MsgBody = *msg.BodyStore;
+    } else if (owner) {
+        msg.BodyStore = std::move(owner);
+        msg.MsgBody = body;
+    } else {
+        msg.BodyStore = std::make_shared<const std::string>(body);
+        msg.MsgBody = *msg.BodyStore;
     }
 
     msg.MsgParts.assign(1, MsgPart{});
@@ -178,12 +191,12 @@ DecodedMessage DecodeMessage(std::string_view raw, bool showHtml, Boundaries& bo
     const bool base64Body = FindText(upperHeader, kBase64Marker) != NotFound;
 
     if (hasPlain || !hasType || (hasHtml && !showHtml)) {
-        msg.MsgText = base64Body ? modBase64::Base64Decode(msg.MsgBody) : msg.MsgBody;
+        msg.MsgText = base64Body ? modBase64::Base64Decode(msg.MsgBody) : std::string(msg.MsgBody);
         msg.PartBoundaries = boundaries;
         return msg;
     }
     if (hasHtml) {
-        msg.MsgHTML = base64Body ? modBase64::Base64Decode(msg.MsgBody) : msg.MsgBody;
+        msg.MsgHTML = base64Body ? modBase64::Base64Decode(msg.MsgBody) : std::string(msg.MsgBody);
         msg.PartBoundaries = boundaries;
         return msg;
     }
@@ -249,6 +262,21 @@ DecodedMessage DecodeMessage(std::string_view raw, bool showHtml, Boundaries& bo
         msg.PartEntries.emplace_back("Image");
     }
     return msg;
+}
+
+} // namespace
+
+DecodedMessage DecodeMessage(std::string_view raw, bool showHtml, Boundaries& boundaries) {
+    return Decode(raw, nullptr, showHtml, boundaries);
+}
+
+DecodedMessage DecodeMessage(std::shared_ptr<const std::string> raw, bool showHtml,
+                             Boundaries& boundaries) {
+    if (!raw) {
+        return Decode({}, nullptr, showHtml, boundaries);
+    }
+    const std::string_view text = *raw;
+    return Decode(text, std::move(raw), showHtml, boundaries);
 }
 
 DecodedView ViewToShow(const DecodedMessage& message) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,7 +26,14 @@ struct MsgPart {
 };
 
 struct DecodedMessage {
-    std::string MsgHeader, MsgBody, MsgHTML, MsgText;
+    std::string MsgHeader;
+    // The body (end mark taken off): a view into the downloaded text it was cut from, or into
+    // its own copy once the quoted-printable decoder has changed it. BodyStore keeps what it
+    // views alive, so that copies of the message share one body and a large message is not
+    // held twice.
+    std::string_view MsgBody;
+    std::shared_ptr<const std::string> BodyStore;
+    std::string MsgHTML, MsgText;
     std::vector<MsgPart> MsgParts;        // one per part line found, plus the empty last record
     Boundaries PartBoundaries;            // the boundaries the parts were cut with
     std::vector<std::string> PartEntries; // the entries of the MIME part list, "Image" included
@@ -40,8 +48,10 @@ inline constexpr std::size_t MaxPartTypeLength = 256;
 
 // raw is the downloaded text (server status line and POP3 end mark included) or an opened
 // message file. boundaries is read and updated with what this message declares; pass empty
-// ones for each new message.
+// ones for each new message. The first form keeps a copy of the body; the second shares raw.
 DecodedMessage DecodeMessage(std::string_view raw, bool showHtml, Boundaries& boundaries);
+DecodedMessage DecodeMessage(std::shared_ptr<const std::string> raw, bool showHtml,
+                             Boundaries& boundaries);
 
 // The decoded body of the part whose Content-Type line starts at start (0-based) in body.
 std::string ExtractPart(std::string_view body, std::size_t start, const Boundaries& boundaries);

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,9 +43,21 @@ TEST(DecodeMessage, Samples) {
         }
         SCOPED_TRACE(name);
         ++samples;
-        Boundaries b;
-        const auto m = DecodeMessage(ReadSample(name.substr(0, name.find('.')) + ".eml"),
-                                     name.find(".textonly") == std::string::npos, b);
+        // Decoded as the reader does: the message shared, its body a view into it, and the
+        // view still good once the caller has let go of the message.
+        auto raw = std::make_shared<const std::string>(
+            ReadSample(name.substr(0, name.find('.')) + ".eml"));
+        const std::string copy = *raw;
+        const std::less_equal<const char*> atOrBefore;
+        Boundaries b, copied;
+        const auto m = DecodeMessage(raw, name.find(".textonly") == std::string::npos, b);
+        EXPECT_EQ(m.MsgBody,
+                  DecodeMessage(copy, name.find(".textonly") == std::string::npos, copied).MsgBody);
+        EXPECT_EQ(!m.BodyDecodedQP,
+                  atOrBefore(raw->data(), m.MsgBody.data()) &&
+                      atOrBefore(m.MsgBody.data() + m.MsgBody.size(), raw->data() + raw->size()));
+        EXPECT_EQ(m.BodyStore == raw, !m.BodyDecodedQP);
+        raw.reset();
         const char* const views[] = {"Html", "Text", "Body"};
         const std::map<std::string, std::string> actual = {
             {"view", views[static_cast<int>(ViewToShow(m))]},

@@ -112,7 +112,8 @@ void MessageView::clearMessage() {
 }
 
 void MessageView::beginDownload() {
-    std::string().swap(Decoded.MsgBody);
+    Decoded.MsgBody = {};
+    Decoded.BodyStore.reset();
     saver->clear();
     Browser.RemovedTags.clear();
     messageFields.ReplyToField.clear();
@@ -138,7 +139,7 @@ void MessageView::showDownloaded(std::shared_ptr<const std::string> reply) {
     session::StoreRetrFields(session::PickRetrFields(*reply, true), messageFields);
     c.lblFrom->setText(fromText());
     c.lblBrowser->clear();
-    decode(*reply);
+    decode(reply);
     saver->setMessage(std::move(reply));
     // A new message: nothing of the one before stays on its lines. One layout places the
     // subject and the attachments line.
@@ -173,12 +174,12 @@ std::string MessageView::partCharset(std::size_t partStart) const {
     return decoding::FindCharset(std::string_view(Decoded.MsgBody).substr(partStart));
 }
 
-void MessageView::decode(const std::string& raw) {
+void MessageView::decode(std::shared_ptr<const std::string> raw) {
     // Each message is cut by the boundaries it declares itself, so that it shows the same
     // whatever was read before it.
     decoding::Boundaries boundaries;
     replace(Decoded, {});
-    Decoded = decoding::DecodeMessage(raw, c.mnShowHTML->isChecked(), boundaries);
+    Decoded = decoding::DecodeMessage(std::move(raw), c.mnShowHTML->isChecked(), boundaries);
     chosen.reset();
     htmlFrom = HtmlSource::Html;
     if (Decoded.BodyDecodedQP) {
@@ -231,10 +232,10 @@ void MessageView::show() {
         break;
     case decoding::DecodedView::Text:
         SelectPartEntry("text/plain");
-        ShowText(Decoded.MsgText);
+        ShowText(Decoded.MsgText, textCharset);
         break;
     case decoding::DecodedView::Body:
-        ShowText(Decoded.MsgBody);
+        ShowText(Decoded.MsgBody, bodyCharset);
         break;
     }
 }
@@ -247,10 +248,10 @@ void MessageView::SelectPartEntry(const std::string& partType) {
     quietly(c.lstViewAs, [&] { c.lstViewAs->setCurrentIndex(int(i)); });
 }
 
-void MessageView::ShowText(const std::string& text) {
+void MessageView::ShowText(std::string_view text, const std::string& charset) {
     // The Text command shows the same text again; it is converted once.
     if (!c.btnText->isEnabled()) {
-        showInTextView(text, &text == &Decoded.MsgBody ? bodyCharset : textCharset);
+        showInTextView(text, charset);
     }
     TextCommand();
 }
@@ -263,7 +264,7 @@ const std::string& MessageView::textToShowCharset() const {
     return chosen ? chosenCharset : textCharset;
 }
 
-const std::string& MessageView::htmlToShow() const {
+std::string_view MessageView::htmlToShow() const {
     switch (htmlFrom) {
     case HtmlSource::Text:
         return textToShow();
@@ -306,7 +307,7 @@ void MessageView::setViewButtons(QRadioButton* selected) {
     }
 }
 
-void MessageView::showInTextView(const std::string& text, const std::string& charset) {
+void MessageView::showInTextView(std::string_view text, const std::string& charset) {
     c.txtMsg->setPlainText(bytesToText(text, charset));
 }
 
@@ -455,7 +456,7 @@ void MessageView::showHtml() {
     DisplayHTML(htmlToShow(), htmlToShowCharset());
 }
 
-void MessageView::DisplayHTML(const std::string& html, const std::string& charset) {
+void MessageView::DisplayHTML(std::string_view html, const std::string& charset) {
     if (html.empty()) {
         Browser.BrowserHTML.clear();
         platform::dialogs().messageBox(c.window, QStringLiteral("Message empty"));

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class AttachmentSaver;
@@ -99,9 +100,9 @@ public:
     // Quietly selects the first part entry whose type is exactly partType.
     void SelectPartEntry(const std::string& partType);
     // Puts text into the message view, then runs the Text command.
-    void ShowText(const std::string& text);
+    void ShowText(std::string_view text, const std::string& charset);
     // Filters, completes and shows html (in charset) in the browser view.
-    void DisplayHTML(const std::string& html, const std::string& charset);
+    void DisplayHTML(std::string_view html, const std::string& charset);
 
     // --- The user's commands (each does nothing while its control is disabled) -------------
     void TextCommand();
@@ -144,7 +145,7 @@ private:
     void wire();
     void createEditMenu();
     // Decodes raw and decides the charset of each part, once.
-    void decode(const std::string& raw);
+    void decode(std::shared_ptr<const std::string> raw);
     // Fills the part list and shows the decoded message.
     void show();
     void showHtml();
@@ -152,7 +153,7 @@ private:
     // message's text; the HTML is the message's, or the text the user asked to see as HTML.
     const std::string& textToShow() const;
     const std::string& textToShowCharset() const;
-    const std::string& htmlToShow() const;
+    std::string_view htmlToShow() const;
     const std::string& htmlToShowCharset() const;
     // Empties the part list, the attachments line and the text view, back in Text mode.
     void emptyControls();
@@ -160,7 +161,7 @@ private:
     void setViewButtons(QRadioButton* selected);
     // Runs change on the part list with the list disabled, so that it runs no command.
     template <class Change> void quietly(QWidget* control, Change change);
-    void showInTextView(const std::string& text, const std::string& charset);
+    void showInTextView(std::string_view text, const std::string& charset);
     void hideBrowser();
     void showBrowserFailure(const QString& description);
     std::string partCharset(std::size_t partStart) const;
