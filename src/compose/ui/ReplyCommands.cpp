@@ -46,6 +46,11 @@ void ReplyCommands::closeCompose() {
     }
 }
 
+bool ReplyCommands::mayCloseCompose() {
+    // The question runs an event loop: the window may be closed by the user meanwhile.
+    return !compose || compose->mayReplaceDraft() || !compose;
+}
+
 void ReplyCommands::createMenu() {
     mnReply = new QMenu(window);
     mnReply->setObjectName(QStringLiteral("mnReply"));

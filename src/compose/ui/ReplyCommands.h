@@ -65,6 +65,9 @@ public:
     frmSMTP* composeWindow() const;
     // The program is ending: the compose window closes with it.
     void closeCompose();
+    // The reader is closing, and the compose window with it: a typed draft is asked about
+    // first. False when the user keeps it.
+    bool mayCloseCompose();
 
 private:
     void createMenu();

@@ -632,6 +632,11 @@ void frmPOP::changeEvent(QEvent* event) {
 
 void frmPOP::closeEvent(QCloseEvent* event) {
     if (!unloaded) {
+        // The compose window closes with the reader: a typed draft is not thrown away unasked.
+        if (!replyCommands->mayCloseCompose()) {
+            event->ignore();
+            return;
+        }
         unloaded = true;
         Timer1->stop();
         popSession->CloseForUnload();

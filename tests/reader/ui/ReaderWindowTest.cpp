@@ -1,4 +1,6 @@
 // The reader window's arrangement, status and header rows, list height, files and printing.
+#include "compose/ui/ReplyCommands.h"
+#include "compose/ui/frmSMTP.h"
 #include "platform/ClickableLabel.h"
 #include "reader/ui/ReaderCommands.h"
 #include "reader/ui/frmPOP.h"
@@ -12,6 +14,7 @@
 #include <QLayout>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
@@ -239,6 +242,42 @@ TEST_F(ReaderWindowTest, PrintAsksAndPrintsTheHeaderAndTheText) {
             "Date: Mon, 7 Dec 2026\nFrom: Ann <ann@x.org>\nSubject: Figures\n" + c.printed + "\n\n";
         EXPECT_EQ(page.startsWith(expected), !c.printed.isEmpty()) << page.toStdString();
         EXPECT_EQ(page.isEmpty(), c.printed.isEmpty());
+    }
+}
+
+// The compose window closes with the reader: a typed draft is asked about first, and "No"
+// keeps the reader, the compose window and the draft; a draft only filled in is not asked about.
+TEST_F(ReaderWindowTest, ClosingAsksBeforeADraftIsThrownAway) {
+    struct Case {
+        bool typed;
+        MsgAnswer answer; // Ok: no question
+        bool closed;
+    };
+    for (const Case& c : {Case{false, MsgAnswer::Ok, true}, Case{true, MsgAnswer::No, false},
+                          Case{true, MsgAnswer::Yes, true}}) {
+        SCOPED_TRACE(int(c.answer));
+        dialogs.clear();
+        frmPOP reader;
+        reader.show();
+        reader.replies().ComposeTo(QStringLiteral("a@x.org"), QStringLiteral("Hi"), {});
+        const QPointer<frmSMTP> compose = reader.replies().composeWindow();
+        ASSERT_FALSE(compose.isNull());
+        if (c.typed) {
+            QTest::keyClicks(compose->txtMsg, QStringLiteral("typed"));
+        }
+        if (c.answer != MsgAnswer::Ok) {
+            dialogs.answer(c.answer);
+        }
+        EXPECT_EQ(reader.close(), c.closed);
+        EXPECT_EQ(dialogs.messageTexts(),
+                  c.answer == MsgAnswer::Ok
+                      ? QStringList()
+                      : QStringList{QStringLiteral("Discard the message you are writing?")});
+        EXPECT_EQ(reader.isVisible(), !c.closed);
+        ASSERT_EQ(compose.isNull() || !compose->isVisible(), c.closed);
+        if (!c.closed) {
+            EXPECT_EQ(compose->txtMsg->toPlainText(), QStringLiteral("typed"));
+        }
     }
 }
 
