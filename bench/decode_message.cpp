@@ -2,29 +2,14 @@
 // message with very many parts.
 #include "decoding/MessageDecoder.h"
 
+#include "support/Base64Lines.h"
+
 #include <benchmark/benchmark.h>
 
 #include <random>
 #include <string>
 
 namespace {
-
-std::string Base64Lines(std::size_t bytes, unsigned seed) {
-    static constexpr char kAlphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::mt19937 rng(seed);
-    std::string out;
-    out.reserve(bytes * 4 / 3 + bytes / 38 + 8);
-    std::size_t column = 0;
-    for (std::size_t i = 0; i < bytes * 4 / 3; ++i) {
-        out += kAlphabet[rng() & 63];
-        if (++column == 76) {
-            out += "\r\n";
-            column = 0;
-        }
-    }
-    return out + "\r\n";
-}
 
 // Quoted-printable prose with escapes and soft line breaks, about `bytes` long.
 std::string QuotedLines(std::size_t bytes, bool html) {

@@ -7,6 +7,8 @@
 //                                        add, as a multiple of the message size
 #include "decoding/MimeTree.h"
 
+#include "support/Base64Lines.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -21,22 +23,6 @@
 #endif
 
 namespace {
-
-std::string Base64Lines(std::size_t bytes, unsigned seed) {
-    static constexpr char kAlphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::mt19937 rng(seed);
-    std::string out;
-    out.reserve(bytes * 4 / 3 + bytes / 28 + 8);
-    for (std::size_t i = 0, column = 0; i < bytes * 4 / 3; ++i) {
-        out += kAlphabet[rng() & 63];
-        if (++column == 76) {
-            out += "\r\n";
-            column = 0;
-        }
-    }
-    return out + "\r\n";
-}
 
 std::string QuotedLines(std::size_t bytes) {
     const std::string line = "Caf=C3=A9 cr=C3=A8me, na=C3=AFve r=C3=A9sum=C3=A9 with a soft =\r\n"

@@ -11,6 +11,7 @@
 #include "platform/SettingsStore.h"
 #include "reader/ui/frmPOP.h"
 #include "session/ui/PopSession.h"
+#include "support/EventLoopPulse.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -21,24 +22,16 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <sys/resource.h>
 #include <vector>
 
 namespace {
 
-// The time the calling thread has spent on a core.
-qint64 ThreadCpuNs() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
-
 struct Run {
     double seconds = 0;
     double longestStallMs = 0;
-    double stallCpuMs = 0; // of the longest stall, the time the window's thread ran
-    QString stallStatus;   // the status line just after the longest stall
+    double stallRunning = 0; // percent of the longest stall the window's thread ran
+    QString stallStatus;     // the status line just after the longest stall
     bool listed = false;
 };
 
@@ -56,28 +49,10 @@ Run listOnce(int port, int messages) {
     deadline.setSingleShot(true);
     QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
 
-    // The event loop's pulse: the longest gap between two 10 ms ticks, less the 10 ms, and
-    // how much of it the thread spent running: a gap the thread did not run through was spent
-    // waiting (for the disk, or for a core the server and the delay line had taken).
-    QElapsedTimer pulse;
-    qint64 longestGapNs = 0, longestGapCpuNs = 0, cpuAtTick = ThreadCpuNs();
     QString stallStatus;
-    QTimer watch;
-    watch.setInterval(10);
-    watch.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        const qint64 cpu = ThreadCpuNs();
-        if (pulse.nsecsElapsed() > longestGapNs) {
-            longestGapNs = pulse.nsecsElapsed();
-            longestGapCpuNs = cpu - cpuAtTick;
-            stallStatus = window.lblStatus->text();
-        }
-        cpuAtTick = cpu;
-        pulse.restart();
-    });
+    EventLoopPulse pulse([&] { stallStatus = window.lblStatus->text(); });
 
     QElapsedTimer clock;
-    watch.start();
     pulse.start();
     clock.start();
     deadline.start(600000); // 100,000 messages through a delay line take minutes
@@ -85,13 +60,10 @@ Run listOnce(int port, int messages) {
     loop.exec();
     Run run;
     run.seconds = clock.nsecsElapsed() / 1e9;
-    if (pulse.nsecsElapsed() > longestGapNs) {
-        longestGapNs = pulse.nsecsElapsed();
-        stallStatus = window.lblStatus->text();
-    }
+    pulse.stop();
     run.stallStatus = stallStatus;
-    run.stallCpuMs = std::max(0.0, longestGapCpuNs / 1e6 - 10.0);
-    run.longestStallMs = std::max(0.0, longestGapNs / 1e6 - 10.0);
+    run.stallRunning = pulse.stallRunningPercent();
+    run.longestStallMs = pulse.longestStallMs();
     run.listed = window.lblStatus->text() == done;
     window.session().CloseForUnload();
     return run;
@@ -143,9 +115,9 @@ int main(int argc, char** argv) {
             platform::HeaderCache(platform::HeaderCache::defaultPath()).clear();
         }
         const Run run = listOnce(port, messages);
-        std::printf("%s run %d: %.3f s, longest event-loop stall %.1f ms (%.1f ms of it "
+        std::printf("%s run %d: %.3f s, longest event-loop stall %.1f ms (%.0f%% of it "
                     "running; then \"%s\")%s\n",
-                    label.c_str(), r + 1, run.seconds, run.longestStallMs, run.stallCpuMs,
+                    label.c_str(), r + 1, run.seconds, run.longestStallMs, run.stallRunning,
                     qPrintable(run.stallStatus), run.listed ? "" : " (NOT LISTED)");
         times.push_back(run.seconds);
         worstStall = std::max(worstStall, run.longestStallMs);
