@@ -21,6 +21,24 @@ bool quietDebug(Pop3Command command) {
     return command == Pop3Command::Uidl || command == Pop3Command::Top;
 }
 
+// A server's words for a message box: printable ASCII on one line, not too long; whatever
+// else a hostile server sends is left out.
+std::string ServerWords(std::string_view text) {
+    constexpr std::size_t kMost = 200;
+    std::string words;
+    for (const char c : text) {
+        if (words.size() == kMost) {
+            words += "...";
+            break;
+        }
+        if (c >= ' ' && c <= '~') {
+            words += c;
+        }
+    }
+    const std::size_t first = words.find_first_not_of(' ');
+    return first == std::string::npos ? "no reason given" : words.substr(first);
+}
+
 } // namespace
 
 MailboxSession::MailboxSession(HeaderValueDecoder decode) : decode(std::move(decode)) {}
@@ -216,7 +234,7 @@ void MailboxSession::handle(Pop3Event& event) {
         }
         break;
     case Pop3Event::Kind::Err:
-        onErr(event.request);
+        onErr(event.request, event.text);
         break;
     case Pop3Event::Kind::Stray:
         stray(event.text);
@@ -309,9 +327,16 @@ void MailboxSession::onOk(const Pop3Request& request) {
     }
 }
 
-void MailboxSession::onErr(const std::optional<Pop3Request>& request) {
+void MailboxSession::onErr(const std::optional<Pop3Request>& request, std::string_view line) {
     pointer(false);
     switch (request ? request->command : Pop3Command::Noop) {
+    case Pop3Command::Greeting:
+        // The server will not serve this session (busy, the mailbox locked, closed to this
+        // address): the connection is of no more use, and the server's words say why.
+        fail("Error: Server refused the session");
+        box("The server refused the session: " +
+            ServerWords(line.substr(std::min<std::size_t>(line.size(), 4))));
+        break;
     case Pop3Command::User:
         box("Invalid Username. Try Again", AfterBox::Quit);
         break;

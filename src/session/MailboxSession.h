@@ -157,7 +157,7 @@ private:
     void end();
     void fail(std::string statusText);
     void onOk(const Pop3Request& request);
-    void onErr(const std::optional<Pop3Request>& request);
+    void onErr(const std::optional<Pop3Request>& request, std::string_view line);
     void onPiece(const Pop3Request& request, const std::string& piece);
     void stray(const std::string& line);
     bool pipelining() const { return capabilities.pipelining() && !unpipelined.count(storeKey); }
