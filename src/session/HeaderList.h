@@ -18,11 +18,12 @@ public:
         std::string text; // as built, mark column blank
         char mark = ' ';  // ' ' listed, 'R' retrieved, 'D' deleted
         std::string uid;
+        std::string sender; // the sender's address (SenderAddress), whole
     };
 
     void clear() { rows.clear(); }
-    void add(int number, std::string text, std::string uid = {}) {
-        rows.push_back(Row{number, std::move(text), ' ', std::move(uid)});
+    void add(int number, std::string text, std::string uid = {}, std::string sender = {}) {
+        rows.push_back(Row{number, std::move(text), ' ', std::move(uid), std::move(sender)});
     }
     int size() const { return static_cast<int>(rows.size()); }
     bool has(int row) const { return row >= 0 && row < size(); }
@@ -31,6 +32,7 @@ public:
     int number(int row) const { return has(row) ? at(row).number : 0; }
     const std::string& uid(int row) const { return has(row) ? at(row).uid : noUid; }
     char mark(int row) const { return has(row) ? at(row).mark : ' '; }
+    const std::string& sender(int row) const { return has(row) ? at(row).sender : noUid; }
     void setMark(int row, char mark) {
         if (has(row)) {
             rows[static_cast<std::size_t>(row)].mark = mark;
@@ -45,7 +47,7 @@ public:
 private:
     const Row& at(int row) const { return rows[static_cast<std::size_t>(row)]; }
     std::vector<Row> rows;
-    std::string noUid;
+    std::string noUid; // an empty text to refer to
 };
 
 } // namespace session

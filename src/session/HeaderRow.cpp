@@ -1,5 +1,6 @@
 #include "session/HeaderRow.h"
 
+#include "decoding/TextSearch.h"
 #include "session/StripTrailingNewline.h"
 
 #include <algorithm>
@@ -69,31 +70,40 @@ private:
     const HeaderValueDecoder& decode;
 };
 
-std::string Sender(std::string_view reply, const ValueShower& show) {
-    std::string sender;
+// The sender as the header gives it: the From value, with a blank put in front of the address
+// so that "Name<a@b>" reads "Name <a@b>"; without From the "Return-Path: " value. Nothing when
+// neither is there or the line does not end.
+std::optional<std::string> RawSender(std::string_view reply) {
     if (const std::size_t from = reply.find("\r\nFrom"); from != npos) {
         if (reply.find("\r\n", from + 2) == npos) {
-            return {};
+            return std::nullopt;
         }
         const std::string_view raw = LineValue(reply, from, 8);
-        // A blank goes in front of the address, so "Name<a@b>" reads "Name <a@b>".
+        std::string sender;
         const std::size_t lt = raw.find('<');
         if (lt != npos && lt >= 1) {
             sender.append(raw.substr(0, lt)).append(" ").append(raw.substr(lt));
         } else {
             sender = raw;
         }
-        sender = StripTrailingNewline(sender);
-    } else if (const std::size_t path = reply.find("\r\nReturn-Path: "); path != npos) {
+        return StripTrailingNewline(sender);
+    }
+    if (const std::size_t path = reply.find("\r\nReturn-Path: "); path != npos) {
         const std::size_t end = reply.find("\r\n", path + 15);
         if (end == npos || end <= path + 15) {
-            return {};
+            return std::nullopt;
         }
-        sender = reply.substr(path + 15, end - (path + 15));
-    } else {
+        return std::string(reply.substr(path + 15, end - (path + 15)));
+    }
+    return std::nullopt;
+}
+
+std::string Sender(std::string_view reply, const ValueShower& show) {
+    const std::optional<std::string> raw = RawSender(reply);
+    if (!raw) {
         return {};
     }
-    sender = TrimBlanks(show(sender));
+    std::string sender = TrimBlanks(show(*raw));
     if (CharCount(sender, show.Units()) >= kSenderCutFrom) {
         sender.resize(CharOffset(sender, kSenderCut, show.Units()));
         sender += "..";
@@ -142,6 +152,19 @@ std::string BuildHeaderRow(std::string_view topReply, std::optional<std::int32_t
     }
     row += Subject(topReply, show);
     return row;
+}
+
+std::string SenderAddress(std::string_view topReply) {
+    const std::optional<std::string> raw = RawSender(topReply);
+    if (!raw) {
+        return {};
+    }
+    std::string_view address = *raw;
+    if (const std::size_t lt = address.rfind('<'); lt != npos) {
+        const std::size_t gt = address.find('>', lt);
+        address = address.substr(lt + 1, gt == npos ? npos : gt - lt - 1);
+    }
+    return decoding::LowerAscii(TrimBlanks(address));
 }
 
 std::string NumberedRow(int number, std::optional<std::int32_t> size) {

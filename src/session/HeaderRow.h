@@ -33,6 +33,11 @@ using HeaderValueDecoder = std::function<std::string(std::string_view raw)>;
 std::string BuildHeaderRow(std::string_view topReply, std::optional<std::int32_t> size,
                            const HeaderValueDecoder& decode = {});
 
+// Who sent the message, for telling senders apart where the row's column is cut: the
+// address of the sender the row shows (inside its last "<...>", else the whole value),
+// blanks trimmed, ASCII letters in lower case; empty when the row shows no sender.
+std::string SenderAddress(std::string_view topReply);
+
 // The row of a message whose header the server would not send: "#" and the message number
 // in the date column, the size as in any row, no sender and no subject.
 std::string NumberedRow(int number, std::optional<std::int32_t> size);

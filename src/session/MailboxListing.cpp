@@ -158,23 +158,25 @@ int MailboxSession::listReadyRows(int before, int limit) {
         addRow(item->number,
                item->source ? BuildHeaderRow(*item->source, size, decode)
                             : NumberedRow(item->number, size),
-               listingLoop.uidAt(item->position));
+               listingLoop.uidAt(item->position),
+               item->source ? SenderAddress(*item->source) : std::string());
     }
     return listed;
 }
 
-void MailboxSession::addRow(int number, std::string row, const std::string& uid) {
+void MailboxSession::addRow(int number, std::string row, const std::string& uid,
+                            std::string sender) {
     emit(SessionEvent::Kind::DebugText,
          "\r\n\r\nFindSubject:\r\n" + row + "\r\n*******************************", -1, true);
-    headers.add(number, std::move(row), uid);
+    headers.add(number, std::move(row), uid, std::move(sender));
     emit(SessionEvent::Kind::RowAdded, {}, headers.size() - 1);
 }
 
 void MailboxSession::onTop(const Pop3Request& request, const std::string& reply) {
     listReadyRows(request.position, std::numeric_limits<int>::max());
     const std::string& uid = listingLoop.uidAt(request.position);
-    addRow(request.number, BuildHeaderRow(reply, listingLoop.sizeAt(request.position), decode),
-           uid);
+    addRow(request.number, BuildHeaderRow(reply, listingLoop.sizeAt(request.position), decode), uid,
+           SenderAddress(reply));
     if (headerStore && !uid.empty()) {
         newSources.emplace_back(uid, HeaderRowSource(reply));
         if (!listing() || newSources.size() >= kStoreBatch) {

@@ -187,7 +187,7 @@ private:
     void advanceListing();
     void sendTops();
     int listReadyRows(int before, int limit);
-    void addRow(int number, std::string row, const std::string& uid);
+    void addRow(int number, std::string row, const std::string& uid, std::string sender = {});
     void onTop(const Pop3Request& request, const std::string& reply);
     void onTopRefused(const Pop3Request& request);
     void storeNewSources();

@@ -36,6 +36,7 @@ TEST(HeaderRowSource, GivesTheSameRowAsTheWholeReply) {
         ASSERT_EQ(session::BuildHeaderRow(source, std::nullopt, decode),
                   session::BuildHeaderRow(reply, std::nullopt, decode))
             << reply;
+        ASSERT_EQ(session::SenderAddress(source), session::SenderAddress(reply)) << reply;
         ASSERT_LE(source.size(), reply.size());
     }
 }

@@ -32,6 +32,27 @@ TEST(HeaderRow, Table) {
     }
 }
 
+// Senders are told apart by the address of the sender the row shows, whole, in any case:
+// two senders whose column is cut alike stay apart.
+TEST(HeaderRow, SenderAddress) {
+    const struct {
+        const char* header;
+        const char* address;
+    } cases[] = {
+        {"From: Customer Service Team <help@bank.example>", "help@bank.example"},
+        {"From: Customer Service Team <help@bank.example.evil>", "help@bank.example.evil"},
+        {"From: \"Smith, <Ann>\" <Ann.Smith@X.ORG>", "ann.smith@x.org"},
+        {"From:   ann@x.org  ", "ann@x.org"},
+        {"From: Ann <ann@x.org", "ann@x.org"},
+        {"Return-Path: <Bounce@x.org>", "bounce@x.org"},
+        {"Return-Path: <b@x.org>\r\nFrom: A <a@x.org>", "a@x.org"},
+        {"Subject: no sender", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(session::SenderAddress(Top(c.header)), c.address) << c.header;
+    }
+}
+
 // The mark goes in its column counted in characters; the header list keeps each row with
 // its number.
 TEST(HeaderRow, MarksAndNumbers) {

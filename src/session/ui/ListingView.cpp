@@ -202,9 +202,10 @@ void ListingView::selectAlike(int row, bool sameSender) {
     if (row < 0 || row >= static_cast<int>(items.size())) {
         return;
     }
+    // Senders are told apart by their whole address: the row's column is cut, and two
+    // senders may share its first characters.
     const auto key = [&](int r) {
-        const std::string text = rows.shown(r);
-        return std::string(sameSender ? session::RowSender(text) : session::RowSubject(text));
+        return sameSender ? rows.sender(r) : std::string(session::RowSubject(rows.shown(r)));
     };
     const std::string wanted = key(row);
     list->clearSelection();

@@ -168,3 +168,32 @@ TEST_F(RowSelectionTest, SortedRowsKeepTheirMessageNumbersAndMarks) {
     session().SortRows(session::RowOrder::Server);
     EXPECT_EQ(shown(), QStringLiteral("1 2R3D"));
 }
+
+// Two senders whose column is cut alike are not one sender: the menu selects by the whole
+// address, whatever the display names.
+TEST_F(SessionTest, SelectingBySenderTellsCutSendersApart) {
+    getMail();
+    PopScript conversation = {"C: LIST", "S: +OK", "S: 1 100", "S: 2 100", "S: 3 100", "S: ."};
+    int n = 0;
+    for (const char* from :
+         {"Customer Service Team <help@bank.example>",
+          "Customer Service Team <help@bank.example.evil>", "Bank <HELP@bank.example>"}) {
+        for (const std::string& line :
+             {"C: TOP " + std::to_string(++n) + " 10", std::string("S: +OK"),
+              std::string("S: From: ") + from, std::string("S:"), std::string("S: .")}) {
+            conversation.emplace_back(std::string_view(line));
+        }
+    }
+    ASSERT_EQ(PlayConversation(*server, Join({kLogin, conversation})), "");
+    ASSERT_EQ(status(), QStringLiteral("3 Messages listed"));
+    EXPECT_EQ(rows()[0].mid(14, 22), rows()[1].mid(14, 22)); // cut alike
+    std::unique_ptr<QMenu> menu(session().RowMenu(0, nullptr));
+    menu->actions()[0]->trigger();
+    QList<int> selected;
+    for (int i = 0; i < window.lstHeaders->count(); ++i) {
+        if (window.lstHeaders->item(i)->isSelected()) {
+            selected << i;
+        }
+    }
+    EXPECT_EQ(selected, (QList<int>{0, 2}));
+}
