@@ -386,10 +386,22 @@ std::string Utf8Left(std::string_view text, std::size_t n) {
 std::string Windows1252ToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());
-    for (char c : bytes) {
-        AppendCp1252Char(out, static_cast<unsigned char>(c));
-    }
+    AppendWindows1252AsUtf8(out, bytes);
     return out;
+}
+
+void AppendWindows1252AsUtf8(std::string& out, std::string_view bytes) {
+    const auto ascii = [](char c) { return static_cast<unsigned char>(c) < 0x80; };
+    for (auto at = bytes.begin(); at != bytes.end();) {
+        const auto run = std::find_if_not(at, bytes.end(), ascii);
+        out.append(at, run);
+        if (run != bytes.end()) {
+            AppendCp1252Char(out, static_cast<unsigned char>(*run));
+            at = run + 1;
+        } else {
+            at = run;
+        }
+    }
 }
 
 std::string SanitizeUtf8(std::string_view text) {

@@ -31,6 +31,8 @@ std::string Utf8Left(std::string_view text, std::size_t n);
 // Windows-1252 bytes as UTF-8. The five codes Windows-1252 leaves undefined become the
 // control characters of the same value, so no byte is lost.
 std::string Windows1252ToUtf8(std::string_view bytes);
+// The same, appended to out (runs of ASCII are copied whole).
+void AppendWindows1252AsUtf8(std::string& out, std::string_view bytes);
 
 // Valid UTF-8 for any input: well-formed sequences are kept, every other byte is read as a
 // Windows-1252 character.

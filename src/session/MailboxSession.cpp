@@ -240,7 +240,7 @@ void MailboxSession::handle(Pop3Event& event) {
         stray(event.text);
         break;
     case Pop3Event::Kind::Piece:
-        onPiece(*event.request, event.text);
+        onPiece(*event.request, std::move(event.text), event.bytes);
         break;
     case Pop3Event::Kind::Reply:
         debugReplyOpen = false;
@@ -403,7 +403,7 @@ void MailboxSession::stray(const std::string& line) {
     }
 }
 
-void MailboxSession::onPiece(const Pop3Request& request, const std::string& piece) {
+void MailboxSession::onPiece(const Pop3Request& request, std::string piece, std::size_t announced) {
     using Kind = SessionEvent::Kind;
     // Numbered from 1 again long before the count could overflow.
     const int reply =
@@ -413,7 +413,8 @@ void MailboxSession::onPiece(const Pop3Request& request, const std::string& piec
         listingLoop.uidPiece(piece);
     }
     if (request.command != Pop3Command::Top) {
-        emit(Kind::DebugBytes, piece, reply, quiet);
+        emit(Kind::DebugBytes, std::move(piece), reply, quiet);
+        events.back().expected = announced;
     } else {
         ++packetCount;
         emit(Kind::DebugBytes, "\r\n\r\nPacket # " + std::to_string(packetCount) + "\r\n" + piece,

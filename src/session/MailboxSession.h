@@ -45,7 +45,8 @@ struct SessionEvent {
         Later,            // call resume() from the event loop, after the window has painted
         DebugText,        // text (UTF-8) for the debug buffer; flag: only when enabled
         DebugBytes,       // text: the server's bytes for the debug buffer; flag: as above;
-                          // row: a number above 0 on the first bytes of a multi-line reply
+                          // row: a number above 0 on the first bytes of a multi-line reply,
+                          // with the size the reply announced in expected (0: unknown)
         DebugCut,         // text: a line for the debug buffer in place of the bytes of the
                           // reply numbered row (0: none came), cut off by the cap; flag: as above
         DebugClear,       // the debug buffer starts afresh
@@ -55,6 +56,7 @@ struct SessionEvent {
     std::string text;
     int row = -1;
     bool flag = false;
+    std::size_t expected = 0;
 };
 
 // The rules of a POP3 mailbox session, without I/O: which command comes next (CAPA, STLS and
@@ -158,7 +160,7 @@ private:
     void fail(std::string statusText);
     void onOk(const Pop3Request& request);
     void onErr(const std::optional<Pop3Request>& request, std::string_view line);
-    void onPiece(const Pop3Request& request, const std::string& piece);
+    void onPiece(const Pop3Request& request, std::string piece, std::size_t announced);
     void stray(const std::string& line);
     bool pipelining() const { return capabilities.pipelining() && !unpipelined.count(storeKey); }
     void onCapabilities(Capabilities announced);

@@ -1,6 +1,7 @@
 #include "session/Pop3Engine.h"
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 namespace session {
@@ -11,6 +12,22 @@ constexpr std::size_t kKeptInboxBytes = std::size_t{1} << 20;
 
 bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
+}
+
+// The size a status line such as "+OK 1234 octets" announces, at most the cap; 0 when it
+// names none.
+std::size_t AnnouncedSize(std::string_view line, std::size_t cap) {
+    std::size_t size = 0;
+    std::size_t at = 3; // after "+OK"
+    while (at < line.size() && line[at] == ' ') {
+        ++at;
+    }
+    for (; at < line.size() && line[at] >= '0' && line[at] <= '9' && size <= cap &&
+           size < std::numeric_limits<std::size_t>::max() / 16;
+         ++at) {
+        size = size * 10 + static_cast<std::size_t>(line[at] - '0');
+    }
+    return std::min(size, cap);
 }
 
 std::string commandLine(const Pop3Request& r, std::string_view argument) {
@@ -72,7 +89,7 @@ void Pop3Engine::resetFraming() {
     replyDone = false;
     strayRun = false;
     scanner.Reset();
-    reply.clear();
+    std::string().swap(reply); // a reply broken off gives its memory back
 }
 
 void Pop3Engine::connected() {
@@ -204,6 +221,12 @@ std::optional<Pop3Event> Pop3Engine::statusLine() {
             collecting = true;
             scanner.Reset();
             reply.clear();
+            // A message whose size is announced is collected without growing the buffer
+            // (and copying it) time and again; the slack is for the dots of stuffed lines.
+            announced = head->command == Pop3Command::Retr ? AnnouncedSize(line, maxReplyBytes) : 0;
+            if (announced > 0) {
+                reply.reserve(std::min(announced + announced / 32 + 1024, maxReplyBytes));
+            }
             return multiLine();
         }
         std::string text(line);
@@ -254,7 +277,8 @@ std::optional<Pop3Event> Pop3Engine::multiLine() {
         return Pop3Event{Pop3Event::Kind::TooLarge, queue.front(), {}, scanner.BytesSeen()};
     }
     replyDone = scanner.Complete();
-    return Pop3Event{Pop3Event::Kind::Piece, queue.front(), std::move(part)};
+    return Pop3Event{Pop3Event::Kind::Piece, queue.front(), std::move(part),
+                     std::exchange(announced, 0)};
 }
 
 Pop3Event Pop3Engine::completeReply() {
@@ -266,6 +290,9 @@ Pop3Event Pop3Engine::completeReply() {
     std::string whole = std::exchange(reply, std::string());
     if (head.command == Pop3Command::Retr) {
         DotUnstuffInPlace(whole);
+        if (whole.capacity() > whole.size() + whole.size() / 16 + 65536) {
+            whole.shrink_to_fit(); // a size announced too large is not held with the message
+        }
     }
     return Pop3Event{Pop3Event::Kind::Reply, head, std::move(whole)};
 }

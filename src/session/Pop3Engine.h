@@ -68,7 +68,9 @@ struct Pop3Event {
     // The command answered; none for a status line that came when nothing was asked.
     std::optional<Pop3Request> request;
     std::string text;
-    std::size_t bytes = 0; // TooLarge: how much of the reply or line had been read
+    // TooLarge: how much of the reply or line had been read. The first Piece of a RETR reply:
+    // the size its status line announces ("+OK 1234 octets"), at most the cap; 0 for none.
+    std::size_t bytes = 0;
 };
 
 // A POP3 client session without I/O: the caller feeds it what the server sent, takes the
@@ -141,7 +143,8 @@ private:
     bool replyDone = false;   // its end mark has been read; the Reply event is next
     bool strayRun = false;    // the last line answered nothing
     ReplyScanner scanner;
-    std::string reply; // the multi-line reply collected so far
+    std::string reply;         // the multi-line reply collected so far
+    std::size_t announced = 0; // the size the reply's status line gave, until its first piece
     int keepAlive = kKeepAliveTicks;
     bool tlsPending = false;
 };

@@ -211,6 +211,44 @@ TEST(Pop3Engine, AnEndlessStatusLinePassesTheCap) {
     EXPECT_FALSE(engine.send({Pop3Command::Noop}));
 }
 
+// The first piece of a RETR reply tells the size its status line announces (at most the cap),
+// so that the reply and the debug buffer can make room once; other pieces and replies say 0.
+TEST(Pop3Engine, TheFirstPieceOfAMessageTellsItsAnnouncedSize) {
+    const struct {
+        Pop3Command command;
+        const char* status;
+        std::size_t announced;
+    } cases[] = {
+        {Pop3Command::Retr, "+OK 1234 octets", 1234},
+        {Pop3Command::Retr, "+OK  77", 77},
+        {Pop3Command::Retr, "+OK message follows", 0},
+        {Pop3Command::Retr, "+OK 16000000 octets", 16000000}, // a short message, all the same
+        {Pop3Command::Retr, "+OK 99999999999999999999999999 octets", std::size_t{1} << 24},
+        {Pop3Command::Top, "+OK 1234 octets", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.status);
+        Pop3Engine engine(std::size_t{1} << 24);
+        engine.connected();
+        engine.feed("+OK\r\n");
+        engine.next();
+        engine.send({c.command, 1});
+        engine.feed(std::string(c.status) + "\r\nSubject: x\r\n");
+        const auto first = engine.next();
+        ASSERT_TRUE(first && first->kind == Pop3Event::Kind::Piece);
+        EXPECT_EQ(first->bytes, c.announced);
+        engine.feed("\r\nbody\r\n.\r\n");
+        const auto second = engine.next();
+        ASSERT_TRUE(second && second->kind == Pop3Event::Kind::Piece);
+        EXPECT_EQ(second->bytes, 0u);
+        const auto reply = engine.next();
+        ASSERT_TRUE(reply && reply->kind == Pop3Event::Kind::Reply);
+        EXPECT_EQ(reply->text, std::string(c.status) + "\r\nSubject: x\r\n\r\nbody\r\n.\r\n");
+        // Room announced and not used is not kept with the message.
+        EXPECT_LE(reply->text.capacity(), 65536u);
+    }
+}
+
 } // namespace
 
 TEST(CapabilitiesTest, ReadsTheReplyAndAssumesTheOldCommandsWithoutOne) {

@@ -45,9 +45,9 @@ void DebugBuffer::appendText(const QString& text) {
     }
 }
 
-void DebugBuffer::appendBytes(std::string_view bytes, int reply) {
+void DebugBuffer::appendBytes(std::string_view bytes, int reply, std::size_t expected) {
     try {
-        window(true)->appendBytes(bytes, reply);
+        window(true)->appendBytes(bytes, reply, expected);
     } catch (const std::exception&) {
         platform::dialogs().messageBox(owner, QStringLiteral("Error in AddDebugText()"));
     }
@@ -58,7 +58,7 @@ void DebugBuffer::add(const session::SessionEvent& event) {
     if (event.kind == Kind::DebugText) {
         appendText(QString::fromStdString(event.text));
     } else if (event.kind == Kind::DebugBytes) {
-        appendBytes(event.text, event.row);
+        appendBytes(event.text, event.row, event.expected);
     } else if (event.kind == Kind::DebugCut) {
         window(true)->cutReply(event.row, event.text);
     }

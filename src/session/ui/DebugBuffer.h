@@ -24,7 +24,7 @@ public:
     // The debug window, created hidden when asked to and absent.
     frmDebug* window(bool create = false);
     void appendText(const QString& text);
-    void appendBytes(std::string_view bytes, int reply = 0);
+    void appendBytes(std::string_view bytes, int reply = 0, std::size_t expected = 0);
     // A DebugText, DebugBytes or DebugCut event of the session.
     void add(const session::SessionEvent& event);
     void clear();

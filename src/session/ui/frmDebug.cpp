@@ -138,12 +138,19 @@ void frmDebug::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
 }
 
-void frmDebug::appendBytes(std::string_view bytes, int startsReply) {
+void frmDebug::appendBytes(std::string_view bytes, int startsReply, std::size_t expected) {
     if (startsReply > 0) {
         reply = startsReply;
         replyStart = buffer.size();
+        // A large reply of known size is taken in without growing the text again and again.
+        if (expected > 0) {
+            buffer.reserve(buffer.size() + expected + expected / 32);
+        }
     }
-    append(decoding::Windows1252ToUtf8(bytes));
+    decoding::AppendWindows1252AsUtf8(buffer, bytes);
+    if (isVisible()) {
+        syncView();
+    }
 }
 
 void frmDebug::cutReply(int cut, std::string_view line) {

@@ -38,8 +38,9 @@ public:
     QTimer* Timer1 = nullptr; // 1000 ms: takes "Not found" away again
 
     // --- The buffer -----------------------------------------------------------------------
-    // Protocol bytes, one Windows-1252 character each; reply above 0: they begin that reply.
-    void appendBytes(std::string_view bytes, int reply = 0);
+    // Protocol bytes, one Windows-1252 character each; reply above 0: they begin that reply,
+    // whose announced size (expected, 0: unknown) the buffer makes room for.
+    void appendBytes(std::string_view bytes, int reply = 0, std::size_t expected = 0);
     // The bytes from where reply began leave the buffer and the view, and line (UTF-8) takes
     // their place; a reply that did not begin here only adds the line.
     void cutReply(int reply, std::string_view line);
