@@ -1,6 +1,7 @@
 #include "session/ReplyScanner.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace session {
 
@@ -18,6 +19,14 @@ bool ReplyScanner::Feed(std::string_view piece) {
         return true;
     }
     for (std::size_t i = 0; i < piece.size(); ++i) {
+        if (matched == 0) {
+            // Outside a partial mark only a CR matters: skip to the next one at memchr's pace.
+            const void* cr = std::memchr(piece.data() + i, '\r', piece.size() - i);
+            if (cr == nullptr) {
+                break;
+            }
+            i = static_cast<std::size_t>(static_cast<const char*>(cr) - piece.data());
+        }
         const char c = piece[i];
         if (c == kEndMark[matched]) {
             ++matched;

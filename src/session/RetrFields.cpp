@@ -1,5 +1,7 @@
 #include "session/RetrFields.h"
 
+#include "decoding/TextSearch.h"
+
 #include <algorithm>
 
 namespace session {
@@ -27,9 +29,8 @@ std::size_t FindLabel(std::string_view text, std::string_view label, bool anyCas
         const std::size_t at = text.find(label);
         return at == npos ? npos : at + label.size();
     }
-    const auto it = std::search(text.begin(), text.end(), label.begin(), label.end(),
-                                [](char a, char b) { return AsciiUpper(a) == b; });
-    return it == text.end() ? npos : static_cast<std::size_t>(it - text.begin()) + label.size();
+    const std::size_t at = decoding::FindTextNoCase(text, label); // the whole message: fast
+    return at == npos ? npos : at + label.size();
 }
 
 // The text from start to the next CR LF, when that line end is at least two characters on.
