@@ -110,16 +110,17 @@ void TcpTransport::write(std::string_view bytes) {
     socket->write(bytes.data(), static_cast<qint64>(bytes.size()));
 }
 
-std::string TcpTransport::readAll() {
+std::string_view TcpTransport::readAll() {
     const qint64 available = socket->bytesAvailable();
-    std::string bytes;
     if (available <= 0) {
-        return bytes;
+        return {};
     }
-    bytes.resize(static_cast<std::size_t>(available));
-    const qint64 got = socket->read(bytes.data(), available);
-    bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-    return bytes;
+    // One buffer for every read: a large download comes in thousands of reads.
+    if (readBuffer.size() < static_cast<std::size_t>(available)) {
+        readBuffer.resize(static_cast<std::size_t>(available));
+    }
+    const qint64 got = socket->read(readBuffer.data(), available);
+    return std::string_view(readBuffer.data(), got > 0 ? static_cast<std::size_t>(got) : 0);
 }
 
 void TcpTransport::onTlsFound() {

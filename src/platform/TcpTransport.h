@@ -5,6 +5,8 @@
 
 #include <QAbstractSocket>
 #include <optional>
+#include <string>
+#include <string_view>
 
 class QSslSocket;
 class QTimer;
@@ -26,7 +28,7 @@ public:
     void connectToHost(const QString& host, std::uint16_t port) override;
     State state() const override;
     void write(std::string_view bytes) override;
-    std::string readAll() override;
+    std::string_view readAll() override;
     void close() override;
     void connectToHostEncrypted(const QString& host, std::uint16_t port) override;
     void startTls() override;
@@ -57,6 +59,7 @@ private:
     bool implicitTls = false;
     std::optional<CertificateProblem> refused; // the handshake fails because of it
     QAbstractSocket::SocketState lastState = QAbstractSocket::UnconnectedState;
+    std::string readBuffer; // what readAll() hands out
 };
 
 // The status line's words for a transport error, naming the server as the account does:

@@ -27,8 +27,8 @@ public:
     virtual void connectToHost(const QString& host, std::uint16_t port) = 0;
     virtual State state() const = 0;
     virtual void write(std::string_view bytes) = 0;
-    // Everything received and not read yet.
-    virtual std::string readAll() = 0;
+    // Everything received and not read yet; the bytes stay valid until the next call.
+    virtual std::string_view readAll() = 0;
     // Closes at once; `closed` follows (synchronously) when the transport was
     // not closed already.
     virtual void close() = 0;

@@ -12,10 +12,10 @@ void FakeTransport::write(std::string_view bytes) {
     written.append(bytes);
 }
 
-std::string FakeTransport::readAll() {
-    std::string out;
-    out.swap(incoming);
-    return out;
+std::string_view FakeTransport::readAll() {
+    handedOut.clear();
+    handedOut.swap(incoming);
+    return handedOut;
 }
 
 void FakeTransport::close() {

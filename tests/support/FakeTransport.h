@@ -17,7 +17,7 @@ public:
     void connectToHost(const QString& host, std::uint16_t port) override;
     State state() const override { return current; }
     void write(std::string_view bytes) override;
-    std::string readAll() override;
+    std::string_view readAll() override;
     void close() override;
 
     // --- Server side ----------------------------------------------------------
@@ -46,7 +46,8 @@ public:
 private:
     State current = State::Closed;
     std::string incoming;
-    std::string written; // not yet returned by takeLines()
+    std::string handedOut; // what the last readAll() gave, kept until the next one
+    std::string written;   // not yet returned by takeLines()
     bool holdingClose = false;
     bool inReadyRead = false;
 };
