@@ -103,16 +103,20 @@ void OAuthFlow::signIn(int timeoutMs, Done done) {
     setReplyHandler(listener);
     connect(listener, &QAbstractOAuthReplyHandler::callbackReceived, this,
             [this](const QVariantMap& values) {
-                auto value = [&values](const char* key) {
-                    return QUrl::fromPercentEncoding(
-                        values.value(QLatin1String(key)).toString().toUtf8());
+                // words: the provider's own text, form-encoded, where "+" stands for a blank.
+                auto value = [&values](const char* key, bool words = false) {
+                    QString raw = values.value(QLatin1String(key)).toString();
+                    if (words) {
+                        raw.replace(QLatin1Char('+'), QLatin1Char(' '));
+                    }
+                    return QUrl::fromPercentEncoding(raw.toUtf8());
                 };
                 if (value("state") != state()) {
                     return; // not the answer to this sign-in
                 }
                 rawCode = value("code");
                 if (!value("error").isEmpty()) {
-                    const QString what = value("error_description");
+                    const QString what = value("error_description", true);
                     fail(QStringLiteral("The provider refused the sign-in (") + value("error") +
                          (what.isEmpty() ? QString() : QStringLiteral(": ") + what) +
                          QStringLiteral(")."));

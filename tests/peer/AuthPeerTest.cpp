@@ -169,7 +169,7 @@ TEST_F(AuthPeerTest, FailedSignInsAreSaid) {
          QStringLiteral(
              "The sign-in server refused to give a token (invalid_grant: told to fail).")},
         {[&] { tokens.control(QStringLiteral("authorize=deny")); },
-         QStringLiteral("The provider refused the sign-in (access_denied).")},
+         QStringLiteral("The provider refused the sign-in (access_denied: The user said no).")},
         {[&] { account().OAuth.TokenUrl = "http://127.0.0.1:1/token"; },
          QStringLiteral("The sign-in server 127.0.0.1 could not be reached: ")},
         {[&] { browser.opened = [](const QUrl&) { oauthTokens().cancelSignIn(); }; },
