@@ -410,4 +410,37 @@ QByteArray TextCodec::htmlForBrowser(std::string_view html, std::string_view dec
     return decode(html, charset).toUtf8();
 }
 
+namespace {
+
+bool BreaksRun(QChar c) {
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c.unicode() >= 0x2E80;
+}
+
+} // namespace
+
+QString ForTextView(QString text) {
+    qsizetype breaks = 0;
+    for (qsizetype at = 0, run = 0; at < text.size(); ++at) {
+        run = BreaksRun(text[at]) ? 0 : run + 1;
+        if (run > kLongestRun) {
+            ++breaks;
+            run = 1;
+        }
+    }
+    if (breaks == 0) {
+        return text;
+    }
+    QString shown;
+    shown.reserve(text.size() + breaks);
+    for (qsizetype at = 0, run = 0; at < text.size(); ++at) {
+        run = BreaksRun(text[at]) ? 0 : run + 1;
+        if (run > kLongestRun) {
+            shown += u'\n';
+            run = 1;
+        }
+        shown += text[at];
+    }
+    return shown;
+}
+
 } // namespace platform

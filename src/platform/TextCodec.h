@@ -59,4 +59,12 @@ public:
     static QByteArray htmlForBrowser(std::string_view html, std::string_view declaredCharset);
 };
 
+// Message text for a plain-text view. A run of more than kLongestRun characters with no
+// place to break a line (a blank, a tab, a line break, or an East Asian character, which
+// breaks anywhere) gets a line break after every kLongestRun characters: the view lays out
+// such a run in time that grows with the square of its length, so that a hostile message of
+// one megabyte-long word would keep the window frozen for minutes. No real word is that long.
+inline constexpr qsizetype kLongestRun = 4096;
+QString ForTextView(QString text);
+
 } // namespace platform

@@ -500,7 +500,7 @@ void frmSMTP::fill(const QString& to, const QString& subject, const QString& mes
     filling = true;
     txtTo->setText(to);
     txtSubject->setText(subject);
-    txtMsg->setPlainText(message);
+    txtMsg->setPlainText(platform::ForTextView(message)); // a reply quotes any message
     MsgAttachment.clear();
     filling = false;
     draftTyped = false;

@@ -308,7 +308,7 @@ void MessageView::setViewButtons(QRadioButton* selected) {
 }
 
 void MessageView::showInTextView(std::string_view text, const std::string& charset) {
-    c.txtMsg->setPlainText(bytesToText(text, charset));
+    c.txtMsg->setPlainText(platform::ForTextView(bytesToText(text, charset)));
 }
 
 void MessageView::hideBrowser() {

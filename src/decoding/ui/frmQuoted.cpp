@@ -88,7 +88,7 @@ void frmQuoted::layoutControls() {
 void frmQuoted::setText(const QString& text) {
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    txtMsg->setPlainText(shown);
+    txtMsg->setPlainText(platform::ForTextView(std::move(shown)));
 }
 
 void frmQuoted::cmdSave_Click() {

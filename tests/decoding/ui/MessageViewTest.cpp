@@ -3,6 +3,7 @@
 #include "decoding/TestData.h"
 #include "decoding/ui/ViewTestSupport.h"
 #include "decoding/ui/frmQuoted.h"
+#include "platform/TextCodec.h"
 #include "support/TempSettings.h"
 
 #include <QAction>
@@ -17,6 +18,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 #include <gtest/gtest.h>
 
 using platform::MsgAnswer;
@@ -64,6 +66,16 @@ TEST_F(MessageViewTest, ShownMessagesLandOnTheControls) {
         EXPECT_TRUE(window.btnText->isChecked() && window.txtMsg->isVisible());
     }
     EXPECT_TRUE(dialogs.messages().empty()) << "the program's own selections ask nothing";
+}
+
+// A hostile message of one endless word is shown in pieces the view can lay out at once.
+TEST_F(MessageViewTest, AnEndlessWordIsShownInPieces) {
+    const qsizetype n = platform::kLongestRun;
+    Show(window, "Subject: x\r\n\r\n" + std::string(3 * n, 'w') + "\r\n");
+    const QStringList lines = window.txtMsg->toPlainText().split(u'\n');
+    EXPECT_EQ(lines.filter(QString(n, u'w')).size(), 3) << lines.size();
+    EXPECT_TRUE(
+        std::all_of(lines.begin(), lines.end(), [&](const QString& l) { return l.size() <= n; }));
 }
 
 TEST_F(MessageViewTest, AMessageShowsTheSameWhateverWasReadBeforeIt) {

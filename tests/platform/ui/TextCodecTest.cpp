@@ -19,6 +19,26 @@ using platform::TextCodec;
 
 namespace {
 
+// A run with nowhere to break a line is broken every kLongestRun characters for the view;
+// words, line breaks and East Asian text are left as they are.
+TEST(ForTextView, BreaksOnlyRunsLongerThanAnyWord) {
+    const qsizetype n = platform::kLongestRun;
+    const QString a(n, u'a'), cjk(3 * n, QChar(0x4E00));
+    const struct {
+        QString text, shown;
+    } cases[] = {
+        {a, a},
+        {a + u'a', a + u'\n' + u'a'},
+        {a + a + a + u'b', a + u'\n' + a + u'\n' + a + u'\n' + u'b'},
+        {a + u' ' + a + u'\n' + a + u'\t' + a, a + u' ' + a + u'\n' + a + u'\t' + a},
+        {cjk, cjk},
+        {u'x' + a + cjk, u'x' + a.left(n - 1) + u'\n' + u'a' + cjk},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::ForTextView(c.text), c.shown) << c.text.size();
+    }
+}
+
 // No replacement characters, no lost byte or line.
 TEST(TextCodecDecode, Table) {
     for (const auto& row : testdata::Table("charsets/decode.table", 3, 30)) {
