@@ -419,28 +419,20 @@ bool BreaksRun(QChar c) {
 } // namespace
 
 QString ForTextView(QString text) {
-    qsizetype breaks = 0;
-    for (qsizetype at = 0, run = 0; at < text.size(); ++at) {
+    QString shown; // made only when a run needs breaking
+    qsizetype copied = 0, run = 0;
+    for (qsizetype at = 0; at < text.size(); ++at) {
         run = BreaksRun(text[at]) ? 0 : run + 1;
         if (run > kLongestRun) {
-            ++breaks;
+            shown.append(QStringView(text).mid(copied, at - copied)).append(u'\n');
+            copied = at;
             run = 1;
         }
     }
-    if (breaks == 0) {
+    if (copied == 0) {
         return text;
     }
-    QString shown;
-    shown.reserve(text.size() + breaks);
-    for (qsizetype at = 0, run = 0; at < text.size(); ++at) {
-        run = BreaksRun(text[at]) ? 0 : run + 1;
-        if (run > kLongestRun) {
-            shown += u'\n';
-            run = 1;
-        }
-        shown += text[at];
-    }
-    return shown;
+    return shown.append(QStringView(text).mid(copied));
 }
 
 } // namespace platform

@@ -30,9 +30,9 @@ public:
 
     // The message number of the row; 0 when there is no such row.
     int number(int row) const { return has(row) ? at(row).number : 0; }
-    const std::string& uid(int row) const { return has(row) ? at(row).uid : noUid; }
+    const std::string& uid(int row) const { return has(row) ? at(row).uid : none; }
     char mark(int row) const { return has(row) ? at(row).mark : ' '; }
-    const std::string& sender(int row) const { return has(row) ? at(row).sender : noUid; }
+    const std::string& sender(int row) const { return has(row) ? at(row).sender : none; }
     void setMark(int row, char mark) {
         if (has(row)) {
             rows[static_cast<std::size_t>(row)].mark = mark;
@@ -47,7 +47,7 @@ public:
 private:
     const Row& at(int row) const { return rows[static_cast<std::size_t>(row)]; }
     std::vector<Row> rows;
-    std::string noUid; // an empty text to refer to
+    std::string none; // the uid and sender of a row that is not there
 };
 
 } // namespace session

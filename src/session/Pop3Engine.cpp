@@ -17,14 +17,13 @@ bool startsWith(std::string_view text, std::string_view prefix) {
 // The size a status line such as "+OK 1234 octets" announces, at most the cap; 0 when it
 // names none.
 std::size_t AnnouncedSize(std::string_view line, std::size_t cap) {
+    cap = std::min(cap, std::numeric_limits<std::size_t>::max() / 16); // size * 10 cannot wrap
     std::size_t size = 0;
     std::size_t at = 3; // after "+OK"
     while (at < line.size() && line[at] == ' ') {
         ++at;
     }
-    for (; at < line.size() && line[at] >= '0' && line[at] <= '9' && size <= cap &&
-           size < std::numeric_limits<std::size_t>::max() / 16;
-         ++at) {
+    for (; at < line.size() && line[at] >= '0' && line[at] <= '9' && size <= cap; ++at) {
         size = size * 10 + static_cast<std::size_t>(line[at] - '0');
     }
     return std::min(size, cap);

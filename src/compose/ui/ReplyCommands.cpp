@@ -47,8 +47,12 @@ void ReplyCommands::closeCompose() {
 }
 
 bool ReplyCommands::mayCloseCompose() {
-    // The question runs an event loop: the window may be closed by the user meanwhile.
-    return !compose || compose->mayReplaceDraft() || !compose;
+    if (!compose) {
+        return true;
+    }
+    const bool discard = compose->mayReplaceDraft();
+    // The question runs an event loop: the user may have closed the window meanwhile.
+    return discard || !compose;
 }
 
 void ReplyCommands::createMenu() {
